@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+class Project;
+
+// The project file: text lines in ISO-8859-1 ended by CR LF, "|" between
+// fields, marker lines, "|||" for a line break inside a page-builder text, and
+// one empty line at the end. quicksave.qsv has the same format.
+namespace ProjectFile {
+
+struct ReadResult
+{
+    bool opened = false;       // the file could be opened
+    bool complete = false;     // read to the end; false when a line stopped it
+    int stopLineNumber = 0;    // 1-based line that stopped the reading
+    QString stopLine;
+};
+
+// The whole text as written (lines, markers, final empty line). skipMainSite
+// leaves that Main Site and its Linking Sites out (the snapshot).
+QByteArray serialise(const Project &project, int skipMainSite = -1);
+
+// Writes the text to a temporary file beside the target and renames it over
+// the target, so a failure leaves the old file untouched. Returns false on any
+// failure with a description in *error.
+bool write(const Project &project, const QString &path, QString *error = nullptr, int skipMainSite = -1);
+
+// Clears the project and reads the file into it. The project-saved flag is set
+// once the first line has been read; a complete read makes the first Main Site
+// current. Settings and the report are the caller's.
+ReadResult read(Project &project, const QString &path);
+ReadResult readText(Project &project, const QByteArray &bytes);
+
+// "Unnamed.prj" or the first Main Site's host without dots plus ".prj".
+QString proposedSaveName(const Project &project);
+
+} // namespace ProjectFile

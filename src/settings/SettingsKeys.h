@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+// Names of the settings keys and the defaults their readers pass.
+namespace Keys {
+inline const QString chkAuto2 = QStringLiteral("chkAuto2");
+inline const QString chkAuto = QStringLiteral("chkAuto");
+inline const QString cmbAdvance = QStringLiteral("cmbAdvance");
+inline const QString chkRedirect = QStringLiteral("chkRedirect");
+inline const QString chkAudioEmail = QStringLiteral("chkAudioEmail");
+inline const QString chkAudioNext = QStringLiteral("chkAudioNext");
+inline const QString chkAudioFinished = QStringLiteral("chkAudioFinished");
+inline const QString txtTimeout = QStringLiteral("txtTimeout");
+inline const QString chkLog = QStringLiteral("chkLog");
+inline const QString chkUpdate = QStringLiteral("chkUpdate");
+inline const QString chkFileTypes = QStringLiteral("chkFileTypes");
+inline const QString LastProject = QStringLiteral("LastProject");
+inline const QString ScanType = QStringLiteral("ScanType");
+inline const QString SkipType = QStringLiteral("SkipType");
+inline const QString chkNewWin = QStringLiteral("chkNewWin");
+inline const QString chkBullet = QStringLiteral("chkBullet");
+inline const QString txtHTML1 = QStringLiteral("txtHTML1");
+inline const QString txtHTML2 = QStringLiteral("txtHTML2");
+inline const QString txtHTML3 = QStringLiteral("txtHTML3");
+inline const QString optAll = QStringLiteral("optAll");
+inline const QString optScript = QStringLiteral("optScript");
+inline const QString showHelp = QStringLiteral("showHelp");
+inline const QString lHistWebScanned = QStringLiteral("lHistWebScanned");
+inline const QString lHistEmailFound = QStringLiteral("lHistEmailFound");
+inline const QString getUrlOption = QStringLiteral("getUrlOption");
+inline const QString getURL1 = QStringLiteral("getURL1");
+inline const QString getURL2 = QStringLiteral("getURL2");
+inline const QString getURL3 = QStringLiteral("getURL3");
+inline const QString getURLCombo = QStringLiteral("getURLCombo");
+inline const QString IgnorePermissionDeniedError = QStringLiteral("IgnorePermissionDeniedError");
+} // namespace Keys
+
+// The page-limit list: shown texts and limits by index; cmbAdvance holds the index.
+namespace PageLimits {
+inline constexpr int count = 13;
+inline constexpr int defaultIndex = 4; // 500 pages
+inline const char *const texts[count] = {"01", "10", "50", "100", "500", "1,000", "5,000",
+                                          "10,000", "20,000", "50,000", "100,000", "200,000", "500,000"};
+inline constexpr int limits[count] = {1, 10, 50, 100, 500, 1000, 5000,
+                                      10000, 20000, 50000, 100000, 200000, 500000};
+// The limit of a stored index; an index outside the list gives the default.
+inline int limitForIndex(int index)
+{
+    return index >= 0 && index < count ? limits[index] : limits[defaultIndex];
+}
+} // namespace PageLimits

@@ -1,0 +1,207 @@
+#include "url/UrlText.h"
+
+#include "url/TextMatch.h"
+
+namespace {
+const QString kHttp = QStringLiteral("http://");
+const QString kHttps = QStringLiteral("https://");
+
+} // namespace
+
+// A value cut one character short by the anchor extraction gets its extension
+// back; stray attribute names go.
+void repairLinkEnding(QString &t)
+{
+    if (t.length() <= 6)
+        return;
+    if (t.endsWith(QLatin1String(".as"), Qt::CaseInsensitive))
+        t.replace(QLatin1String(".as"), QLatin1String(".asp"), Qt::CaseInsensitive);
+    if (t.endsWith(QLatin1String(".ht"), Qt::CaseInsensitive))
+        t.replace(QLatin1String(".ht"), QLatin1String(".htm"), Qt::CaseInsensitive);
+    if (t.endsWith(QLatin1String(".ph"), Qt::CaseInsensitive))
+        t.replace(QLatin1String(".ph"), QLatin1String(".php"), Qt::CaseInsensitive);
+    if (t.endsWith(QLatin1String("/hre"), Qt::CaseInsensitive))
+        t.chop(4);
+    if (t.endsWith(QLatin1String("/href"), Qt::CaseInsensitive))
+        t.chop(5);
+    if (t.endsWith(QLatin1String("/http:"), Qt::CaseInsensitive))
+        t.chop(6);
+    if (t.endsWith(QLatin1String("/http"), Qt::CaseInsensitive))
+        t.chop(5);
+}
+
+bool hasDomainMarker(const QString &t)
+{
+    static const char *const markers[] = {".com", "www.", ".net", ".edu", ".gov", "ww2."};
+    for (const char *m : markers)
+        if (t.contains(QLatin1String(m), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+QString stripSchemes(const QString &text)
+{
+    QString t = text;
+    t.remove(kHttp, Qt::CaseInsensitive);
+    t.remove(kHttps, Qt::CaseInsensitive);
+    return t;
+}
+
+QString normaliseMainSite(QString &text)
+{
+    if (text.contains(kHttp, Qt::CaseInsensitive))
+        text.remove(kHttp, Qt::CaseInsensitive);
+    if (text.contains(kHttps, Qt::CaseInsensitive))
+        text.remove(kHttps, Qt::CaseInsensitive);
+    if (text.length() > 4 && text.left(4).toLower() == QLatin1String("www."))
+        text.remove(0, 4);
+    return text;
+}
+
+QString hostOf(QString &text)
+{
+    text = stripSchemes(text);
+    if (text.length() > 4 && text.startsWith(QLatin1String("www.")))
+        text.remove(0, 4);
+    const int slash = text.indexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        text.truncate(slash);
+    return text;
+}
+
+QString hostOfCopy(QString text)
+{
+    return hostOf(text);
+}
+
+QString backDir(const QString &text)
+{
+    QString t = text;
+    const bool hadHttp = t.contains(kHttp, Qt::CaseInsensitive);
+    if (hadHttp)
+        t.remove(kHttp, Qt::CaseSensitive);
+    const bool hadHttps = t.contains(kHttps, Qt::CaseInsensitive);
+    if (hadHttps)
+        t.remove(kHttps, Qt::CaseSensitive);
+    if (t.endsWith(QLatin1Char('/')))
+        t.chop(1);
+    const QString stem = t;
+    const int last = stem.lastIndexOf(QLatin1Char('/'));
+    QString shortened = last >= 0 ? stem.left(last + 1) : QString();
+    if (hadHttp)
+        shortened.prepend(kHttp);
+    if (hadHttps)
+        shortened.prepend(kHttps);
+    if (shortened.isEmpty() || shortened == kHttp || shortened == kHttps)
+        return stem + QLatin1Char('/');
+    return shortened;
+}
+
+RequestTarget splitRequestTarget(const QString &entry)
+{
+    RequestTarget r;
+    QString u = entry;
+    bool trailingDir = false;
+    if (u.endsWith(QLatin1Char('/'))) {
+        trailingDir = u.count(QLatin1Char('/')) >= 2;
+        u.chop(1);
+    }
+    r.strURL = stripSchemes(u);
+    r.strCurUrl = r.strURL;
+    r.strCurDir = r.strURL;
+
+    const int lastSlash = r.strCurDir.lastIndexOf(QLatin1Char('/'));
+    if (lastSlash >= 0) {
+        const QString segment = r.strCurDir.mid(lastSlash);
+        if (!segment.contains(QLatin1Char('.')) && segment != QLatin1String("/"))
+            r.strCurDir += QLatin1Char('/');
+    }
+    if (!r.strCurDir.endsWith(QLatin1Char('/')))
+        r.strCurDir = backDir(r.strCurDir);
+
+    const int firstSlash = r.strCurUrl.indexOf(QLatin1Char('/'));
+    const QString hostWithSlash = firstSlash >= 0 ? r.strCurUrl.left(firstSlash + 1) : QString();
+    if (hostWithSlash.isEmpty()) {
+        r.host = r.strCurUrl;
+        r.path = QStringLiteral("/");
+    } else {
+        r.path = r.strURL;
+        r.path.remove(hostWithSlash, Qt::CaseSensitive);
+        if (trailingDir)
+            r.path += QLatin1Char('/');
+        r.host = hostWithSlash;
+    }
+    r.host.remove(QLatin1Char('/'));
+    if (r.path.isEmpty())
+        r.path = QStringLiteral("/");
+    else if (!r.path.startsWith(QLatin1Char('/')))
+        r.path.prepend(QLatin1Char('/'));
+    return r;
+}
+
+QString resolvePageLink(QString &target, const QString &host, const QString &curDir)
+{
+    QString t = target;
+    bool absolute = false;
+    if (t.contains(kHttp, Qt::CaseInsensitive)) {
+        t.remove(kHttp, Qt::CaseInsensitive);
+        absolute = true;
+    }
+    if (t.contains(kHttps, Qt::CaseInsensitive))
+        t.remove(kHttps, Qt::CaseInsensitive);
+
+    if (t.startsWith(QLatin1Char('/'))) {
+        t = host + t;
+        t.replace(QLatin1String("//"), QLatin1String("/"));
+    } else if (t.left(2).contains(QLatin1String(".."))) {
+        QString dir = curDir;
+        while (t.left(2) == QLatin1String("..")) {
+            dir = backDir(dir);
+            t.remove(0, 3);
+            t.replace(QLatin1String("/."), QLatin1String("."));
+        }
+        t = dir + t;
+    } else {
+        if (t.left(2) == QLatin1String("./")) {
+            t.remove(QLatin1String("./"));
+            t = host + QLatin1Char('/') + t;
+        }
+        if (!absolute && !hasDomainMarker(t))
+            t = curDir + QLatin1Char('/') + t;
+    }
+    if (!t.contains(QLatin1Char('/')))
+        t += QLatin1Char('/');
+    for (int i = 0; i < 4; ++i)
+        t.replace(QLatin1String("//"), QLatin1String("/"));
+    repairLinkEnding(t);
+    target = t;
+    return t;
+}
+
+QString urlEncode(QString &text)
+{
+    const bool hadHttp = text.contains(kHttp, Qt::CaseInsensitive);
+    if (hadHttp)
+        text.remove(kHttp, Qt::CaseInsensitive);
+    static const char hex[] = "0123456789ABCDEF";
+    QString out;
+    out.reserve(text.size() * 3);
+    for (const QChar ch : std::as_const(text)) {
+        const ushort u = ch.unicode();
+        if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9')
+            || u == '*' || u == '-' || u == '.' || u == '_') {
+            out += ch;
+        } else if (u == ' ') {
+            out += QLatin1Char('+');
+        } else {
+            // The 8-bit code page is ISO-8859-1: characters beyond it are "?".
+            const unsigned code = u < 256 ? u : '?';
+            out += QLatin1Char('%');
+            out += QLatin1Char(hex[(code >> 4) & 0xF]);
+            out += QLatin1Char(hex[code & 0xF]);
+        }
+    }
+    if (hadHttp)
+        out.prepend(kHttp);
+    return out;
+}

@@ -1,0 +1,46 @@
+#include "support/TestEnv.h"
+
+#include "settings/ProgramFolder.h"
+#include "settings/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+TestEnv::TestEnv()
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("program"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("settings"));
+    ProgramFolder::setPath(programFolder());
+    SettingsStore::useLocation(settingsFolder());
+}
+
+QString TestEnv::programFolder() const
+{
+    return m_dir.path() + QStringLiteral("/program");
+}
+
+QString TestEnv::settingsFolder() const
+{
+    return m_dir.path() + QStringLiteral("/settings");
+}
+
+QString TestEnv::path(const QString &name) const
+{
+    return programFolder() + QLatin1Char('/') + name;
+}
+
+void TestEnv::writeFile(const QString &name, const QByteArray &bytes) const
+{
+    const QString p = path(name);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    QFile f(p);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+QByteArray TestEnv::readFile(const QString &name) const
+{
+    QFile f(path(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
