@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+struct ScanStatistics
+{
+    qint64 mainSites = 0;      // "Main Sites Scanned:"
+    qint64 linkingSites = 0;   // "Linking Sites Scanned:"
+    qint64 pagesScanned = 0;   // "Pages Scanned:"
+    qint64 pagesFound = 0;     // "Pages Found:"
+    qint64 linksFound = 0;     // "Links Found:"
+    qint64 allRunsPagesScanned = 0; // kept in the settings only
+    qint64 allRunsLinksFound = 0;
+};
+
+// The one boundary between the scan engine and a front end (the window or the
+// headless scanner). The engine never touches a widget: it tells the front end
+// what to show and asks it what it needs through this interface. Every member
+// has a harmless default so a front end overrides only what it shows.
+class ScanFrontEnd
+{
+public:
+    enum class Entry { MainSite, LinkingSite };      // txtDomain, Text1
+    enum class Controls { Scanning, NextSite, Idle }; // command states around a scan
+
+    virtual ~ScanFrontEnd() = default;
+
+    // --- what to show ---
+    virtual void setStatusText(int panel, const QString &text) { (void)panel; (void)text; } // panels 1..4
+    virtual void setProgress(int percent) { (void)percent; }  // 0..100
+    virtual void setProgressToMaximum() {}
+    virtual void setControls(Controls state) { (void)state; }
+    virtual void selectMainSite(int mainPos) { (void)mainPos; }              // and show its Linking Sites
+    virtual void selectLinkingSite(int mainPos, int row) { (void)mainPos; (void)row; }
+    virtual void statisticsChanged(const ScanStatistics &stats) { (void)stats; }
+    virtual void queueAppended(const QString &url) { (void)url; }   // "Webpages Queued:"
+    virtual void queuePopped() {}
+    virtual void queueCleared() {}
+    virtual void showMessage(const QString &text) { (void)text; }   // one OK button
+    virtual void focusEntry(Entry entry) { (void)entry; }
+    // A Linking Site is done: its Main Site, its host and the outcome in words
+    // ("Direct Link", "Missing 001", "None Found (Timeout)", …).
+    virtual void linkingSiteFinished(const QString &mainSite, const QString &host, const QString &outcome)
+    {
+        (void)mainSite; (void)host; (void)outcome;
+    }
+    // The scan has stopped: the window rebuilds its report here.
+    virtual void scanStopped() {}
+
+    // --- what the engine asks ---
+    virtual int selectedMainSite() const { return -1; }           // the Main Sites list's selection
+    virtual int firstSelectedLinkingSite() const { return -1; }   // in list order, of the selected Main Site
+};
