@@ -145,7 +145,7 @@ void HttpFetcher::detectHead()
         return;
     }
     m_slot.headComplete = true;
-    m_slot.received -= end + 3;
+    m_slot.received -= end + 4; // the head through its blank line
     // Lines end at CR LF; only the first holding "Content-Length" (exact case)
     // is looked at.
     const QByteArray head = m_slot.response.left(end);
