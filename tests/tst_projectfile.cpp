@@ -278,6 +278,21 @@ private slots:
         QCOMPARE(ProjectStorage::lastProject(), env.path("saved.prj"));
     }
 
+    void firstMainSiteThatLooksLikeAMarker()
+    {
+        TestEnv env;
+        Project p;
+        p.addMainSite("RESULT:odd");
+        p.appendLinkingSite(0, LinkingSite{"a.org", "1", "", "", "", RowColour::Default});
+        const QByteArray bytes = ProjectFile::serialise(p);
+        QVERIFY(bytes.startsWith("NEXTSITE:RESULT:odd\r\na.org|1|||\r\n"));
+        Project q;
+        QVERIFY(ProjectFile::readText(q, bytes).complete);
+        QCOMPARE(q.mainSiteCount(), 1);
+        QCOMPARE(q.mainSite(0).url, QString("RESULT:odd"));
+        QCOMPARE(q.linkingSites(0).size(), 1);
+    }
+
     void proposedSaveName_data()
     {
         QTest::addColumn<QString>("first");
