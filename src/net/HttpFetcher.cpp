@@ -75,6 +75,7 @@ int HttpFetcher::addIdleSecond(int slot)
 {
     if (slot != 0)
         return 0;
+    ++m_slot.pageSeconds;
     return ++m_slot.idleSeconds;
 }
 

@@ -19,6 +19,7 @@ struct FetchSlot
     bool headComplete = false;
     qint32 contentLength = 0; // 0 when absent or unreadable
     int idleSeconds = 0;
+    int pageSeconds = 0;     // since the fetch started; arriving data does not reset them
 };
 
 // Gets one web page for the scan over a plain TCP connection: a minimal

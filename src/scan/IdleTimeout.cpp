@@ -1,9 +1,14 @@
 // The idle time-out: the fetch slot's one-second timer ends a page whose
 // server has sent nothing for TimeOut seconds, and with it the site.
+// A server that drips a byte before every tick never goes idle and would hold
+// the scan on one page for ever: a page still arriving after
+// kPageTimeOutFactor times the time-out ends the same way.
 #include "scan/ScanEngine.h"
 
 #include "model/Project.h"
 #include "net/HttpFetcher.h"
+
+static constexpr qint64 kPageTimeOutFactor = 10;
 
 void ScanEngine::onIdleTick(int slot)
 {
@@ -15,7 +20,8 @@ void ScanEngine::onIdleTick(int slot)
     setStatus(4, QStringLiteral("%1 of %2 seconds").arg(idle).arg(s.timeOut));
     if (!stillCurrent(generation))
         return;
-    if (idle >= s.timeOut) {
+    const qint64 pageSeconds = m_fetcher->slotRecord(slot).pageSeconds;
+    if (idle >= s.timeOut || pageSeconds >= kPageTimeOutFactor * s.timeOut) {
         m_project.appendError({QStringLiteral("Timeout"), m_fetcher->slotRecord(slot).host});
         s.strSiteNote = QStringLiteral("Timeout");
         finishSite();

@@ -4,6 +4,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 ScriptedHttpServer::ScriptedHttpServer(QObject *parent)
     : QObject(parent)
 {
@@ -84,7 +86,18 @@ void ScriptedHttpServer::answer(QTcpSocket *socket, const ScriptedReply &reply, 
             guard->disconnectFromHost();
         else if (ending == ScriptedReply::Ending::Endless)
             feedEndless(guard);
+        else if (ending == ScriptedReply::Ending::Reset)
+            reset(guard);
     });
+}
+
+// A close without linger time sends a reset instead of the orderly end.
+void ScriptedHttpServer::reset(QTcpSocket *socket)
+{
+    socket->flush();
+    const linger noLinger{1, 0};
+    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
+    socket->abort();
 }
 
 // Keeps about a megabyte in flight and tops it up as it drains, until the

@@ -14,6 +14,7 @@ struct ScriptedReply
         Close,     // the server closes the connection after the last piece
         KeepOpen,  // the connection stays open until the client closes it
         Endless,   // after the pieces, body bytes are sent without end
+        Reset,     // the connection is reset (TCP RST) after the last piece
     };
     struct Piece
     {
@@ -28,6 +29,15 @@ struct ScriptedReply
     {
         ScriptedReply r;
         r.pieces = {{0, bytes}};
+        r.ending = ending;
+        return r;
+    }
+    // The bytes one at a time, each after the delay.
+    static ScriptedReply drip(const QByteArray &bytes, int delayMs, Ending ending = Ending::Close)
+    {
+        ScriptedReply r;
+        for (char c : bytes)
+            r.pieces.append({delayMs, QByteArray(1, c)});
         r.ending = ending;
         return r;
     }
@@ -62,6 +72,7 @@ private:
     void onNewConnection();
     void answer(QTcpSocket *socket, const ScriptedReply &reply, int requestIndex);
     void feedEndless(QTcpSocket *socket);
+    void reset(QTcpSocket *socket);
 
     QTcpServer m_server;
     QList<ScriptedReply> m_replies;
