@@ -46,7 +46,7 @@ int runScan(const ScanRunOptions &o)
     ScanEngine engine(project, frontEnd);
     engine.setPort(quint16(o.port));
     engine.setScanType(o.scanType);
-    engine.setSkipType(store.readInt(Keys::SkipType, 0));
+    engine.setSkipType(store.readInt(Keys::SkipType, 0, 0, 1));
     engine.setPageLimit(PageLimits::limitForIndex(store.readInt(Keys::cmbAdvance, PageLimits::defaultIndex)));
     frontEnd.setOnStopped([] { QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit); });
 

@@ -112,6 +112,10 @@ private slots:
         const QString project = writeProject({"127.0.0.1/direct/"}, "limit.prj");
         QCOMPARE(run({"--quiet", "--set", "CMBADVANCE=0", project}).exitCode, 1);
         QCOMPARE(run({"--quiet", project}).exitCode, 0);
+        // An index outside the page-limit list, or no number at all, is the
+        // default of 500 pages; a skip choice outside its menu is the first.
+        QCOMPARE(run({"--quiet", "--set", "cmbAdvance=99", "--set", "SkipType=7", project}).exitCode, 0);
+        QCOMPARE(run({"--quiet", "--set", "cmbAdvance=abc", project}).exitCode, 0);
         QVERIFY(!settingsText().contains("cmbAdvance"));
         QVERIFY(!settingsText().contains("CMBADVANCE"));
     }

@@ -13,6 +13,13 @@
 #include "url/TextMatch.h"
 #include "url/UrlText.h"
 
+// The idle time-out in seconds: a 16-bit number as the options dialog takes
+// it; a stored text that is not one gives the default of 60.
+static int readTimeOut()
+{
+    return SettingsStore::instance().readInt(Keys::txtTimeout, 60, -32768, 32767);
+}
+
 static QString normalisedMainSite(const Project &project, int mainPos)
 {
     if (mainPos < 0 || mainPos >= project.mainSiteCount())
@@ -84,7 +91,7 @@ void ScanEngine::startScan()
     }
 
     s.strMainSite = normalisedMainSite(m_project, mainPos);
-    s.timeOut = store.readInt(Keys::txtTimeout, 60);
+    s.timeOut = readTimeOut();
     m_stats.pagesScanned = 0;
     m_stats.pagesFound = 0;
     m_stats.linksFound = 0;
@@ -158,7 +165,7 @@ void ScanEngine::finishSite()
     ++s.generation;
     bumpStatistic(Counter::LinkingSites);
     const int skipChoice = s.bSkipClicked && (m_skipType == 0 || m_skipType == 1) ? m_skipType : 0;
-    s.timeOut = SettingsStore::instance().readInt(Keys::txtTimeout, 60);
+    s.timeOut = readTimeOut();
     s.bScanning = true;
     m_fetcher->closeSlot(0);
 

@@ -32,7 +32,7 @@ void ScanEngine::recordSiteOutcome()
         } else {
             outcome = m_firstLinkStatus;
         }
-    } else if (s.bMentionSeen && store.read(Keys::chkRedirect, QStringLiteral("1")) != QLatin1String("0")) {
+    } else if (s.bMentionSeen && store.readFlag(Keys::chkRedirect, true)) {
         closing.icon = 2;
         closing.colour = RowColour::Blue;
         closing.status = QStringLiteral("Redirect Link");

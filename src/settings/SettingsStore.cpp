@@ -98,6 +98,12 @@ int SettingsStore::readInt(const QString &key, int defaultValue) const
     return ok ? v : defaultValue;
 }
 
+int SettingsStore::readInt(const QString &key, int defaultValue, int min, int max) const
+{
+    const int v = readInt(key, defaultValue);
+    return v >= min && v <= max ? v : defaultValue;
+}
+
 qint64 SettingsStore::readInt64(const QString &key, qint64 defaultValue) const
 {
     bool ok = false;

@@ -21,6 +21,9 @@ public:
     // Readers of numbers and flags: a stored text that does not convert gives
     // the default instead of garbage.
     int readInt(const QString &key, int defaultValue) const;
+    // The same for a number with a range of its own (an index into a list, a
+    // 16-bit count): a value outside [min, max] gives the default too.
+    int readInt(const QString &key, int defaultValue, int min, int max) const;
     qint64 readInt64(const QString &key, qint64 defaultValue) const;
     bool readFlag(const QString &key, bool defaultValue) const;
 
