@@ -110,6 +110,18 @@ private slots:
         QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(clock.elapsed())));
     }
 
+    void anchorOfAMillionParentSteps()
+    {
+        HostileRig rig;
+        rig.serve(ScriptedReply::whole(kOkHead + "<a href=\"" + QByteArray("../").repeated(1000000) + "x.html\">x</a>\r\n"
+                                       + kLinkToMainSite));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(rig.run(60000));
+        QCOMPARE(rig.rows(), (QStringList{"Direct Link|001|127.0.0.1|127.0.0.1", kNextSiteRow}));
+        QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+    }
+
     void garbageHeads()
     {
         HostileRig rig;

@@ -127,6 +127,20 @@ private slots:
         QTest::newRow("cut .as") << "page.as" << H + "/dir/page.asp";
         QTest::newRow("every .ht") << "a.ht/b.ht" << H + "/dir/a.htm/b.htm";
         QTest::newRow("stray href") << "page/href" << H + "/dir/page";
+        // Each ".." step drops three characters and joins "/." to ".".
+        QTest::newRow("parent steps with slashes") << "..//../x.htm" << H + "/x.htm";
+        QTest::newRow("slash runs before dots") << "../a///.b/.c" << H + "/a/.b.c";
+        QTest::newRow("above the top") << "../../../../../../../z.html" << H + "/z.html";
+    }
+    // A hostile page's "../../…" of a million steps must not cost a pass over
+    // the whole text per step.
+    void manyParentStepsInLinearTime()
+    {
+        QString target = QStringLiteral("../").repeated(1000000) + QStringLiteral("x.html");
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(::resolvePageLink(target, H, H + "/dir/"), H + "/x.html");
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
     void resolvePageLink()
     {

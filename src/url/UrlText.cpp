@@ -2,9 +2,69 @@
 
 #include "url/TextMatch.h"
 
+#include <vector>
+
 namespace {
 const QString kHttp = QStringLiteral("http://");
 const QString kHttps = QStringLiteral("https://");
+
+// Each leading ".." goes one directory up: while the text begins with "..",
+// the directory becomes its parent, the first three characters go and every
+// "/." becomes ".". Done literally that costs the whole text per step, which a
+// page of "../../../…" turns into hours; this gives the same result in one pass.
+//
+// A "/." replacement deletes each "/" directly before a "."; repeated, it eats
+// one more "/" per pass from a run of "/" that ends at a ".". So after j passes
+// the "/" at x is gone when its run ends at a "." no more than j places on.
+void climbParentSteps(QString &t, QString &dir)
+{
+    const qsizetype n = t.size();
+    std::vector<qsizetype> runDot(size_t(n), -1); // for a "/": the "." its run ends at
+    for (qsizetype x = n - 2; x >= 0; --x) {
+        if (t.at(x) != QLatin1Char('/'))
+            continue;
+        const QChar next = t.at(x + 1);
+        if (next == QLatin1Char('.'))
+            runDot[size_t(x)] = x + 1;
+        else if (next == QLatin1Char('/'))
+            runDot[size_t(x)] = runDot[size_t(x + 1)];
+    }
+    qsizetype passes = 0;
+    auto present = [&](qsizetype x) {
+        const qsizetype dot = runDot[size_t(x)];
+        return dot < 0 || dot - x > passes;
+    };
+    auto nextPresent = [&](qsizetype x) {
+        while (x < n && !present(x))
+            ++x;
+        return x;
+    };
+
+    qsizetype start = nextPresent(0);
+    bool dirSettled = false;
+    for (;;) {
+        const qsizetype second = start < n ? nextPresent(start + 1) : n;
+        if (second >= n || t.at(start) != QLatin1Char('.') || t.at(second) != QLatin1Char('.'))
+            break;
+        if (!dirSettled) {
+            const QString up = backDir(dir);
+            dirSettled = up == dir; // the top: further steps change nothing
+            dir = up;
+        }
+        // The first three characters go, then one more pass.
+        qsizetype x = second;
+        x = nextPresent(x + 1);
+        start = x < n ? x + 1 : n;
+        ++passes;
+        start = nextPresent(start);
+    }
+    QString rest;
+    rest.reserve(n - start);
+    for (qsizetype x = start; x < n; ++x)
+        if (present(x))
+            rest += t.at(x);
+    t = rest;
+}
 
 } // namespace
 
@@ -155,11 +215,7 @@ QString resolvePageLink(QString &target, const QString &host, const QString &cur
         t.replace(QLatin1String("//"), QLatin1String("/"));
     } else if (t.left(2).contains(QLatin1String(".."))) {
         QString dir = curDir;
-        while (t.left(2) == QLatin1String("..")) {
-            dir = backDir(dir);
-            t.remove(0, 3);
-            t.replace(QLatin1String("/."), QLatin1String("."));
-        }
+        climbParentSteps(t, dir);
         t = dir + t;
     } else {
         if (t.left(2) == QLatin1String("./")) {
