@@ -215,7 +215,7 @@ void ScanEngine::followRedirect(const QString &markerLine, CacheLineReader &read
     if (url.isEmpty())
         url = m_fetcher->strCurUrl();
 
-    const QString page = downloadWholePage(url);
+    const QString page = m_redirectDownload ? m_redirectDownload(url) : downloadWholePage(url);
     if (generation != s.generation)
         return; // skipped or stopped while waiting
     s.bEmulate = true;
@@ -335,6 +335,6 @@ bool ScanEngine::passesRulesNow(const QString &url) const
 {
     const int main = m_project.currentMainSite();
     const QString mainUrl = main >= 0 && main < m_project.mainSiteCount() ? m_project.mainSite(main).url : QString();
-    const bool log = SettingsStore::instance().readInt(Keys::chkLog, 0) == 1;
+    const bool log = SettingsStore::instance().readFlag(Keys::chkLog, false);
     return passesRules(url, m_project.rules(), mainUrl, currentLinkingSiteUrl(), log);
 }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QSet>
 
+#include <functional>
+
 class CacheLineReader;
 class HttpFetcher;
 class Project;
@@ -41,6 +43,11 @@ public:
     // had just handed it over (the page context stays that of the last fetch).
     // Does nothing while no scan runs.
     void analysePageText(const QString &pageText);
+
+    // How the target of a redirect page is fetched: downloadWholePage unless
+    // replaced (a fuzz run that must stay off the network).
+    using RedirectDownload = std::function<QString(QString &url)>;
+    void setRedirectDownload(RedirectDownload download) { m_redirectDownload = std::move(download); }
 
 public slots:
     void startScan();
@@ -102,6 +109,7 @@ private:
     int m_skipType = 0;
     QString m_firstLinkStatus;            // what a site with links "ended with"
     QString m_cachePath, m_strippedCachePath;
+    RedirectDownload m_redirectDownload;
     // The current Main Site's Linking Site URLs as the seen-page test compares
     // them; rebuilt after any change to the rows.
     QSet<QString> m_rowKeys;

@@ -1,0 +1,148 @@
+// Page intake and analysis on any page text, without the network. One scan
+// engine is set up for the whole run: its Linking Site sits on a closed
+// loopback port, so the fetch it starts never answers, and every input is
+// handed to the analysis as the page that site returned. The page limit of 1
+// ends the site once the page is analysed, so queued pages are never fetched,
+// and the target of a redirect page reads as unreachable. No crash, no hang,
+// and every input leaves the scan stopped.
+//
+// The first byte chooses options (page-type filter, redirect links, URL
+// update, links expected, leaving the site once they are found); the rest is
+// the page.
+#include "model/Project.h"
+#include "scan/ScanEngine.h"
+#include "scan/ScanFrontEnd.h"
+#include "settings/ProgramFolder.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace {
+
+// The program folder lives in memory where it can: every input rewrites the
+// two cache files, and on a disk each rewrite of a truncated file waits for
+// write-back.
+QString scratchTemplate()
+{
+    const QString shm = QStringLiteral("/dev/shm");
+    const QString base = QFileInfo(shm).isDir() && QFileInfo(shm).isWritable() ? shm : QDir::tempPath();
+    return base + QStringLiteral("/fuzz_pageanalysis-XXXXXX");
+}
+
+struct Rig
+{
+    QTemporaryDir dir{scratchTemplate()};
+    Project project;
+    ScanFrontEnd frontEnd;
+    ScanEngine *engine = nullptr;
+    int main = 0;
+
+    Rig()
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("program"));
+        ProgramFolder::setPath(dir.path() + QStringLiteral("/program"));
+        SettingsStore::useLocation(dir.path() + QStringLiteral("/settings"));
+        QFile types(ProgramFolder::filePath(QStringLiteral("filetypes.txt")));
+        if (types.open(QIODevice::WriteOnly))
+            types.write(".html\r\n.htm\r\n.php\r\n");
+
+        // Options are run-only values: nothing goes to the settings file, so
+        // no input waits for a disk write.
+        SettingsStore &store = SettingsStore::instance();
+        for (const QString &key : {Keys::chkAudioEmail, Keys::chkAudioNext, Keys::chkAudioFinished})
+            store.setOverride(key, QStringLiteral("0"));
+        store.setOverride(Keys::chkAuto, QStringLiteral("1"));
+        store.setOverride(Keys::chkLog, QStringLiteral("0"));
+        store.setOverride(Keys::txtTimeout, QStringLiteral("600"));
+        store.setOverride(Keys::lHistWebScanned, QStringLiteral("0"));
+        store.setOverride(Keys::lHistEmailFound, QStringLiteral("0"));
+
+        main = project.addMainSite(QStringLiteral("http://www.mysite.com/links.htm"));
+        project.addLinkingSite(main, QString());
+        project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeDirectory, QStringLiteral("private")});
+        project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeString, QStringLiteral("logout")});
+
+        engine = new ScanEngine(project, frontEnd);
+        engine->setPort(closedLoopbackPort());
+        engine->setPageLimit(1);
+        engine->setRedirectDownload([](QString &) { return QString(); });
+    }
+
+    // A port nothing listens on: a listener is opened and closed again.
+    static quint16 closedLoopbackPort()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 port = probe.serverPort();
+        probe.close();
+        return port;
+    }
+};
+
+Rig &rig()
+{
+    static int argc = 1;
+    static char name[] = "fuzz_pageanalysis";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static Rig r;
+    return r;
+}
+
+} // namespace
+
+// Every input makes and drops a socket and writes two cache files; a smaller
+// quarantine of freed memory keeps those allocations from faulting in fresh
+// pages each time. A use after free within the last 32 MiB freed is still
+// caught.
+extern "C" const char *__asan_default_options()
+{
+    return "quarantine_size_mb=32";
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    Rig &r = rig();
+    const uint8_t options = data[0];
+    const QString page = QString::fromLatin1(reinterpret_cast<const char *>(data + 1), int(size - 1));
+
+    SettingsStore &store = SettingsStore::instance();
+    auto flag = [&](const QString &key, int bit) {
+        store.setOverride(key, (options & (1 << bit)) ? QStringLiteral("0") : QStringLiteral("1"));
+    };
+    flag(Keys::chkFileTypes, 0);
+    flag(Keys::chkRedirect, 1);
+    flag(Keys::chkUpdate, 2);
+    flag(Keys::chkAuto2, 5);
+    static const char *const expected[] = {"1", "3", "0", "100000"};
+    const int expectedIndex = (options >> 3) & 3;
+    LinkingSite site;
+    site.url = QStringLiteral("127.0.0.1/dir/");
+    site.linksExpected = QString::fromLatin1(expected[expectedIndex]);
+    r.project.updateLinkingSite(r.main, 0, site);
+
+    r.engine->startScan();
+    if (!r.engine->isScanning()) {
+        // Only a site that expects no link, left as soon as enough are found,
+        // ends before its first page.
+        if (expectedIndex == 2 && !(options & (1 << 5)))
+            return 0;
+        std::abort();
+    }
+    r.engine->analysePageText(page);
+    if (r.engine->isScanning())
+        std::abort(); // the page limit ends the only site: nothing may stay in flight
+    // Sockets of the finished fetches are deleted later; let that happen now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return 0;
+}
