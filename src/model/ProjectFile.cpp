@@ -96,7 +96,9 @@ QByteArray serialise(const Project &project, int skipMainSite)
         if (i == skipMainSite)
             continue;
         const MainSite &m = project.mainSite(i);
-        if (first)
+        // A first Main Site that begins like a marker line would be read back
+        // as that marker; written as a "NEXTSITE:" line it reads back as itself.
+        if (first && !isMarkerLine(field(m.url)))
             out += field(m.url) + kCrLf;
         else
             out += kNextSite + field(m.url) + kCrLf;

@@ -1,97 +1,96 @@
 #include "ui/DialogService.h"
 
-#include "ui/Identity.h"
-
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
-
-static DialogService *&installed()
-{
-    static DialogService *service = nullptr;
-    return service;
-}
+#include <QUrl>
 
 DialogService &DialogService::instance()
 {
-    static DialogService realDialogs;
-    return installed() ? *installed() : realDialogs;
+    static DialogService service;
+    return service;
 }
 
-void DialogService::install(DialogService *service)
+void DialogService::setAnswering(bool on)
 {
-    installed() = service;
+    m_answering = on;
+    m_answers.clear();
+    m_paths.clear();
+    m_asked.clear();
 }
 
-void DialogService::inform(QWidget *parent, const QString &text, const QString &title, Icon icon)
+DialogService::Answer DialogService::message(QWidget *parent, const QString &text, const QString &title,
+                                             Buttons buttons, Icon icon)
 {
-    instance().ask(parent, Message{title, text, Buttons::Ok, icon});
-}
-
-static QMessageBox::Icon toQt(DialogService::Icon icon)
-{
-    switch (icon) {
-    case DialogService::Icon::None: return QMessageBox::NoIcon;
-    case DialogService::Icon::Information: return QMessageBox::Information;
-    case DialogService::Icon::Warning: return QMessageBox::Warning;
-    case DialogService::Icon::Critical: return QMessageBox::Critical;
-    case DialogService::Icon::Question: return QMessageBox::Question;
+    emit messageShown(text);
+    if (m_answering) {
+        m_asked.append(Asked{QStringLiteral("message"), title, text, {}, {}});
+        if (!m_answers.isEmpty())
+            return m_answers.takeFirst();
+        switch (buttons) {
+        case Buttons::Ok: return Answer::Ok;
+        case Buttons::OkCancel: return Answer::Ok;
+        case Buttons::YesNo: return Answer::No;
+        case Buttons::AbortRetryIgnore: return Answer::Ignore;
+        }
+        return Answer::Ok;
     }
-    return QMessageBox::NoIcon;
-}
-
-DialogService::Button DialogService::ask(QWidget *parent, const Message &message)
-{
-    QMessageBox box(toQt(message.icon), message.title.isEmpty() ? Identity::product() : message.title,
-                    message.text, QMessageBox::NoButton, parent);
-    switch (message.buttons) {
-    case Buttons::Ok:
-        box.setStandardButtons(QMessageBox::Ok);
-        break;
-    case Buttons::OkCancel:
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        break;
-    case Buttons::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        break;
+    QMessageBox box(parent);
+    box.setText(text);
+    box.setWindowTitle(title.isEmpty() ? QStringLiteral("Reciplex") : title);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     case Buttons::AbortRetryIgnore:
         box.setStandardButtons(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
         break;
     }
     switch (box.exec()) {
-    case QMessageBox::Ok: return Button::Ok;
-    case QMessageBox::Yes: return Button::Yes;
-    case QMessageBox::No: return Button::No;
-    case QMessageBox::Abort: return Button::Abort;
-    case QMessageBox::Retry: return Button::Retry;
-    case QMessageBox::Ignore: return Button::Ignore;
-    default: break;
+    case QMessageBox::Cancel: return Answer::Cancel;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Abort: return Answer::Abort;
+    case QMessageBox::Retry: return Answer::Retry;
+    case QMessageBox::Ignore: return Answer::Ignore;
+    default: return Answer::Ok;
     }
-    // The close box of a box without Cancel counts as its safest answer.
-    switch (message.buttons) {
-    case Buttons::Ok: return Button::Ok;
-    case Buttons::YesNo: return Button::No;
-    case Buttons::AbortRetryIgnore: return Button::Abort;
-    case Buttons::OkCancel: break;
+}
+
+QString DialogService::openFile(QWidget *parent, const QString &folder, const QString &filter)
+{
+    if (m_answering) {
+        m_asked.append(Asked{QStringLiteral("open"), {}, filter, folder, {}});
+        return m_paths.isEmpty() ? QString() : m_paths.takeFirst();
     }
-    return Button::Cancel;
+    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
 }
 
-QString DialogService::openFileName(QWidget *parent, const QString &caption, const QString &folder,
-                                     const QString &filter)
+QString DialogService::saveFile(QWidget *parent, const QString &folder, const QString &proposedName,
+                                const QString &filter, bool askBeforeOverwrite)
 {
-    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    if (m_answering) {
+        m_asked.append(Asked{QStringLiteral("save"), {}, filter, folder, proposedName});
+        return m_paths.isEmpty() ? QString() : m_paths.takeFirst();
+    }
+    const QString start = proposedName.isEmpty() ? folder : folder + QLatin1Char('/') + proposedName;
+    return QFileDialog::getSaveFileName(parent, QString(), start, filter, nullptr,
+                                        askBeforeOverwrite ? QFileDialog::Options()
+                                                           : QFileDialog::DontConfirmOverwrite);
 }
 
-QString DialogService::saveFileName(QWidget *parent, const QString &caption, const QString &proposedPath,
-                                    const QString &filter)
+bool DialogService::openWithDesktop(const QString &urlOrPath)
 {
-    // The program asks its own overwrite questions where it has any.
-    return QFileDialog::getSaveFileName(parent, caption, proposedPath, filter, nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
-}
-
-bool DialogService::openWithDesktop(const QUrl &url)
-{
+    if (m_answering) {
+        m_asked.append(Asked{QStringLiteral("desktop"), {}, urlOrPath, {}, {}});
+        return true;
+    }
+    const QUrl url = urlOrPath.contains(QLatin1String("://")) ? QUrl(urlOrPath) : QUrl::fromLocalFile(urlOrPath);
     return QDesktopServices::openUrl(url);
 }

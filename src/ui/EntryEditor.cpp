@@ -211,12 +211,12 @@ void EntryEditor::addRule()
 {
     const QString value = m_value->text();
     if (isBlankEntry(value)) {
-        DialogService::inform(this, tr("Please enter a rule to add."), tr("Error"));
+        DialogService::instance().message(this, tr("Please enter a rule to add."), tr("Error"));
         return;
     }
     const int type = m_types->checkedId();
     if (type < 0 || type >= RuleType::all.size()) {
-        DialogService::inform(this, tr("Please select a rule type before adding a rule."));
+        DialogService::instance().message(this, tr("Please select a rule type before adding a rule."));
         return;
     }
     Rule rule{kGlobalScope, kGlobalScope, RuleType::all.at(type), value};

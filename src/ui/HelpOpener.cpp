@@ -8,7 +8,6 @@
 #include "ui/Identity.h"
 
 #include <QFileInfo>
-#include <QUrl>
 
 // The machine-wide copy of showHelp. An ordinary user has no rights there and
 // is not bothered; a failure despite the rights is told, unless the user asked
@@ -30,12 +29,12 @@ static void recordMachineWide(QWidget *parent)
                           "change the permission settings for this account.")
             + QStringLiteral("\n\n")
             + QObject::tr("If you would like to prevent this error message from being displayed again, please press 'Ignore'.");
-        const auto answer = DialogService::instance().ask(
-            parent, {QObject::tr("Permission Denied"), text, DialogService::Buttons::AbortRetryIgnore,
-                     DialogService::Icon::Critical});
-        if (answer == DialogService::Button::Retry)
+        const auto answer = DialogService::instance().message(parent, text, QObject::tr("Permission Denied"),
+                                                              DialogService::Buttons::AbortRetryIgnore,
+                                                              DialogService::Icon::Critical);
+        if (answer == DialogService::Answer::Retry)
             continue;
-        if (answer == DialogService::Button::Ignore)
+        if (answer == DialogService::Answer::Ignore)
             store.write(Keys::IgnorePermissionDeniedError, QStringLiteral("1"));
         return;
     }
@@ -46,7 +45,7 @@ bool openHelpFile(QWidget *parent)
     const QString path = ProgramFolder::filePath(QStringLiteral("Help.html"));
     if (!QFileInfo(path).isFile())
         return false;
-    DialogService::instance().openWithDesktop(QUrl::fromLocalFile(path));
+    DialogService::instance().openWithDesktop(path);
     recordMachineWide(parent);
     return true;
 }

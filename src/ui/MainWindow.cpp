@@ -456,7 +456,7 @@ void MainWindow::queueCleared()
 
 void MainWindow::showMessage(const QString &text)
 {
-    DialogService::inform(this, text);
+    DialogService::instance().message(this, text);
 }
 
 void MainWindow::focusEntry(Entry entry)

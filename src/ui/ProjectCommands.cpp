@@ -8,7 +8,6 @@
 
 #include <QWidget>
 
-#include <QDir>
 
 ProjectCommands::ProjectCommands(Project &project, QWidget *dialogParent)
     : QObject(dialogParent), m_project(project), m_parent(dialogParent)
@@ -33,7 +32,7 @@ void ProjectCommands::newProject()
 void ProjectCommands::openProject()
 {
     const QString path =
-        DialogService::instance().openFileName(m_parent, tr("Open Project"), projectFolder(), fileFilter());
+        DialogService::instance().openFile(m_parent, projectFolder(), fileFilter());
     if (!path.isEmpty())
         openFile(path);
 }
@@ -48,23 +47,21 @@ void ProjectCommands::openFile(const QString &path)
 bool ProjectCommands::saveProject()
 {
     DialogService &dialogs = DialogService::instance();
-    const QString proposed = QDir(projectFolder()).filePath(ProjectFile::proposedSaveName(m_project));
-    QString path = dialogs.saveFileName(m_parent, tr("Save Project"), proposed, fileFilter());
+    QString path = dialogs.saveFile(m_parent, projectFolder(), ProjectFile::proposedSaveName(m_project), fileFilter());
     if (path.isEmpty())
         return false;
     QString error;
     if (ProjectStorage::save(m_project, path, &error))
         return true;
     // A second chance under a plain name.
-    path = dialogs.saveFileName(m_parent, tr("Save Project"), QDir(projectFolder()).filePath(QStringLiteral("unnamed.prj")),
-                                fileFilter());
+    path = dialogs.saveFile(m_parent, projectFolder(), QStringLiteral("unnamed.prj"), fileFilter());
     if (path.isEmpty())
         return false;
     if (ProjectStorage::save(m_project, path, &error))
         return true;
     // Two failed writes are not passed over in silence: the project is still unsaved.
-    DialogService::inform(m_parent, tr("The project could not be saved to %1: %2").arg(path, error),
-                          tr("Save Project"), DialogService::Icon::Warning);
+    dialogs.message(m_parent, tr("The project could not be saved to %1: %2").arg(path, error), tr("Save Project"),
+                    DialogService::Buttons::Ok, DialogService::Icon::Warning);
     return false;
 }
 
@@ -72,11 +69,11 @@ void ProjectCommands::askToSaveOnExit()
 {
     if (m_project.isSaved())
         return;
-    const auto answer = DialogService::instance().ask(
-        m_parent, {tr("Save Project?"),
-                   tr("The current project has been edited but has not been saved.") + QLatin1Char('\n')
-                       + tr("Would you like to save now?"),
-                   DialogService::Buttons::YesNo, DialogService::Icon::Question});
-    if (answer == DialogService::Button::Yes)
+    const auto answer = DialogService::instance().message(
+        m_parent,
+        tr("The current project has been edited but has not been saved.") + QLatin1Char('\n')
+            + tr("Would you like to save now?"),
+        tr("Save Project?"), DialogService::Buttons::YesNo);
+    if (answer == DialogService::Answer::Yes)
         saveProject();
 }

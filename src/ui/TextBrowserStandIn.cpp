@@ -14,7 +14,7 @@ TextBrowserStandIn::TextBrowserStandIn(QWidget *parent) : BrowserView(parent), m
     layout->addWidget(m_view);
     m_view->setOpenLinks(false);
     connect(m_view, &QTextBrowser::anchorClicked, this, [](const QUrl &url) {
-        DialogService::instance().openWithDesktop(url);
+        DialogService::instance().openWithDesktop(url.toString());
     });
     connect(m_view, &QTextBrowser::highlighted, this,
             [this](const QUrl &url) { emit statusTextChanged(url.toString()); });

@@ -267,7 +267,7 @@ void WebsitesPanel::addLinkingSite()
     m_linkingEntry->setText(SiteEditing::strippedEntry(m_linkingEntry->text()));
     const QString text = m_linkingEntry->text();
     if (isBlankEntry(text)) {
-        DialogService::inform(this, tr("Please enter the Website URL first."));
+        DialogService::instance().message(this, tr("Please enter the Website URL first."));
         m_linkingEntry->setFocus();
         return;
     }
@@ -336,7 +336,7 @@ void WebsitesPanel::deleteMainSite()
         emit projectRebuilt();
         break;
     case SiteEditing::MainSiteDeletion::SnapshotFailed:
-        DialogService::inform(this, error);
+        DialogService::instance().message(this, error);
         if (m_project.mainSiteCount() > 0)
             m_project.setCurrentMainSite(0);
         break;

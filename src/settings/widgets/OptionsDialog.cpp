@@ -211,7 +211,7 @@ void OptionsDialog::addFileType()
 {
     QString text = m_typeEntry->text();
     if (text.isEmpty()) {
-        DialogService::inform(this, tr("Please enter a file extension first."));
+        DialogService::instance().message(this, tr("Please enter a file extension first."));
         m_typeEntry->setFocus();
         return;
     }
