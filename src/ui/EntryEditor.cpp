@@ -4,6 +4,7 @@
 #include "url/TextMatch.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -37,6 +38,14 @@ void EntryEditor::closeAll()
     for (Kind k : {Kind::LinkingSite, Kind::MainSite, Kind::Global})
         if (slot(k))
             slot(k)->close();
+}
+
+// A closed window is gone for good, even before Qt deletes it.
+void EntryEditor::closeEvent(QCloseEvent *event)
+{
+    if (slot(m_kind) == this)
+        slot(m_kind) = nullptr;
+    QWidget::closeEvent(event);
 }
 
 static EntryEditor *bringForward(EntryEditor *editor)

@@ -33,6 +33,9 @@ public:
     void deleteRule(); // "Delete Rule"
     void accept();     // "OK"
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     EntryEditor(Kind kind, Project &project, int mainPos, int row, QWidget *parent);
     static QPointer<EntryEditor> &slot(Kind kind);

@@ -6,6 +6,7 @@
 #include "ui/DialogService.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -35,6 +36,14 @@ OptionsDialog *OptionsDialog::open(QWidget *parent)
     d->raise();
     d->activateWindow();
     return d;
+}
+
+// A closed window is gone for good, even before Qt deletes it.
+void OptionsDialog::closeEvent(QCloseEvent *event)
+{
+    if (openDialog() == this)
+        openDialog() = nullptr;
+    QWidget::closeEvent(event);
 }
 
 QCheckBox *OptionsDialog::flag(const char *key, const QString &label, const QString &tip)

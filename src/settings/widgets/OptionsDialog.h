@@ -28,6 +28,9 @@ signals:
     void pageLimitChanged(int pages);
     void globalRulesEditorRequested();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     explicit OptionsDialog(QWidget *parent);
     void load();
