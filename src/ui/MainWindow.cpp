@@ -43,8 +43,7 @@
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), m_engine(std::make_unique<ScanEngine>(m_project, *this)),
-      m_quit([] { QCoreApplication::quit(); })
+    : QMainWindow(parent), m_quit([] { QCoreApplication::quit(); })
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(Identity::product() + tr(" by ") + Identity::company());
@@ -82,6 +81,12 @@ MainWindow::MainWindow(QWidget *parent)
     layout->addLayout(progressRow);
     setCentralWidget(central);
     buildStatusBar();
+
+    // The engine talks to the window from its first moment: it comes last.
+    m_engine = std::make_unique<ScanEngine>(m_project, *this);
+    connect(m_start, &QToolButton::clicked, m_engine.get(), &ScanEngine::startScan);
+    connect(m_skip, &QToolButton::clicked, m_engine.get(), &ScanEngine::skipCurrent);
+    connect(m_stop, &QToolButton::clicked, m_engine.get(), &ScanEngine::stopScan);
 
     connect(m_websites, &WebsitesPanel::statusMessage, this, [this](const QString &t) { setStatusText(1, t); });
     connect(m_websites, &WebsitesPanel::projectRebuilt, this, &MainWindow::reportRebuildRequested);
@@ -149,9 +154,6 @@ void MainWindow::buildToolbar()
     m_skip->setEnabled(false);
     m_stop->setEnabled(false);
 
-    connect(m_start, &QToolButton::clicked, m_engine.get(), &ScanEngine::startScan);
-    connect(m_skip, &QToolButton::clicked, m_engine.get(), &ScanEngine::skipCurrent);
-    connect(m_stop, &QToolButton::clicked, m_engine.get(), &ScanEngine::stopScan);
     connect(m_options, &QToolButton::clicked, this, &MainWindow::showOptions);
     connect(m_open, &QToolButton::clicked, m_commands, &ProjectCommands::openProject);
     connect(m_save, &QToolButton::clicked, m_commands, &ProjectCommands::saveProject);

@@ -2,6 +2,8 @@
 
 #include "model/Project.h"
 #include "scan/ScanFrontEnd.h"
+#include "ui/AboutBox.h"
+#include "ui/WebsiteWindow.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -9,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-class AboutBox;
 class BrowserView;
 class ProjectCommands;
 class QAction;
@@ -21,7 +22,6 @@ class QToolButton;
 class ScanEngine;
 class StatisticsPanel;
 class WebTab;
-class WebsiteWindow;
 class WebsitesPanel;
 
 // The whole working surface: toolbar, "Websites" panel, "Link Results" tabs,
