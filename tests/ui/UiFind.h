@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/DialogService.h"
+
 #include <QObject>
 #include <QString>
 #include <QtTest>
