@@ -37,7 +37,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
-#include <QToolBar>
+#include <QFrame>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -76,6 +76,7 @@ MainWindow::MainWindow(QWidget *parent)
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(6, 4, 6, 0);
+    layout->addWidget(m_toolStrip);
     layout->addLayout(panels, 1);
     layout->addWidget(m_statistics);
     layout->addLayout(progressRow);
@@ -108,10 +109,11 @@ MainWindow::~MainWindow()
     delete m_about.data();
 }
 
-static QToolButton *toolButton(QToolBar *bar, const char *name, const QString &caption, const QString &tip,
+static QToolButton *toolButton(QHBoxLayout *bar, const char *name, const QString &caption, const QString &tip,
                                const QIcon &icon)
 {
-    auto *b = new QToolButton(bar);
+    auto *b = new QToolButton;
+    b->setAutoRaise(true);
     b->setObjectName(QLatin1String(name));
     b->setText(caption);
     b->setToolTip(tip);
@@ -123,34 +125,43 @@ static QToolButton *toolButton(QToolBar *bar, const char *name, const QString &c
     return b;
 }
 
+static QFrame *separator()
+{
+    auto *line = new QFrame;
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
 void MainWindow::buildToolbar()
 {
-    auto *bar = addToolBar(tr("Commands"));
-    bar->setObjectName(QStringLiteral("Toolbar1"));
-    bar->setMovable(false);
-    bar->setFloatable(false);
+    // A plain strip rather than a QToolBar, so the website button can stretch.
+    auto *strip = new QFrame(this);
+    strip->setObjectName(QStringLiteral("Toolbar1"));
+    strip->setFrameShape(QFrame::StyledPanel);
+    auto *bar = new QHBoxLayout(strip);
+    bar->setContentsMargins(4, 2, 14, 2);
+    bar->setSpacing(2);
+    m_toolStrip = strip;
     QStyle *s = style();
     m_start = toolButton(bar, "Command1", tr("Start Scan"), tr("Begin searching for links"), s->standardIcon(QStyle::SP_MediaPlay));
     m_scanTypeArrow = toolButton(bar, "Command10", QString(), tr("Select scan type"), QIcon());
     m_scanTypeArrow->setArrowType(Qt::DownArrow);
     m_skip = toolButton(bar, "cmdSkip", tr("Skip"), tr("Skip the current linking site"), s->standardIcon(QStyle::SP_MediaSkipForward));
     m_stop = toolButton(bar, "cmdStop", tr("Stop"), tr("Stop scanning for links"), s->standardIcon(QStyle::SP_MediaStop));
-    bar->addSeparator();
+    bar->addWidget(separator());
     m_options = toolButton(bar, "Command9", tr("Options"), tr("Open the options menu"), s->standardIcon(QStyle::SP_FileDialogDetailedView));
-    bar->addSeparator();
+    bar->addWidget(separator());
     m_open = toolButton(bar, "cmdOpen", tr("Open"), tr("Open an existing project"), s->standardIcon(QStyle::SP_DialogOpenButton));
     m_save = toolButton(bar, "cmdSave", tr("Save"), tr("Save this project to a file so that you can run it any time"),
                         s->standardIcon(QStyle::SP_DialogSaveButton));
     m_new = toolButton(bar, "cmdNew", tr("New"), tr("Clear all data and create a new project"), s->standardIcon(QStyle::SP_FileIcon));
-    bar->addSeparator();
+    bar->addWidget(separator());
     m_website = toolButton(bar, "cmdWebsite", tr("Visit ") + Identity::websiteName(), QString(),
                            s->standardIcon(QStyle::SP_DriveNetIcon));
     m_website->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     // It stretches towards the right edge of the window.
     m_website->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    auto *edge = new QWidget(bar);
-    edge->setFixedWidth(14);
-    bar->addWidget(edge);
     m_skip->setEnabled(false);
     m_stop->setEnabled(false);
 

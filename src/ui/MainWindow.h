@@ -115,6 +115,7 @@ private:
     StatisticsPanel *m_statistics = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_panels[4] = {};
+    QWidget *m_toolStrip = nullptr;
     QToolButton *m_start = nullptr, *m_scanTypeArrow = nullptr, *m_skip = nullptr, *m_stop = nullptr,
                 *m_options = nullptr, *m_open = nullptr, *m_save = nullptr, *m_new = nullptr, *m_website = nullptr;
     QAction *m_newAction = nullptr, *m_openAction = nullptr, *m_saveAction = nullptr;
