@@ -2,6 +2,7 @@
 
 #include "net/EventPump.h"
 #include "net/HttpStatus.h"
+#include "url/TextSearch.h"
 #include "url/UrlText.h"
 
 #include <QTcpSocket>
@@ -230,7 +231,7 @@ void HttpFetcher::finishPage()
 
     QString page = response;
     if (!head.isEmpty())
-        page.remove(head, Qt::CaseInsensitive);
+        TextSearch::replaceNoCase(page, head, u"");
     emit statusText(QStringLiteral("Finished: ") + url);
     EventPump::pump();
     if (token != m_token)
