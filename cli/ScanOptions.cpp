@@ -4,7 +4,7 @@ QString scanUsage()
 {
     return QStringLiteral(
         "usage: reciplex-scan [--scan-type N] [--main-site N] [--linking-site N] [--set KEY=VALUE]...\n"
-        "                     [--program-folder DIR] [--port N] [--report FILE] [--tab FILE]\n"
+        "                     [--program-folder DIR] [--port N]\n"
         "                     [--errors FILE] [--output FILE] [--quiet] PROJECT");
 }
 
@@ -64,12 +64,6 @@ bool parseScanOptions(const QStringList &arguments, ScanRunOptions *o, QString *
             o->settingOverrides << v;
         } else if (arg == QLatin1String("--program-folder")) {
             if (!value(&o->programFolder))
-                return false;
-        } else if (arg == QLatin1String("--report")) {
-            if (!value(&o->reportPath))
-                return false;
-        } else if (arg == QLatin1String("--tab")) {
-            if (!value(&o->tabPath))
                 return false;
         } else if (arg == QLatin1String("--errors")) {
             if (!value(&o->errorsPath))

@@ -13,8 +13,6 @@ struct ScanRunOptions
     QStringList settingOverrides; // KEY=VALUE
     QString programFolder;
     int port = 80;
-    QString reportPath;
-    QString tabPath;
     QString errorsPath;
     QString outputPath;
     bool quiet = false;
