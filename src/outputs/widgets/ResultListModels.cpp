@@ -82,16 +82,9 @@ void ProjectRowsModel::rowAppended(int index)
 void ProjectRowsModel::moveLastRowTo(int pos)
 {
     const int n = projectRowCount();
-    QList<int> order;
-    order.reserve(n);
-    for (int i = 0; i < pos; ++i)
-        order.append(i);
-    order.append(n - 1);
-    for (int i = pos; i < n - 1; ++i)
-        order.append(i);
     beginInsertRows({}, pos, pos);
     m_reordering = true;
-    reorderProject(order);
+    moveProjectRow(n - 1, pos);
     m_reordering = false;
     m_count = n;
     endInsertRows();
@@ -181,6 +174,11 @@ void ResultsListModel::reorderProject(const QList<int> &order)
     m_project.setResults(applyOrder(m_project.results(), order));
 }
 
+void ResultsListModel::moveProjectRow(int from, int to)
+{
+    m_project.moveResult(from, to);
+}
+
 int ResultsListModel::sortedPlaceOfLast() const
 {
     const QList<LinkResult> &rows = m_project.results();
@@ -222,6 +220,11 @@ bool ErrorsListModel::projectInOrder(const ListSortState &state) const
 void ErrorsListModel::reorderProject(const QList<int> &order)
 {
     m_project.setErrors(applyOrder(m_project.errors(), order));
+}
+
+void ErrorsListModel::moveProjectRow(int from, int to)
+{
+    m_project.moveError(from, to);
 }
 
 int ErrorsListModel::sortedPlaceOfLast() const

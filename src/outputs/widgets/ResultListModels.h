@@ -35,6 +35,7 @@ protected:
     virtual QList<int> projectOrder(const ListSortState &state) const = 0;
     virtual bool projectInOrder(const ListSortState &state) const = 0;
     virtual void reorderProject(const QList<int> &order) = 0; // emits the project's change signal
+    virtual void moveProjectRow(int from, int to) = 0;
     // The sorted place of the last project row among the rows before it.
     virtual int sortedPlaceOfLast() const = 0;
 
@@ -68,6 +69,7 @@ protected:
     QList<int> projectOrder(const ListSortState &state) const override;
     bool projectInOrder(const ListSortState &state) const override;
     void reorderProject(const QList<int> &order) override;
+    void moveProjectRow(int from, int to) override;
     int sortedPlaceOfLast() const override;
 };
 
@@ -84,5 +86,6 @@ protected:
     QList<int> projectOrder(const ListSortState &state) const override;
     bool projectInOrder(const ListSortState &state) const override;
     void reorderProject(const QList<int> &order) override;
+    void moveProjectRow(int from, int to) override;
     int sortedPlaceOfLast() const override;
 };
