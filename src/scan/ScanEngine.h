@@ -1,9 +1,13 @@
 #pragma once
 
 #include "scan/ScanFrontEnd.h"
+#include "scan/ScanSession.h"
 
 #include <QObject>
+#include <QSet>
 
+class CacheLineReader;
+class HttpFetcher;
 class Project;
 
 // The scan engine: walks the Main Sites and their Linking Sites, spiders each
@@ -18,6 +22,7 @@ public:
     ~ScanEngine() override;
 
     void setPort(quint16 port);          // 80 unless a test serves elsewhere
+    quint16 port() const;
     void setPageLimit(int pages);        // from cmbAdvance through the page-limit list
     int pageLimit() const;
     void setScanType(int type);          // the checked "Scan Type" item: 0, 1 or 2
@@ -29,9 +34,77 @@ public:
     const ScanStatistics &statistics() const;
     void resetStatistics();              // the current run's counters (start-up)
 
+    // Read-only view of the running scan's state (queue, counters, notes).
+    const ScanSession &session() const { return m_session; }
+
+    // Feeds a page text to the analysis of the running site as if the fetcher
+    // had just handed it over (the page context stays that of the last fetch).
+    // Does nothing while no scan runs.
+    void analysePageText(const QString &pageText);
+
 public slots:
     void startScan();
     void stopScan();
     void skipCurrent();
     void shutdown();                     // at exit: not running, every connection closed
+
+private:
+    enum class Counter { MainSites, LinkingSites, PagesScanned, PagesFound, LinksFound };
+
+    // driver (ScanDriver.cpp)
+    void dispatchPage(int slot);
+    void finishSite();
+    void moveOnAsAllMainSites();
+    void moveToNextMainSite();
+    void moveToNextLinkingSite();
+    void startLinkingSite();
+    void enqueue(const QString &url);
+    QString popQueue();
+    void clearQueue();
+
+    // page intake and analysis (PageAnalysis.cpp)
+    void pageIntake(QString text, int slot);
+    void analysePage(const QString &text, int slot, quint64 generation);
+    enum class AnchorStep { Next, EndPage, Abandon };
+    AnchorStep examineAnchor(const QString &line, quint64 generation);
+    void followRedirect(const QString &markerLine, CacheLineReader &reader, quint64 generation);
+    void endOfPage(int slot, quint64 generation);
+    bool passesPageTypeFilter(const QString &target) const;
+    bool isDirectLink(const QString &url) const;
+    bool isDomainLink(QString &url) const;
+    bool isSameSite(const QString &url) const;
+    bool isSeenPage(QString &url);
+    void recordLink(const QString &status);
+
+    // rules (ScanRules.cpp holds the rule logic)
+    bool passesRulesNow(const QString &url) const;
+
+    // outcome (SiteOutcome.cpp)
+    void recordSiteOutcome();
+
+    // statistics and idle time-out (ScanCounters.cpp, IdleTimeout.cpp)
+    void bumpStatistic(Counter counter);
+    void onIdleTick(int slot);
+
+    // shared helpers (ScanEngine.cpp)
+    void setStatus(int panel, const QString &text);
+    bool stillCurrent(quint64 generation) const;
+    int currentRow() const;
+    QString currentLinkingSiteUrl() const;
+
+    Project &m_project;
+    ScanFrontEnd &m_frontEnd;
+    HttpFetcher *m_fetcher;
+    ScanSession m_session;
+    ScanStatistics m_stats;
+    int m_pageLimit = 500;
+    int m_scanType = 0;
+    int m_skipType = 0;
+    QString m_firstLinkStatus;            // what a site with links "ended with"
+    QString m_cachePath, m_strippedCachePath;
+    // The current Main Site's Linking Site URLs as the seen-page test compares
+    // them; rebuilt after any change to the rows.
+    QSet<QString> m_rowKeys;
+    int m_rowKeysMain = -1;
+    bool m_rowKeysDirty = true;
 };

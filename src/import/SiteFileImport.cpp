@@ -1,0 +1,114 @@
+#include "import/SiteFileImport.h"
+
+#include "import/TextLines.h"
+#include "model/Project.h"
+#include "settings/ProgramFolder.h"
+#include "url/TextMatch.h"
+
+#include <QFile>
+
+namespace {
+
+bool isMainSitePosition(const Project &project, int mainPos)
+{
+    return mainPos >= 0 && mainPos < project.mainSiteCount();
+}
+
+bool readImportFile(const QString &path, QString *text, SiteImportResult *result)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result->kind = SiteImportResult::Unreadable;
+        result->errorMessage = QStringLiteral("Error: ") + QString::number(int(file.error()))
+                             + QStringLiteral(" - ") + file.errorString();
+        return false;
+    }
+    *text = QString::fromLatin1(file.readAll());
+    return true;
+}
+
+QStringList entryLines(const QString &text)
+{
+    QStringList lines;
+    for (const QString &line : splitTextLines(text, true))
+        if (!isBlankEntry(line))
+            lines << line;
+    return lines;
+}
+
+} // namespace
+
+QString importStartFolder()
+{
+    return ProgramFolder::filePath(QStringLiteral("Project Files"));
+}
+
+QList<LinkingSite> parseLinkingSitesText(const QString &text)
+{
+    QList<LinkingSite> sites;
+    for (const QString &line : entryLines(text)) {
+        LinkingSite site;
+        if (line.contains(QLatin1Char('|'))) {
+            const QStringList parts = line.split(QLatin1Char('|'));
+            site.url = parts.at(0).trimmed();
+            site.linksExpected = parts.at(1);
+        } else {
+            site.url = line.trimmed();
+        }
+        sites << site;
+    }
+    return sites;
+}
+
+QStringList parseMainSitesText(const QString &text)
+{
+    return entryLines(text);
+}
+
+SiteImportResult importLinkingSitesFile(Project &project, int mainPos, const QString &path)
+{
+    SiteImportResult result;
+    if (!isMainSitePosition(project, mainPos)) {
+        result.kind = SiteImportResult::NoMainSite;
+        return result;
+    }
+    QString text;
+    if (!readImportFile(path, &text, &result))
+        return result;
+    for (const LinkingSite &site : parseLinkingSitesText(text)) {
+        project.appendLinkingSite(mainPos, site);
+        ++result.count;
+    }
+    result.statusText = QStringLiteral("Added ") + QString::number(result.count) + QStringLiteral(" link(s)");
+    return result;
+}
+
+SiteImportResult importMainSitesFile(Project &project, const QString &path)
+{
+    SiteImportResult result;
+    QString text;
+    if (!readImportFile(path, &text, &result))
+        return result;
+    for (const QString &line : parseMainSitesText(text)) {
+        project.addMainSite(line);
+        ++result.count;
+    }
+    result.statusText = QStringLiteral("Added ") + QString::number(result.count) + QStringLiteral(" site(s)");
+    return result;
+}
+
+SiteImportResult addSelectedLinks(Project &project, int mainPos, const QStringList &selectedRows)
+{
+    SiteImportResult result;
+    if (!isMainSitePosition(project, mainPos)) {
+        result.kind = SiteImportResult::NoMainSite;
+        return result;
+    }
+    for (const QString &row : selectedRows) {
+        if (isBlankEntry(row))
+            continue;
+        project.addLinkingSite(mainPos, row);
+        ++result.count;
+    }
+    return result;
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+class QTcpSocket;
+
+// The state of the one fetch slot: everything received for the page in flight.
+struct FetchSlot
+{
+    QString host;            // no "/", no scheme
+    QString path;            // begins with "/"
+    QByteArray response;     // head and body as received (ISO-8859-1)
+    qint64 received = 0;     // bytes; body bytes only once the head is complete
+    bool headComplete = false;
+    qint32 contentLength = 0; // 0 when absent or unreadable
+    int idleSeconds = 0;
+};
+
+// Gets one web page for the scan over a plain TCP connection: a minimal
+// HTTP/1.1 GET, the answer collected until the server closes, the head cut
+// off, known error statuses reported, the page text handed on. No redirects,
+// no TLS, no chunked or compressed bodies. The scan uses slot 0 only, so one
+// page is in flight at a time; other slot numbers are ignored.
+class HttpFetcher : public QObject
+{
+    Q_OBJECT
+public:
+    // A server that sends without end would hold the scan while memory grows:
+    // a response is ended, as the server's close would end it, at this size.
+    static constexpr qint64 kResponseCap = 16 * 1024 * 1024;
+
+    explicit HttpFetcher(QObject *parent = nullptr);
+    ~HttpFetcher() override;
+
+    void setPort(quint16 port) { m_port = port; }
+    quint16 port() const { return m_port; }
+    // Data and close events are dropped while this says the scan is not running.
+    void setRunningCheck(std::function<bool()> running) { m_running = std::move(running); }
+
+    // Starts one page: the entry is split into host and path, the slot is
+    // reset, its idle timer started and the connection opened.
+    void fetch(int slot, const QString &entry);
+    // Closes the slot's connection; no close event follows.
+    void closeSlot(int slot);
+    void closeAll();
+    void stopIdleTimer(int slot);
+    int addIdleSecond(int slot);
+
+    const FetchSlot &slotRecord(int slot) const;
+    // The page context of the entry last fetched.
+    const QString &strURL() const { return m_strURL; }
+    const QString &strCurUrl() const { return m_strCurUrl; }
+    const QString &strCurDir() const { return m_strCurDir; }
+
+    // The exact request bytes for a host and path.
+    static QByteArray requestBytes(const QString &host, const QString &path);
+
+signals:
+    void statusText(const QString &text);        // "Downloading: …", "Finished: …"
+    void connectedToHost(int slot);              // counts a page scanned
+    void progress(int percent);
+    void statusError(const QString &text, const QString &url); // a known error status
+    void pageArrived(int slot, const QString &pageText);
+    void idleTick(int slot);
+
+private:
+    void onConnected(quint64 token);
+    void onDataArrived(quint64 token);
+    void onClosed(quint64 token);
+    void appendData(const QByteArray &bytes);
+    void detectHead();
+    void finishPage();
+    void dropSocket();
+    bool runningNow() const { return !m_running || m_running(); }
+
+    FetchSlot m_slot;
+    QTimer m_idleTimer;
+    QTcpSocket *m_socket = nullptr;
+    quint64 m_token = 0;           // changes with every fetch and close
+    quint16 m_port = 80;
+    std::function<bool()> m_running;
+    QString m_strURL, m_strCurUrl, m_strCurDir;
+    bool m_inData = false;         // a data step is under way (events run inside it)
+    bool m_closePending = false;   // the close arrived during the data step
+    bool m_capReached = false;
+    qsizetype m_headSearchFrom = 0; // where the search for the blank line goes on
+};

@@ -1,0 +1,205 @@
+#include "outputs/Report.h"
+
+#include "model/Project.h"
+#include "outputs/HtmlEscape.h"
+#include "settings/ProgramFolder.h"
+#include "url/TextMatch.h"
+#include "url/UrlText.h"
+
+#include <QFile>
+#include <QHash>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kDirect = QStringLiteral("Direct Link");
+const QString kIndirect = QStringLiteral("Indirect Link");
+const QString kRedirect = QStringLiteral("Redirect Link");
+const QString kNoneFound = QStringLiteral("None Found");
+
+bool isReciprocalStatus(const QString &status)
+{
+    return status == kDirect || status == kIndirect || status == kRedirect;
+}
+
+// The system's time format carries a time-zone name in its long form; the
+// report shows the clock time only, seconds included.
+QString clockText(const QTime &time, const QLocale &locale)
+{
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    QString kept;
+    bool quoted = false;
+    for (const QChar c : std::as_const(format)) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t'))
+            continue;
+        kept += c;
+    }
+    return locale.toString(time, kept.trimmed());
+}
+
+// What one result row adds under every Linking Site whose key matches it.
+void appendEntry(QString &out, const QString &escapedKey, const LinkResult &row)
+{
+    out += QLatin1String("Site: <a href='");
+    out += escapedKey;
+    out += QLatin1String("'>");
+    out += escapedKey;
+    out += QLatin1String("</a><BR>");
+    if (isReciprocalStatus(row.status)) {
+        const QString url = escapeHtml(row.url);
+        out += QLatin1String("Status: ");
+        out += escapeHtml(row.status);
+        out += QLatin1String("<BR>Found On: <a href='");
+        out += url;
+        out += QLatin1String("'>");
+        out += url;
+        out += QLatin1String("</a><BR>");
+    } else if (containsNoCase(row.status, kNoneFound)) {
+        out += QLatin1String("Status: ");
+        out += escapeHtml(row.status);
+        out += QLatin1String("<BR>");
+    }
+    out += QLatin1String("<BR>");
+}
+
+} // namespace
+
+ReportFigures reportFigures(const Project &project, qint64 pagesScanned)
+{
+    ReportFigures f;
+    f.mainSites = project.mainSiteCount();
+    f.linkingSites = project.linkingSiteTotal();
+    f.pages = pagesScanned;
+    for (const LinkResult &row : project.results()) {
+        if (row.status == kDirect)
+            ++f.direct;
+        else if (row.status == kIndirect)
+            ++f.indirect;
+        else if (row.status == kRedirect)
+            ++f.redirect;
+        else if (containsNoCase(row.status, kNoneFound))
+            ++f.nonLinking;
+    }
+    f.reciprocal = f.direct + f.indirect + f.redirect;
+    f.errors = int(project.errors().size());
+    return f;
+}
+
+QString reportKey(const QString &url)
+{
+    return hostOfCopy(stripSchemes(url));
+}
+
+QString formatReportNumber(double value, const QLocale &locale)
+{
+    return locale.toString(value, 'f', 2);
+}
+
+QString buildReportHtml(const Project &project, qint64 pagesScanned, const QDateTime &now,
+                        const QLocale &locale)
+{
+    const ReportFigures f = reportFigures(project, pagesScanned);
+    const auto row = [](const char *label, qint64 figure) {
+        return QStringLiteral("<tr><td>%1</td><td> %2</td></tr>\r\n")
+            .arg(QLatin1String(label), QString::number(figure));
+    };
+
+    QString html;
+    html.reserve(4096 + int(project.results().size()) * 160);
+    html += QLatin1String("<html>\r\n<head>\r\n<title>Reciprocal Link Report</title>\r\n<body>\r\n"
+                          "<H1>Reciprocal Link Report</H1>\r\n");
+    html += QLatin1String("Date: ") + locale.toString(now.date(), QLocale::ShortFormat)
+          + QLatin1String("<BR>") + kCrLf;
+    html += QLatin1String("Time: ") + clockText(now.time(), locale) + QLatin1String("<BR><BR>") + kCrLf;
+    html += QLatin1String("<hr>\r\n<table cellpadding=5 border=0>\r\n");
+    html += QLatin1String("<tr><td colspan=2><b>Overview</b></td></tr>");
+    html += row("Total Main Sites:", f.mainSites);
+    html += row("Total Linking Sites:", f.linkingSites);
+    html += row("Total Pages Scanned:", f.pages);
+    html += row("Total Reciprocal Links:", f.reciprocal);
+    html += row("<li>Direct Links</li>", f.direct);
+    html += row("<li>Indirect Links</li>", f.indirect);
+    html += row("<li>Redirect Links</li>", f.redirect);
+    html += row("Total Non-Linking Sites:", f.nonLinking);
+    html += row("Total Errors:", f.errors);
+    html += QLatin1String("<tr><td colspan=2>&nbsp</td></tr>");
+    html += QLatin1String("<tr><td colspan=2><b>Percentages/Averages</b></td></tr>");
+
+    // The average divides by the classified result rows, not by the Linking Sites.
+    const qint64 classified = qint64(f.reciprocal) + f.nonLinking;
+    if (classified > 0) {
+        const double s = double(classified);
+        html += QLatin1String("<tr><td>Sites with Reciprocal Links:</td><td>")
+              + formatReportNumber(f.reciprocal / s * 100.0, locale) + QLatin1String("%</td></tr>") + kCrLf;
+        html += QLatin1String("<tr><td>Sites with No Links:</td><td>")
+              + formatReportNumber(f.nonLinking / s * 100.0, locale) + QLatin1String("%</td></tr>") + kCrLf;
+        html += QLatin1String("<tr><td>Average Pages Scanned Per Site:</td><td>")
+              + formatReportNumber(double(f.pages) / s, locale)
+              + QLatin1String("</td></tr></table><BR><BR>") + kCrLf;
+    } else {
+        html += QLatin1String("<tr><td>Sites with Reciprocal Links:</td><td>0%</td></tr>\r\n"
+                              "<tr><td>Sites with No Links:</td><td>100%</td></tr>\r\n"
+                              "<tr><td>Average Pages Scanned Per Site:</td><td>0</td></tr></table><BR><BR>\r\n");
+    }
+
+    html += QLatin1String("<h1>Main Site Specific Overviews</h1>\r\n");
+
+    // Every row of one key, in results order, is what each Linking Site of
+    // that key shows: group once instead of comparing every site with every row.
+    const QList<LinkResult> &results = project.results();
+    QHash<QString, QString> entriesByKey;
+    entriesByKey.reserve(results.size());
+    for (const LinkResult &r : results) {
+        const QString key = reportKey(r.remoteSite);
+        QString &entries = entriesByKey[key];
+        appendEntry(entries, escapeHtml(key), r);
+    }
+
+    for (const MainSite &main : project.mainSites()) {
+        html += QLatin1String("<h3>") + escapeHtml(main.url) + QLatin1String("</h3>") + kCrLf;
+        for (const LinkingSite &site : main.linkingSites) {
+            const auto it = entriesByKey.constFind(reportKey(site.url));
+            if (it != entriesByKey.constEnd())
+                html += it.value();
+        }
+    }
+    return html;
+}
+
+QString reportFilePath()
+{
+    return ProgramFolder::filePath(QStringLiteral("tempreport.html"));
+}
+
+QString writeReportFile(const QString &html, FileFailure *failure)
+{
+    const QString path = reportFilePath();
+    if (!replaceTextFile(path, html + kCrLf, failure))
+        return QString();
+    return path;
+}
+
+QString buildReport(const Project &project, qint64 pagesScanned, FileFailure *failure)
+{
+    return writeReportFile(buildReportHtml(project, pagesScanned, QDateTime::currentDateTime()), failure);
+}
+
+ReportSaveOutcome saveReportAs(const QString &chosenName, const OverwriteQuestion &askOverwrite)
+{
+    ReportSaveOutcome out;
+    static_cast<SaveOutcome &>(out) = prepareSaveTarget(chosenName, QStringLiteral(".htm"), askOverwrite);
+    if (out.kind != SaveOutcome::Saved)
+        return out;
+
+    // A byte copy that replaces a file of the longer name as well.
+    QFile source(reportFilePath());
+    if (!source.open(QIODevice::ReadOnly))
+        return out;
+    const QByteArray bytes = source.readAll();
+    QFile target(out.path);
+    if (target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        out.copied = target.write(bytes) == bytes.size();
+    return out;
+}

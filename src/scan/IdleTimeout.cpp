@@ -1,0 +1,23 @@
+// The idle time-out: the fetch slot's one-second timer ends a page whose
+// server has sent nothing for TimeOut seconds, and with it the site.
+#include "scan/ScanEngine.h"
+
+#include "model/Project.h"
+#include "net/HttpFetcher.h"
+
+void ScanEngine::onIdleTick(int slot)
+{
+    ScanSession &s = m_session;
+    if (!s.bScanning)
+        return;
+    const quint64 generation = s.generation;
+    const int idle = m_fetcher->addIdleSecond(slot);
+    setStatus(4, QStringLiteral("%1 of %2 seconds").arg(idle).arg(s.timeOut));
+    if (!stillCurrent(generation))
+        return;
+    if (idle >= s.timeOut) {
+        m_project.appendError({QStringLiteral("Timeout"), m_fetcher->slotRecord(slot).host});
+        s.strSiteNote = QStringLiteral("Timeout");
+        finishSite();
+    }
+}

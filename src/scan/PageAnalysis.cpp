@@ -1,0 +1,340 @@
+// Page intake and analysis: warnings in the page text, the cache files, the
+// anchors read line by line, link classification, queueing same-site pages
+// and following redirect pages.
+#include "scan/ScanEngine.h"
+
+#include "model/Project.h"
+#include "net/EventPump.h"
+#include "net/HttpFetcher.h"
+#include "net/WholePageDownload.h"
+#include "scan/PageCache.h"
+#include "scan/ScanRules.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "settings/Sounds.h"
+#include "url/TextMatch.h"
+#include "url/UrlText.h"
+
+namespace {
+
+const QString kHref = QStringLiteral("href=");
+
+// Leading and trailing spaces only, as the page texts are compared.
+QString trimSpaces(const QString &text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text.at(start) == QLatin1Char(' '))
+        ++start;
+    while (end > start && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(start, end - start);
+}
+
+bool isRedirectMarker(const QString &line)
+{
+    return line.contains(QLatin1String("302 Found"), Qt::CaseInsensitive)
+        || line.contains(QLatin1String("301 Moved Permanently"), Qt::CaseInsensitive)
+        || line.contains(QLatin1String("<title>Document Moved</title>"), Qt::CaseInsensitive)
+        || line.contains(QLatin1String("<title>Object moved</title>"), Qt::CaseInsensitive);
+}
+
+QString withoutWww(const QString &url)
+{
+    QString t = url;
+    t.remove(QLatin1String("www."), Qt::CaseSensitive);
+    return t.toLower();
+}
+
+// Characters of the anchor extraction between runs of pending events.
+constexpr qsizetype kExtractionPumpStride = 4096;
+
+} // namespace
+
+void ScanEngine::pageIntake(QString text, int slot)
+{
+    ScanSession &s = m_session;
+    m_fetcher->closeSlot(0);
+    if (!s.bScanning)
+        return;
+    const quint64 generation = s.generation;
+
+    if (containsNoCase(text, s.strMainSite)) {
+        s.bMentionSeen = true;
+        s.strSiteNote = QStringLiteral("Possible Redirected URL");
+        s.strMentionPage = m_fetcher->strCurUrl();
+    }
+    if (text.contains(QLatin1String("You are seeing this text because"), Qt::CaseInsensitive))
+        s.strSiteNote = QStringLiteral("Source Protected");
+    if (text.contains(QLatin1String("<?php"), Qt::CaseInsensitive))
+        s.strSiteNote = QStringLiteral("Server Script Error");
+
+    normaliseAnchors(text);
+    setStatus(2, QStringLiteral("Saving to HTML"));
+    if (!stillCurrent(generation))
+        return;
+    if (m_cachePath.isEmpty()) {
+        m_cachePath = PageCache::cachePath(0);
+        m_strippedCachePath = PageCache::strippedCachePath(0);
+    }
+    PageCache::write(m_cachePath, m_strippedCachePath, text);
+    analysePage(text, slot, generation);
+}
+
+void ScanEngine::analysePage(const QString &text, int slot, quint64 generation)
+{
+    ScanSession &s = m_session;
+    if (!s.bScanning)
+        return;
+    setStatus(2, QStringLiteral("Getting Links"));
+    if (generation != s.generation)
+        return;
+
+    // The lines the cache file holds: the text and a final CR LF.
+    const QString content = text + QStringLiteral("\r\n");
+    CacheLineReader reader(content);
+    QString line;
+    while (s.bScanning && reader.next(line)) {
+        EventPump::pump();
+        if (generation != s.generation)
+            return; // a Skip has started the next site: nothing more counts here
+        if (!s.bScanning)
+            break;
+        if (!s.bEmulate && isRedirectMarker(line)) {
+            followRedirect(line, reader, generation);
+            return;
+        }
+        if (line.contains(kHref)) {
+            const AnchorStep step = examineAnchor(line, generation);
+            if (step == AnchorStep::Abandon || generation != s.generation)
+                return;
+            if (step == AnchorStep::EndPage)
+                break;
+        }
+        if (!(s.bScanning && s.iLinksFound < s.iLinksExpected))
+            break;
+    }
+    endOfPage(slot, generation);
+}
+
+ScanEngine::AnchorStep ScanEngine::examineAnchor(const QString &line, quint64 generation)
+{
+    ScanSession &s = m_session;
+
+    // From the first "href=" on, without the quote that opens the value.
+    QString anchor = line.mid(line.indexOf(kHref));
+    anchor.replace(QStringLiteral("href=\""), kHref, Qt::CaseInsensitive);
+    anchor.replace(QStringLiteral("href='"), kHref, Qt::CaseInsensitive);
+
+    // Cut at the first quote, apostrophe or ">"; without one (or when it is
+    // the last character) the last two characters go.
+    const qsizetype length = anchor.size();
+    qsizetype terminator = -1;
+    for (qsizetype i = 0; i < length; ++i) {
+        const QChar c = anchor.at(i);
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'') || c == QLatin1Char('>')) {
+            terminator = i;
+            break;
+        }
+        if (i % kExtractionPumpStride == kExtractionPumpStride - 1) {
+            EventPump::pump();
+            if (generation != s.generation)
+                return AnchorStep::Abandon;
+            if (!s.bScanning)
+                return AnchorStep::EndPage;
+        }
+    }
+    QString value = (terminator >= 0 && terminator + 1 < length) ? anchor.left(terminator)
+                                                                  : anchor.left(qMax<qsizetype>(0, length - 2));
+    if (value.size() < 6)
+        return AnchorStep::Next;
+
+    value.remove(kHref, Qt::CaseInsensitive);
+    value = trimSpaces(value);
+    const qsizetype space = value.indexOf(QLatin1Char(' '));
+    if (space >= 0)
+        value = trimSpaces(value.left(space));
+    QString target = value;
+
+    if (target.contains(QLatin1String("javascript"), Qt::CaseInsensitive)
+        || target.contains(QLatin1String("mailto"), Qt::CaseInsensitive))
+        return AnchorStep::Next;
+
+    if (passesPageTypeFilter(target)) {
+        if (target.contains(QLatin1String("file://"), Qt::CaseInsensitive)
+            || target.contains(QLatin1String("unsaved:"), Qt::CaseInsensitive)
+            || target.contains(QLatin1Char('#')))
+            return AnchorStep::Next;
+        resolvePageLink(target, m_fetcher->slotRecord(0).host, m_fetcher->strCurDir());
+        if (!passesRulesNow(target)) {
+            // A rule never hides a link: a rejected target is still tested.
+            s.strSiteNote = QStringLiteral("Possible Rule Problem");
+            if (!isDirectLink(target))
+                return AnchorStep::Next;
+        } else {
+            const bool seen = isSeenPage(target);
+            if (!seen && isSameSite(target)) {
+                ++s.lPagesFound;
+                bumpStatistic(Counter::PagesFound);
+                enqueue(target);
+                s.foundPages.insert(target.toCaseFolded());
+            }
+        }
+    } else if (!isDirectLink(target)) {
+        return AnchorStep::Next; // only a link to the Main Site counts here, unresolved
+    }
+
+    if (isDirectLink(target))
+        recordLink(QStringLiteral("Direct Link"));
+    else if (isDomainLink(target))
+        recordLink(QStringLiteral("Domain Link"));
+    return AnchorStep::Next;
+}
+
+void ScanEngine::followRedirect(const QString &markerLine, CacheLineReader &reader, quint64 generation)
+{
+    ScanSession &s = m_session;
+    QString line = markerLine;
+    QString next;
+    while (!line.contains(kHref) && reader.next(next))
+        line = next;
+
+    QString url = line;
+    if (url.contains(kHref)) {
+        for (const QChar stop : {QLatin1Char(' '), QLatin1Char('<'), QLatin1Char('>')}) {
+            const qsizetype at = url.indexOf(stop);
+            if (at >= 0)
+                url.truncate(at);
+        }
+        url.remove(kHref, Qt::CaseInsensitive);
+        url.remove(QStringLiteral(">here</a></body"), Qt::CaseInsensitive);
+        url.remove(QLatin1Char('"'));
+        url.remove(QLatin1Char('\''));
+        url.remove(QLatin1Char(' '));
+    }
+    if (url.isEmpty())
+        url = m_fetcher->strCurUrl();
+
+    const QString page = downloadWholePage(url);
+    if (generation != s.generation)
+        return; // skipped or stopped while waiting
+    s.bEmulate = true;
+    // The page reached through the redirect is analysed in its place and
+    // carries the scan on.
+    pageIntake(page, 0);
+}
+
+void ScanEngine::endOfPage(int slot, quint64 generation)
+{
+    ScanSession &s = m_session;
+    setStatus(2, QString());
+    if (generation != s.generation)
+        return;
+    s.bEmulate = false;
+    if (!s.bScanning)
+        return;
+    if (SettingsStore::instance().readFlag(Keys::chkRedirect, true) && s.bMentionSeen && !s.bLinkFound)
+        finishSite(); // the site ends as a Redirect Link
+    else
+        dispatchPage(slot);
+}
+
+bool ScanEngine::passesPageTypeFilter(const QString &target) const
+{
+    if (!SettingsStore::instance().readFlag(Keys::chkFileTypes, true))
+        return true;
+    if (target.endsWith(QLatin1Char('/')))
+        return true;
+    if (!target.contains(QLatin1Char('.')) && target.contains(QLatin1Char('?')))
+        return true;
+    for (const QString &pattern : m_session.fileTypes) {
+        if (containsNoCase(target, pattern))
+            return true;
+    }
+    return false;
+}
+
+bool ScanEngine::isDirectLink(const QString &url) const
+{
+    return containsNoCase(url, m_session.strMainSite);
+}
+
+bool ScanEngine::isSameSite(const QString &url) const
+{
+    const QString row = currentLinkingSiteUrl();
+    return containsNoCase(url, row) || containsNoCase(row, url);
+}
+
+bool ScanEngine::isDomainLink(QString &url) const
+{
+    url.remove(QLatin1String("http://"), Qt::CaseInsensitive);
+    url.remove(QLatin1String("https://"), Qt::CaseInsensitive);
+    const QString host = url.left(url.indexOf(QLatin1Char('/')));
+    const QString main = stripSchemes(m_session.strMainSite);
+    const QString mainHost = main.left(main.indexOf(QLatin1Char('/')));
+    return host == mainHost;
+}
+
+bool ScanEngine::isSeenPage(QString &url)
+{
+    static const char *const prefixes[] = {"http://www.", "http://", "ttp://www", "ttp://ww", "ttp://w",
+                                           "ttp://",      "tp://",   "p://",      "://"};
+    for (const char *p : prefixes)
+        url.remove(QLatin1String(p), Qt::CaseInsensitive);
+    url = trimSpaces(url);
+
+    const int main = m_project.currentMainSite();
+    if (m_rowKeysDirty || m_rowKeysMain != main) {
+        m_rowKeys.clear();
+        if (main >= 0 && main < m_project.mainSiteCount()) {
+            for (const LinkingSite &row : m_project.linkingSites(main))
+                m_rowKeys.insert(withoutWww(row.url));
+        }
+        m_rowKeysMain = main;
+        m_rowKeysDirty = false;
+    }
+    if (m_rowKeys.contains(withoutWww(url)))
+        return true;
+    if (m_session.queue.containsNoCase(url))
+        return true;
+    return m_session.foundPages.contains(url.toCaseFolded());
+}
+
+void ScanEngine::recordLink(const QString &status)
+{
+    ScanSession &s = m_session;
+    SettingsStore &store = SettingsStore::instance();
+    ++s.iLinksFound;
+    ++s.iLinkNumber;
+
+    LinkResult row;
+    row.icon = 2;
+    row.mainSite = s.strMainSite;
+    row.remoteSite = hostOf(s.strLinkingSite);
+    row.status = status;
+    row.number = threeDigits(s.iLinkNumber);
+    row.url = m_fetcher->strCurUrl();
+    row.colour = RowColour::Blue;
+    m_project.appendResult(row);
+    const int main = m_project.currentMainSite();
+    m_project.setLinkingSiteColour(main, currentRow(), RowColour::Blue);
+    if (status == QLatin1String("Direct Link") && store.readFlag(Keys::chkUpdate, true))
+        m_project.setLinkingSiteUrl(main, currentRow(), m_fetcher->strCurUrl());
+
+    s.bLinkFound = true;
+    if (m_firstLinkStatus.isEmpty())
+        m_firstLinkStatus = status;
+    if (store.readFlag(Keys::chkAudioEmail, true))
+        playSound(Sounds::foundLink);
+    bumpStatistic(Counter::LinksFound);
+    ++s.lPagesFound;
+    setStatus(3, QStringLiteral("Found %1 links").arg(s.iLinksFound));
+}
+
+bool ScanEngine::passesRulesNow(const QString &url) const
+{
+    const int main = m_project.currentMainSite();
+    const QString mainUrl = main >= 0 && main < m_project.mainSiteCount() ? m_project.mainSite(main).url : QString();
+    const bool log = SettingsStore::instance().readInt(Keys::chkLog, 0) == 1;
+    return passesRules(url, m_project.rules(), mainUrl, currentLinkingSiteUrl(), log);
+}

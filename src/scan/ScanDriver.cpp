@@ -1,0 +1,303 @@
+// The scan driver: starting a scan, feeding the fetcher one page at a time,
+// finishing a Linking Site and moving on by scan type and skip choice.
+#include "scan/ScanEngine.h"
+
+#include "model/Project.h"
+#include "net/EventPump.h"
+#include "net/HttpFetcher.h"
+#include "scan/PageCache.h"
+#include "settings/FileTypes.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "settings/Sounds.h"
+#include "url/TextMatch.h"
+#include "url/UrlText.h"
+
+static QString normalisedMainSite(const Project &project, int mainPos)
+{
+    if (mainPos < 0 || mainPos >= project.mainSiteCount())
+        return QString();
+    QString url = project.mainSite(mainPos).url;
+    return normaliseMainSite(url);
+}
+
+void ScanEngine::enqueue(const QString &url)
+{
+    m_session.queue.append(url);
+    m_frontEnd.queueAppended(url);
+}
+
+QString ScanEngine::popQueue()
+{
+    const QString url = m_session.queue.popFront();
+    m_frontEnd.queuePopped();
+    return url;
+}
+
+void ScanEngine::clearQueue()
+{
+    m_session.queue.clear();
+    m_frontEnd.queueCleared();
+}
+
+void ScanEngine::startScan()
+{
+    if (m_session.bScanning)
+        return; // "Start Scan" is not available while a scan runs
+    SettingsStore &store = SettingsStore::instance();
+    ScanSession &s = m_session;
+
+    m_project.resetLinkingSiteColours();
+    s.fileTypes = FileTypes::scanPatterns();
+    s.iScanType = (m_scanType >= 0 && m_scanType <= 2) ? m_scanType : 0;
+    s.resetForScan();
+    ++s.generation;
+    m_firstLinkStatus.clear();
+    m_stats.mainSites = 0;
+    m_stats.linkingSites = 0;
+    clearQueue();
+    m_project.clearResults();
+    m_project.clearErrors();
+    m_cachePath = PageCache::cachePath(0);
+    m_strippedCachePath = PageCache::strippedCachePath(0);
+
+    // The Main Site (and for type 2 the Linking Site row) to begin with.
+    int mainPos = 0;
+    int row = 0;
+    if (s.iScanType != 0) {
+        mainPos = m_frontEnd.selectedMainSite();
+        if (mainPos < 0 || mainPos >= m_project.mainSiteCount()) {
+            m_frontEnd.showMessage(QStringLiteral("You must select a Main Site to scan before using this scan type."));
+            return;
+        }
+        if (s.iScanType == 1 && m_project.linkingSites(mainPos).isEmpty()) {
+            m_frontEnd.showMessage(QStringLiteral("You must enter a Linking Site to scan before using this scan type."));
+            return;
+        }
+        if (s.iScanType == 2) {
+            row = m_frontEnd.firstSelectedLinkingSite();
+            if (row < 0 || row >= m_project.linkingSites(mainPos).size()) {
+                m_frontEnd.showMessage(QStringLiteral("You must select a Linking Site to scan before using this scan type."));
+                return;
+            }
+        }
+    }
+
+    s.strMainSite = normalisedMainSite(m_project, mainPos);
+    s.timeOut = store.readInt(Keys::txtTimeout, 60);
+    m_stats.pagesScanned = 0;
+    m_stats.pagesFound = 0;
+    m_stats.linksFound = 0;
+    m_frontEnd.statisticsChanged(m_stats);
+
+    if (isBlankEntry(s.strMainSite)) {
+        m_frontEnd.showMessage(QStringLiteral("Please enter the Domain you want to find links to."));
+        m_frontEnd.focusEntry(ScanFrontEnd::Entry::MainSite);
+        return;
+    }
+    if (m_project.linkingSites(mainPos).isEmpty()) {
+        m_frontEnd.showMessage(QStringLiteral("Please enter at least one website to search for links."));
+        m_frontEnd.focusEntry(ScanFrontEnd::Entry::LinkingSite);
+        return;
+    }
+
+    if (store.readFlag(Keys::chkAudioNext, true))
+        playSound(Sounds::nextSite);
+    m_frontEnd.setControls(ScanFrontEnd::Controls::Scanning);
+
+    m_project.setCurrentMainSite(mainPos);
+    m_frontEnd.selectMainSite(mainPos);
+    s.iCurrentSite = row + 1;
+    m_frontEnd.selectLinkingSite(mainPos, row);
+
+    const LinkingSite &site = m_project.linkingSites(mainPos).at(row);
+    s.strLinkingSite = site.url;
+    s.iLinksExpected = linksExpectedFromText(site.linksExpected);
+    enqueue(s.strLinkingSite);
+
+    s.bScanning = true;
+    m_project.markEdited();
+    dispatchPage(0);
+}
+
+void ScanEngine::dispatchPage(int slot)
+{
+    ScanSession &s = m_session;
+    if (!s.bScanning)
+        return;
+    const quint64 generation = s.generation;
+    const SettingsStore &store = SettingsStore::instance();
+    ++s.lPagesStarted;
+    if ((store.readFlag(Keys::chkAuto, true) && s.lPagesStarted > m_pageLimit) || s.queue.isEmpty()) {
+        s.lPagesStarted = 0;
+        finishSite();
+        return;
+    }
+    if (store.readFlag(Keys::chkAuto2, true) && s.iLinksFound >= s.iLinksExpected) {
+        s.lPagesStarted = 0;
+        finishSite();
+        return;
+    }
+    setStatus(1, QStringLiteral("Main Site %1 of %2").arg(m_project.currentMainSite() + 1).arg(m_project.mainSiteCount()));
+    if (!stillCurrent(generation))
+        return;
+    setStatus(2, QStringLiteral("Page %1 of %2").arg(s.lPagesStarted).arg(s.lPagesFound + 1));
+    if (!stillCurrent(generation) || s.queue.isEmpty())
+        return;
+    const QString url = popQueue();
+    setStatus(3, QStringLiteral("Searching ") + s.strLinkingSite);
+    if (!stillCurrent(generation))
+        return;
+    m_fetcher->fetch(slot, url);
+}
+
+void ScanEngine::finishSite()
+{
+    ScanSession &s = m_session;
+    // Whatever of the old site is still under way must not count any more.
+    ++s.generation;
+    bumpStatistic(Counter::LinkingSites);
+    const int skipChoice = s.bSkipClicked && (m_skipType == 0 || m_skipType == 1) ? m_skipType : 0;
+    s.timeOut = SettingsStore::instance().readInt(Keys::txtTimeout, 60);
+    s.bScanning = true;
+    m_fetcher->closeSlot(0);
+
+    recordSiteOutcome();
+
+    if (s.bSkipClicked && skipChoice == 0) {
+        s.bSkipClicked = false;
+        moveOnAsAllMainSites();
+        return;
+    }
+    if (skipChoice == 1) {
+        s.bSkipClicked = false;
+        moveToNextMainSite();
+        return;
+    }
+    s.bSkipClicked = false;
+    const int main = m_project.currentMainSite();
+    const int rows = main >= 0 && main < m_project.mainSiteCount() ? int(m_project.linkingSites(main).size()) : 0;
+    switch (s.iScanType) {
+    case 2:
+        stopScan();
+        break;
+    case 1:
+        if (s.iCurrentSite > rows)
+            stopScan();
+        else
+            moveToNextLinkingSite();
+        break;
+    default:
+        moveOnAsAllMainSites();
+        break;
+    }
+}
+
+void ScanEngine::moveOnAsAllMainSites()
+{
+    const int main = m_project.currentMainSite();
+    if (main < 0 || main >= m_project.mainSiteCount()) {
+        stopScan();
+        return;
+    }
+    const bool pastLastRow = m_session.iCurrentSite > m_project.linkingSites(main).size();
+    if (pastLastRow)
+        moveToNextMainSite(); // stops after the last Main Site
+    else
+        moveToNextLinkingSite();
+}
+
+void ScanEngine::moveToNextMainSite()
+{
+    ScanSession &s = m_session;
+    s.iCurrentSite = 1;
+    // A Main Site without Linking Sites has nothing to scan: it is passed over.
+    int next = m_project.currentMainSite() + 1;
+    while (next < m_project.mainSiteCount() && m_project.linkingSites(next).isEmpty())
+        ++next;
+    if (next >= m_project.mainSiteCount()) {
+        stopScan();
+        return;
+    }
+    m_project.setCurrentMainSite(next);
+    m_frontEnd.selectMainSite(next);
+    m_frontEnd.selectLinkingSite(next, 0);
+    const LinkingSite &site = m_project.linkingSites(next).at(0);
+    s.strLinkingSite = site.url;
+    s.strMainSite = normalisedMainSite(m_project, next);
+    bumpStatistic(Counter::MainSites);
+    s.iLinksExpected = linksExpectedFromText(site.linksExpected);
+    enqueue(s.strLinkingSite);
+    if (SettingsStore::instance().readFlag(Keys::chkAudioNext, true))
+        playSound(Sounds::nextSite);
+    startLinkingSite();
+}
+
+void ScanEngine::moveToNextLinkingSite()
+{
+    ScanSession &s = m_session;
+    const int main = m_project.currentMainSite();
+    const int row = currentRow();
+    if (main < 0 || main >= m_project.mainSiteCount() || row < 0 || row >= m_project.linkingSites(main).size()) {
+        stopScan();
+        return;
+    }
+    m_frontEnd.selectLinkingSite(main, row);
+    const LinkingSite &site = m_project.linkingSites(main).at(row);
+    s.strLinkingSite = site.url;
+    s.iLinksExpected = linksExpectedFromText(site.linksExpected);
+    s.strMainSite = normalisedMainSite(m_project, main);
+    enqueue(s.strLinkingSite);
+    if (SettingsStore::instance().readFlag(Keys::chkAudioNext, true))
+        playSound(Sounds::nextSite);
+    startLinkingSite();
+}
+
+void ScanEngine::startLinkingSite()
+{
+    m_session.bScanning = true;
+    m_frontEnd.setControls(ScanFrontEnd::Controls::NextSite);
+    m_session.iLinksFound = 0;
+    m_session.lPagesStarted = 0;
+    dispatchPage(0);
+}
+
+void ScanEngine::stopScan()
+{
+    if (!m_session.bScanning)
+        return;
+    m_session.bScanning = false;
+    ++m_session.generation;
+    m_frontEnd.setControls(ScanFrontEnd::Controls::Idle);
+    m_session.iCurrentSite = 0;
+    m_fetcher->closeAll();
+    m_frontEnd.setProgressToMaximum();
+    m_frontEnd.setStatusText(1, QStringLiteral("Stopped"));
+    for (int panel = 2; panel <= 4; ++panel)
+        m_frontEnd.setStatusText(panel, QString());
+    m_fetcher->stopIdleTimer(0);
+    bumpStatistic(Counter::MainSites);
+    m_frontEnd.scanStopped();
+    if (SettingsStore::instance().readFlag(Keys::chkAudioFinished, true))
+        playSound(Sounds::finished);
+    // Events run only once the stop is complete, so a new Start cannot
+    // interleave with it.
+    EventPump::pumpNow();
+}
+
+void ScanEngine::skipCurrent()
+{
+    if (!m_session.bScanning)
+        return;
+    m_session.bSkipClicked = true;
+    m_session.strSiteNote = QStringLiteral("Skipped");
+    finishSite();
+}
+
+void ScanEngine::shutdown()
+{
+    m_session.bScanning = false;
+    ++m_session.generation;
+    m_fetcher->closeAll();
+    m_fetcher->stopIdleTimer(0);
+}

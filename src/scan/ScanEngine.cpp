@@ -1,0 +1,136 @@
+#include "scan/ScanEngine.h"
+
+#include "model/Project.h"
+#include "net/EventPump.h"
+#include "net/HttpFetcher.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent)
+    : QObject(parent)
+    , m_project(project)
+    , m_frontEnd(frontEnd)
+    , m_fetcher(new HttpFetcher(this))
+{
+    m_fetcher->setRunningCheck([this] { return m_session.bScanning; });
+    connect(m_fetcher, &HttpFetcher::statusText, this, [this](const QString &text) {
+        m_frontEnd.setStatusText(1, text);
+    });
+    connect(m_fetcher, &HttpFetcher::progress, this, [this](int percent) { m_frontEnd.setProgress(percent); });
+    connect(m_fetcher, &HttpFetcher::connectedToHost, this, [this] { bumpStatistic(Counter::PagesScanned); });
+    connect(m_fetcher, &HttpFetcher::statusError, this, [this](const QString &text, const QString &url) {
+        m_session.strSiteNote = text;
+        m_project.appendError({text, url});
+        bumpStatistic(Counter::PagesScanned);
+    });
+    connect(m_fetcher, &HttpFetcher::pageArrived, this, [this](int slot, const QString &text) {
+        pageIntake(text, slot);
+    });
+    connect(m_fetcher, &HttpFetcher::idleTick, this, &ScanEngine::onIdleTick);
+
+    auto rowsChanged = [this] { m_rowKeysDirty = true; };
+    connect(&m_project, &Project::projectReset, this, rowsChanged);
+    connect(&m_project, &Project::mainSitesChanged, this, rowsChanged);
+    connect(&m_project, &Project::linkingSitesChanged, this, rowsChanged);
+    connect(&m_project, &Project::linkingSiteChanged, this, rowsChanged);
+
+    resetStatistics();
+}
+
+ScanEngine::~ScanEngine()
+{
+    m_session.bScanning = false;
+    m_fetcher->closeAll();
+}
+
+void ScanEngine::setPort(quint16 port)
+{
+    m_fetcher->setPort(port);
+}
+
+quint16 ScanEngine::port() const
+{
+    return m_fetcher->port();
+}
+
+void ScanEngine::setPageLimit(int pages)
+{
+    m_pageLimit = pages;
+}
+
+int ScanEngine::pageLimit() const
+{
+    return m_pageLimit;
+}
+
+void ScanEngine::setScanType(int type)
+{
+    m_scanType = type;
+}
+
+int ScanEngine::scanType() const
+{
+    return m_scanType;
+}
+
+void ScanEngine::setSkipType(int type)
+{
+    m_skipType = type;
+}
+
+int ScanEngine::skipType() const
+{
+    return m_skipType;
+}
+
+bool ScanEngine::isScanning() const
+{
+    return m_session.bScanning;
+}
+
+const ScanStatistics &ScanEngine::statistics() const
+{
+    return m_stats;
+}
+
+void ScanEngine::resetStatistics()
+{
+    m_stats = ScanStatistics();
+    const SettingsStore &store = SettingsStore::instance();
+    m_stats.allRunsPagesScanned = store.readInt64(Keys::lHistWebScanned, 0);
+    m_stats.allRunsLinksFound = store.readInt64(Keys::lHistEmailFound, 0);
+    m_frontEnd.statisticsChanged(m_stats);
+}
+
+void ScanEngine::analysePageText(const QString &pageText)
+{
+    if (!m_session.bScanning)
+        return;
+    pageIntake(pageText, 0);
+}
+
+void ScanEngine::setStatus(int panel, const QString &text)
+{
+    m_frontEnd.setStatusText(panel, text);
+    EventPump::pump();
+}
+
+bool ScanEngine::stillCurrent(quint64 generation) const
+{
+    return m_session.bScanning && generation == m_session.generation;
+}
+
+int ScanEngine::currentRow() const
+{
+    return m_session.iCurrentSite - 1;
+}
+
+QString ScanEngine::currentLinkingSiteUrl() const
+{
+    const int main = m_project.currentMainSite();
+    if (main < 0 || main >= m_project.mainSiteCount())
+        return QString();
+    const QList<LinkingSite> &rows = m_project.linkingSites(main);
+    const int row = currentRow();
+    return row >= 0 && row < rows.size() ? rows.at(row).url : QString();
+}

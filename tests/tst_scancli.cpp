@@ -1,0 +1,154 @@
+// The built reciplex-scan run against nginx: exit statuses, progress and the
+// files it writes, with its own settings location.
+#include "model/Project.h"
+#include "model/ProjectFile.h"
+#include "support/NginxRunner.h"
+#include "support/TestEnv.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+struct CliRun
+{
+    int exitCode = -1;
+    QString stdErr;
+};
+
+class TestScanCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<NginxRunner> m_nginx;
+    std::unique_ptr<TestEnv> m_env;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString configFolder() const { return m_dir.filePath(QStringLiteral("config")); }
+    QByteArray settingsText() const
+    {
+        QFile f(configFolder() + QStringLiteral("/Reciplex/Reciplex.ini"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QString writeProject(const QStringList &sites, const QString &name = QStringLiteral("p.prj"))
+    {
+        Project p;
+        const int m = p.addMainSite(QStringLiteral("http://www.mysite.com/links.htm"));
+        for (const QString &s : sites)
+            p.addLinkingSite(m, s);
+        const QString file = path(name);
+        if (!ProjectFile::write(p, file))
+            qFatal("cannot write the project");
+        return file;
+    }
+
+    CliRun run(const QStringList &args)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder());
+        process.setProcessEnvironment(env);
+        QStringList all{QStringLiteral("--port"), QString::number(m_nginx->port()), QStringLiteral("--program-folder"),
+                        m_env->programFolder()};
+        process.start(QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-scan"), all + args);
+        CliRun r;
+        if (!process.waitForFinished(30000)) {
+            process.kill();
+            process.waitForFinished();
+            return r;
+        }
+        r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.stdErr = QString::fromLocal8Bit(process.readAllStandardError());
+        return r;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_env = std::make_unique<TestEnv>();
+        m_env->writeFile(QStringLiteral("filetypes.txt"), ".html\r\n.htm\r\n");
+        m_nginx = std::make_unique<NginxRunner>(QStringLiteral(RECIPLEX_TEST_DATA "/site"));
+        QVERIFY2(m_nginx->isRunning(), qPrintable(m_nginx->failure()));
+    }
+
+    void everySiteLinkedExitsZero()
+    {
+        const QString project = writeProject({"127.0.0.1/direct/", "127.0.0.1/domain/"});
+        const QString output = path("out.prj");
+        const CliRun r = run({"--output", output, "--errors", path("errors.txt"), project});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.stdErr.contains("mysite.com/links.htm\t127.0.0.1\tDirect Link\n"), qPrintable(r.stdErr));
+        QVERIFY(r.stdErr.contains("mysite.com/links.htm\t127.0.0.1\tDomain Link\n"));
+
+        Project saved;
+        QVERIFY(ProjectFile::read(saved, output).complete);
+        QCOMPARE(saved.linkingSites(0).at(0).url, QStringLiteral("127.0.0.1/direct/Page3.html"));
+        QCOMPARE(saved.results().size(), 2);
+        QFile errors(path("errors.txt"));
+        QVERIFY(errors.open(QIODevice::ReadOnly));
+        QCOMPARE(errors.readAll(), QByteArray("Error\tURL\r\n\r\n\r\n"));
+
+        // Statistics go to the store; the project is never remembered.
+        const QByteArray settings = settingsText();
+        QVERIFY(settings.contains("lHistWebScanned=4")); // three pages and one
+        QVERIFY(!settings.contains("LastProject"));
+    }
+
+    void aSiteWithoutLinkExitsOne()
+    {
+        const QString project = writeProject({"127.0.0.1/direct/", "127.0.0.1/nothere/"});
+        const CliRun r = run({"--quiet", "--errors", path("errors2.txt"), project});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.stdErr, QString());
+        QFile errors(path("errors2.txt"));
+        QVERIFY(errors.open(QIODevice::ReadOnly));
+        QCOMPARE(errors.readAll(), QByteArray("Error\tURL\r\n\r\n404 Not found\t127.0.0.1/nothere/\r\n\r\n"));
+    }
+
+    void overridesAreUsedButNotStored()
+    {
+        // A page limit of one leaves the link on the third page unseen.
+        const QString project = writeProject({"127.0.0.1/direct/"}, "limit.prj");
+        QCOMPARE(run({"--quiet", "--set", "CMBADVANCE=0", project}).exitCode, 1);
+        QCOMPARE(run({"--quiet", project}).exitCode, 0);
+        QVERIFY(!settingsText().contains("cmbAdvance"));
+        QVERIFY(!settingsText().contains("CMBADVANCE"));
+    }
+
+    void selectedLinkingSiteOnly()
+    {
+        const QString project = writeProject({"127.0.0.1/nothere/", "127.0.0.1/domain/"}, "sel.prj");
+        const CliRun r = run({"--scan-type", "2", "--main-site", "1", "--linking-site", "2", project});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(!r.stdErr.contains("None Found"));
+    }
+
+    void cannotStartExitsTwo()
+    {
+        const QString project = writeProject({"127.0.0.1/direct/"}, "two.prj");
+        CliRun r = run({"--scan-type", "1", project});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.stdErr.contains("You must select a Main Site to scan before using this scan type."));
+
+        r = run({"--bogus", project});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.stdErr.contains("usage: reciplex-scan"));
+
+        r = run({"--scan-type", "3", project});
+        QCOMPARE(r.exitCode, 2);
+
+        r = run({path("no-such.prj")});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.stdErr.contains("cannot open"));
+    }
+
+    void cleanupTestCase()
+    {
+        m_nginx.reset();
+        m_env.reset();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScanCli)
+#include "tst_scancli.moc"

@@ -1,0 +1,93 @@
+#include "net/WholePageDownload.h"
+#include "support/RecordingHttpServer.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QtTest>
+
+class TestWholePage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void requestAndBody()
+    {
+        RecordingHttpServer server;
+        QVERIFY(server.listen());
+        const QByteArray body("caf\xe9 \x01\r\nline two");
+        server.setBody(body);
+
+        // No scheme: "http://" goes in front, in the caller's variable too.
+        QString url = QStringLiteral("127.0.0.1:%1/list.php?a=b%2Fc+d").arg(server.port());
+        QCOMPARE(downloadWholePage(url), QString::fromLatin1(body));
+        QCOMPARE(url, QStringLiteral("http://127.0.0.1:%1/list.php?a=b%2Fc+d").arg(server.port()));
+        QCOMPARE(server.requests().size(), 1);
+        const RecordingHttpServer::Request &req = server.requests().first();
+        QCOMPARE(req.requestLine, QByteArray("GET /list.php?a=b%2Fc+d HTTP/1.1"));
+        QCOMPARE(req.header("User-Agent"), QByteArray("Mozilla"));
+        QCOMPARE(req.header("Cache-Control"), QByteArray("no-cache"));
+        QCOMPARE(req.header("Pragma"), QByteArray("no-cache"));
+
+        // "http://" anywhere, any case: no prefix.
+        QString inside = QStringLiteral("HTTP://127.0.0.1:%1/go?u=http://x").arg(server.port());
+        const QString before = inside;
+        downloadWholePage(inside);
+        QCOMPARE(inside, before);
+        QCOMPARE(server.requests().last().target, QByteArray("/go?u=http://x"));
+    }
+
+    void redirectsErrorPagesAndFailures()
+    {
+        RecordingHttpServer server;
+        QVERIFY(server.listen());
+        server.setResponder([](const RecordingHttpServer::Request &req) {
+            if (req.target == "/old")
+                return RecordingHttpServer::redirectTo("/new");
+            RecordingHttpServer::Response r;
+            if (req.target == "/missing") {
+                r.status = 404;
+                r.reason = "Not Found";
+                r.body = "no such page";
+            } else if (req.target == "/new") {
+                r.body = "moved here";
+            }
+            return r;
+        });
+        QString url = server.baseUrl() + "/old";
+        QCOMPARE(downloadWholePage(url), QStringLiteral("moved here"));
+        QCOMPARE(server.targets(), (QList<QByteArray>{"/old", "/new"}));
+        url = server.baseUrl() + "/missing";
+        QCOMPARE(downloadWholePage(url), QStringLiteral("no such page"));
+        url = server.baseUrl() + "/empty";
+        QCOMPARE(downloadWholePage(url), QString());
+
+        // Nothing listens: "" without a message.
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+        QCOMPARE(downloadWholePage(url), QString());
+        url = QStringLiteral("http://");
+        QCOMPARE(downloadWholePage(url), QString());
+    }
+
+    // A server that stops sending is left after the idle time with what it sent.
+    void silentServerGivesUp()
+    {
+        RecordingHttpServer server;
+        QVERIFY(server.listen());
+        server.setResponder([](const RecordingHttpServer::Request &) {
+            RecordingHttpServer::Response r;
+            r.rawThenSilence = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npartial";
+            return r;
+        });
+        QString url = server.baseUrl() + "/slow";
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(downloadWholePage(url, 400), QStringLiteral("partial"));
+        QVERIFY(t.elapsed() < 5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWholePage)
+#include "tst_wholepage.moc"
