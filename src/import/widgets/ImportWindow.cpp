@@ -165,6 +165,7 @@ ImportWindow::ImportWindow(Kind kind, Project &project, DialogService &dialogs)
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->header()->setStretchLastSection(false);
     m_list->viewport()->installEventFilter(this);
+    m_list->installEventFilter(this);
     m_add = new QPushButton(QStringLiteral("Add Selected Links to My Link List"), getTab);
     m_add->setObjectName(QStringLiteral("cmdAdd"));
     if (!linking)
@@ -311,6 +312,11 @@ void ImportWindow::addSelected()
 
 bool ImportWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_list && event->type() == QEvent::Resize) {
+        // The one column is as wide as the list less 300 twips.
+        m_list->setColumnWidth(0, qMax(40, m_list->width() - qRound(300 * logicalDpiX() / 1440.0)));
+        return false;
+    }
     // Releasing the right button anywhere over the list selects every row.
     if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
@@ -326,13 +332,6 @@ bool ImportWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void ImportWindow::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    // The one column is as wide as the list less 300 twips.
-    m_list->setColumnWidth(0, qMax(40, m_list->width() - qRound(300 * logicalDpiX() / 1440.0)));
 }
 
 void ImportWindow::closeEvent(QCloseEvent *event)

@@ -55,7 +55,6 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     ImportWindow(Kind kind, Project &project, DialogService &dialogs);
