@@ -1,6 +1,7 @@
 #include "UiTestMain.h"
 
 #include "model/Project.h"
+#include "outputs/widgets/ReportBrowser.h"
 #include "outputs/widgets/ReportsPanel.h"
 #include "support/TestEnv.h"
 #include "ui/DialogService.h"
@@ -83,7 +84,7 @@ private slots:
         QVERIFY(m_panel->rect().contains(m_panel->saveTabButton()->geometry()));
         QVERIFY(!m_panel->saveReportButton()->geometry().intersects(m_panel->saveTabButton()->geometry()));
         const QObjectList kids = m_panel->children();
-        QVERIFY(kids.indexOf(m_panel->saveTabButton()) > kids.indexOf(reinterpret_cast<QObject *>(m_panel->browser())));
+        QVERIFY(kids.indexOf(m_panel->saveTabButton()) > kids.indexOf(static_cast<QObject *>(m_panel->browser())));
     }
 
     void rebuildWritesTheReportAndShowsIt()
