@@ -4,18 +4,19 @@
 #include "outputs/DialogFilter.h"
 #include "outputs/Report.h"
 #include "outputs/TabExport.h"
-#include "outputs/widgets/ReportBrowser.h"
+#include "ui/BrowserView.h"
 #include "ui/DialogService.h"
 
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QUrl>
 
 ReportsPanel::ReportsPanel(Project &project, DialogService &dialogs, std::function<qint64()> pagesScanned,
                            QWidget *parent)
     : QWidget(parent), m_project(project), m_dialogs(dialogs), m_pagesScanned(std::move(pagesScanned))
 {
-    m_browser = new ReportBrowser(this);
-    m_browser->setObjectName(QStringLiteral("ReportBrowser"));
+    m_browser = BrowserView::create(this);
+    m_browser->setObjectName(QStringLiteral("brwReport"));
 
     // The buttons are children of the panel raised above the browser, so
     // they float over the report's top right corner.
@@ -28,7 +29,7 @@ ReportsPanel::ReportsPanel(Project &project, DialogService &dialogs, std::functi
     connect(m_saveReport, &QPushButton::clicked, this, &ReportsPanel::saveReportAs);
     connect(m_saveTab, &QPushButton::clicked, this, &ReportsPanel::saveTabDelimited);
 
-    m_browser->navigate(QUrl(QStringLiteral("about:blank")));
+    m_browser->navigate(QStringLiteral("about:blank"));
 }
 
 void ReportsPanel::resizeEvent(QResizeEvent *event)
@@ -43,7 +44,7 @@ void ReportsPanel::resizeEvent(QResizeEvent *event)
     m_saveReport->setGeometry(right - b.width() - 6 - a.width(), margin, a.width(), a.height());
 }
 
-QUrl ReportsPanel::requestedUrl() const
+QString ReportsPanel::requestedUrl() const
 {
     return m_browser->requestedUrl();
 }
@@ -59,7 +60,8 @@ bool ReportsPanel::rebuildReport()
 
 void ReportsPanel::showReport(const QString &path)
 {
-    m_browser->navigate(QUrl::fromLocalFile(path));
+    // Sent again to the same file, the browser loads it afresh.
+    m_browser->navigate(QUrl::fromLocalFile(path).toString());
 }
 
 bool ReportsPanel::askOverwrite(const QString &)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -8,7 +7,7 @@
 class DialogService;
 class Project;
 class QPushButton;
-class ReportBrowser;
+class BrowserView;
 
 // The "Reports" tab: the report browser and, drawn in front of it, "Save
 // Report As" (`Command8`) and "Save Tab Delimited" (`Command8a`). Selecting
@@ -33,8 +32,9 @@ public:
     void saveReportAs();
     void saveTabDelimited();
 
-    ReportBrowser *browser() const { return m_browser; }
-    QUrl requestedUrl() const;
+    BrowserView *browser() const { return m_browser; }
+    // The last address the browser was sent to ("about:blank", a file URL).
+    QString requestedUrl() const;
     QPushButton *saveReportButton() const { return m_saveReport; }
     QPushButton *saveTabButton() const { return m_saveTab; }
 
@@ -47,7 +47,7 @@ private:
     Project &m_project;
     DialogService &m_dialogs;
     std::function<qint64()> m_pagesScanned;
-    ReportBrowser *m_browser = nullptr;
+    BrowserView *m_browser = nullptr;
     QPushButton *m_saveReport = nullptr;
     QPushButton *m_saveTab = nullptr;
 };
