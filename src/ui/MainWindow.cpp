@@ -1,5 +1,10 @@
 #include "ui/MainWindow.h"
 
+#include "import/widgets/ImportWindow.h"
+#include "outputs/widgets/PageBuilderPanel.h"
+#include "outputs/widgets/PostPanel.h"
+#include "outputs/widgets/ReportsPanel.h"
+#include "outputs/widgets/ResultsPanel.h"
 #include "scan/ScanEngine.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -10,11 +15,7 @@
 #include "ui/EntryEditor.h"
 #include "ui/HelpOpener.h"
 #include "ui/Identity.h"
-#include "ui/LinksTabPage.h"
-#include "ui/PagesTabPage.h"
-#include "ui/PostTabPage.h"
 #include "ui/ProjectCommands.h"
-#include "ui/ReportsTabPage.h"
 #include "ui/StatisticsPanel.h"
 #include "ui/WebTab.h"
 #include "ui/WebsiteWindow.h"
@@ -97,6 +98,9 @@ MainWindow::MainWindow(QWidget *parent)
             emit reportRebuildRequested();
     });
     connect(&m_project, &Project::projectReset, this, [this] { queueCleared(); });
+    connect(this, &MainWindow::reportRebuildRequested, m_reportsPanel, &ReportsPanel::rebuildReport);
+    connect(m_websites, &WebsitesPanel::importMainSitesRequested, this, [this] { openImportWindow(true); });
+    connect(m_websites, &WebsitesPanel::importLinkingSitesRequested, this, [this] { openImportWindow(false); });
     resize(1280, 860);
 }
 
@@ -216,14 +220,27 @@ QWidget *MainWindow::buildLinkResults()
     m_tabs = new QTabWidget(panel);
     m_tabs->setObjectName(QStringLiteral("TabStrip1"));
     m_webTab = new WebTab(m_tabs);
-    QWidget *reports = createReportsTabPage(m_tabs);
-    m_reportBrowser = reports->findChild<BrowserView *>(QStringLiteral("brwReport"));
+    DialogService &dialogs = DialogService::instance();
+    m_resultsPanel = new ResultsPanel(m_project, dialogs,
+                                      {[this](const QString &url) { openInWebTab(url); },
+                                       [this](const QString &url) { showInWebTab(url); }},
+                                      m_tabs);
+    m_reportsPanel = new ReportsPanel(
+        m_project, dialogs, [this]() -> qint64 { return m_engine ? m_engine->statistics().pagesScanned : 0; }, m_tabs);
+    m_reportBrowser = m_reportsPanel->browser();
+    m_pageBuilder = new PageBuilderPanel(m_project, dialogs, m_tabs);
+    m_postPanel = new PostPanel(PostPanel::Kind::Main, m_project, dialogs,
+                                [this](const QString &text) {
+                                    setStatusText(1, text);
+                                    statusBar()->repaint();
+                                },
+                                m_tabs);
     const struct { QWidget *page; QString caption; QString tip; } tabs[5] = {
-        {createLinksTabPage(m_tabs), tr("Links"), tr("View Link Results")},
+        {m_resultsPanel, tr("Links"), tr("View Link Results")},
         {m_webTab, tr("Web"), tr("Visit Linking Sites")},
-        {createPagesTabPage(m_tabs), tr("Pages"), tr("Create link pages based on results")},
-        {reports, tr("Reports"), tr("View Reports")},
-        {createPostTabPage(m_tabs), tr("Post"), tr("Post links to a database")}};
+        {m_pageBuilder, tr("Pages"), tr("Create link pages based on results")},
+        {m_reportsPanel, tr("Reports"), tr("View Reports")},
+        {m_postPanel, tr("Post"), tr("Post links to a database")}};
     for (int i = 0; i < 5; ++i) {
         m_tabs->addTab(tabs[i].page, tabs[i].caption);
         m_tabs->setTabToolTip(i, tabs[i].tip);
@@ -323,23 +340,13 @@ QString MainWindow::statusText(int panel) const
 
 void MainWindow::tabChanged(int index)
 {
+    // The Main Site choosers of the Pages and Post tabs are refilled, in list
+    // order, every time their tab is selected.
     if (index == PagesTab)
-        refillChooser(PagesTab, "Combo3");
+        m_pageBuilder->refillChooser();
     else if (index == PostTab)
-        refillChooser(PostTab, "cmbSites");
+        m_postPanel->refillChooser();
     emit tabSelected(index);
-}
-
-// The Main Site choosers of the Pages and Post tabs are refilled, in list
-// order, every time their tab is selected.
-void MainWindow::refillChooser(int tab, const char *name)
-{
-    auto *chooser = m_tabs->widget(tab)->findChild<QComboBox *>(QLatin1String(name));
-    if (!chooser)
-        return;
-    chooser->clear();
-    for (const MainSite &m : m_project.mainSites())
-        chooser->addItem(m.url);
 }
 
 void MainWindow::openInWebTab(const QString &url)
@@ -348,6 +355,20 @@ void MainWindow::openInWebTab(const QString &url)
     m_webTab->addressBox()->setText(url);
     m_webTab->browser()->setSilent(true);
     m_webTab->browser()->navigate(url);
+}
+
+// The errors list's edit gesture: the Web tab shows the page, the address box
+// and the browser's silent mode stay as they are.
+void MainWindow::showInWebTab(const QString &url)
+{
+    m_tabs->setCurrentIndex(WebTabIndex);
+    m_webTab->browser()->navigate(url);
+}
+
+void MainWindow::openImportWindow(bool mainSites)
+{
+    ImportWindow::showWindow(mainSites ? ImportWindow::Kind::MainSites : ImportWindow::Kind::LinkingSites, m_project,
+                             DialogService::instance());
 }
 
 void MainWindow::openWebsiteWindow()
@@ -520,17 +541,7 @@ void MainWindow::sizeColumnsOnce()
     m_bSized = true;
     layout()->activate();
     m_websites->sizeColumns(m_websites->width() - 40);
-    const int w = qMax(200, m_tabs->width() - 16);
-    if (auto *results = m_tabs->findChild<QTreeWidget *>(QStringLiteral("List3"))) {
-        for (int c = 0; c < 3; ++c)
-            results->setColumnWidth(c, w / 4 - 3);
-        results->setColumnWidth(3, w / 12 - 3);
-        results->setColumnWidth(4, 5 * w / 6 + w / 4 - 3);
-    }
-    if (auto *errors = m_tabs->findChild<QTreeWidget *>(QStringLiteral("lstErr"))) {
-        errors->setColumnWidth(0, w / 4 - 3);
-        errors->setColumnWidth(1, 3 * w / 4 - 3);
-    }
+    m_resultsPanel->setInitialColumnWidths();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -547,6 +558,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     EntryEditor::closeAll();
     if (OptionsDialog::openWindow())
         OptionsDialog::openWindow()->close();
+    ImportWindow::closeWindow(ImportWindow::Kind::LinkingSites);
     if (m_about)
         m_about->close();
     if (m_splash)

@@ -12,7 +12,11 @@
 #include <memory>
 
 class BrowserView;
+class PageBuilderPanel;
+class PostPanel;
 class ProjectCommands;
+class ReportsPanel;
+class ResultsPanel;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -47,6 +51,10 @@ public:
     QTabWidget *tabs() const { return m_tabs; }
     WebTab *webTab() const { return m_webTab; }
     BrowserView *reportBrowser() const { return m_reportBrowser; }
+    ResultsPanel *resultsPanel() const { return m_resultsPanel; }
+    ReportsPanel *reportsPanel() const { return m_reportsPanel; }
+    PageBuilderPanel *pageBuilderPanel() const { return m_pageBuilder; }
+    PostPanel *postPanel() const { return m_postPanel; }
     WebsiteWindow *websiteWindow() const { return m_websiteWindow; }
     ProjectCommands *projectCommands() const { return m_commands; }
     QString statusText(int panel) const;
@@ -101,7 +109,8 @@ private:
     void buildStatusBar();
     void restoreSettings();
     void tabChanged(int index);
-    void refillChooser(int tab, const char *name);
+    void showInWebTab(const QString &url);
+    void openImportWindow(bool mainSites);
     void sizeColumnsOnce();
     void websiteWindowClosed();
 
@@ -112,6 +121,10 @@ private:
     QTabWidget *m_tabs = nullptr;
     WebTab *m_webTab = nullptr;
     BrowserView *m_reportBrowser = nullptr;
+    ResultsPanel *m_resultsPanel = nullptr;
+    ReportsPanel *m_reportsPanel = nullptr;
+    PageBuilderPanel *m_pageBuilder = nullptr;
+    PostPanel *m_postPanel = nullptr;
     StatisticsPanel *m_statistics = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_panels[4] = {};

@@ -184,10 +184,8 @@ private slots:
         SettingsStore::instance().write(Keys::showHelp, "0");
         MainWindow w;
         w.startUp();
-        auto *combo3 = new QComboBox(need<QGroupBox>(&w, "framePageBuilder"));
-        combo3->setObjectName("Combo3");
-        auto *sites = new QComboBox(need<QGroupBox>(&w, "framePost"));
-        sites->setObjectName("cmbSites");
+        auto *combo3 = need<QComboBox>(&w, "Combo3");
+        auto *sites = need<QComboBox>(&w, "cmbSites");
         w.project().addMainSite("a.example");
         w.project().addMainSite("b.example");
         auto *tabs = need<QTabWidget>(&w, "TabStrip1");

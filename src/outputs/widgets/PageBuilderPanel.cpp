@@ -50,6 +50,7 @@ PageBuilderPanel::PageBuilderPanel(Project &project, DialogService &dialogs, QWi
     : QWidget(parent), m_project(project), m_dialogs(dialogs)
 {
     auto *frame = new QGroupBox(QStringLiteral("Page Builder"), this);
+    frame->setObjectName(QStringLiteral("framePageBuilder"));
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(frame);
