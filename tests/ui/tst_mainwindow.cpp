@@ -8,6 +8,8 @@
 #include "ui/BrowserView.h"
 #include "ui/DialogService.h"
 #include "ui/Identity.h"
+#include "outputs/widgets/ReportsPanel.h"
+#include "outputs/widgets/ResultsPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/WebTab.h"
 #include "ui/WebsiteWindow.h"
@@ -26,6 +28,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 // The main window as a whole: start-up from a prepared store, the first-start
@@ -252,6 +255,14 @@ private slots:
         QCOMPARE(w.project().results().size(), 1);
         QCOMPARE(w.project().results().at(0).status, QString("Direct Link"));
         QCOMPARE(server.requests().size(), 1);
+
+        // The stop rebuilt the report, and the Reports tab shows it.
+        QVERIFY(w.reportsPanel()->requestedUrl().endsWith("tempreport.html"));
+        const QByteArray report = env.readFile("tempreport.html");
+        QVERIFY(report.contains("<tr><td><li>Direct Links</li></td><td> 1</td></tr>"));
+        QVERIFY(report.contains("<h3>mysite.example</h3>"));
+        // The results list shows the row the scan wrote.
+        QCOMPARE(w.resultsPanel()->resultsList()->model()->rowCount(), 1);
     }
 
     void exitAsksToSaveAnEditedProject()
