@@ -4,8 +4,9 @@ QString scanUsage()
 {
     return QStringLiteral(
         "usage: reciplex-scan [--scan-type N] [--main-site N] [--linking-site N] [--set KEY=VALUE]...\n"
-        "                     [--program-folder DIR] [--port N] [--report FILE] [--tab FILE]\n"
-        "                     [--errors FILE] [--output FILE] [--quiet] PROJECT");
+        "                     [--program-folder DIR] [--port N]\n"
+        "                     [--errors FILE] [--output FILE] [--report FILE] [--tab FILE]\n"
+        "                     [--links-page FILE] [--post] [--post-log FILE] [--quiet] PROJECT");
 }
 
 static bool wholeNumber(const QString &text, int min, int max, int *value)
@@ -65,17 +66,25 @@ bool parseScanOptions(const QStringList &arguments, ScanRunOptions *o, QString *
         } else if (arg == QLatin1String("--program-folder")) {
             if (!value(&o->programFolder))
                 return false;
+        } else if (arg == QLatin1String("--errors")) {
+            if (!value(&o->errorsPath))
+                return false;
+        } else if (arg == QLatin1String("--output")) {
+            if (!value(&o->outputPath))
+                return false;
         } else if (arg == QLatin1String("--report")) {
             if (!value(&o->reportPath))
                 return false;
         } else if (arg == QLatin1String("--tab")) {
             if (!value(&o->tabPath))
                 return false;
-        } else if (arg == QLatin1String("--errors")) {
-            if (!value(&o->errorsPath))
+        } else if (arg == QLatin1String("--links-page")) {
+            if (!value(&o->linksPagePath))
                 return false;
-        } else if (arg == QLatin1String("--output")) {
-            if (!value(&o->outputPath))
+        } else if (arg == QLatin1String("--post")) {
+            o->post = true;
+        } else if (arg == QLatin1String("--post-log")) {
+            if (!value(&o->postLogPath))
                 return false;
         } else if (arg.startsWith(QLatin1String("--"))) {
             *error = QStringLiteral("unknown option ") + arg;

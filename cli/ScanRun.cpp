@@ -4,12 +4,17 @@
 #include "HeadlessFrontEnd.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
+#include "outputs/LinkPageBuilder.h"
+#include "outputs/Posting.h"
+#include "outputs/Report.h"
+#include "outputs/TabExport.h"
 #include "scan/ScanEngine.h"
 #include "settings/ProgramFolder.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -17,6 +22,74 @@
 static void printErr(const QString &text)
 {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+// "Generate Links" for all Main Sites with the stored flags, then "Save Webpage".
+static bool writeLinksPage(Project &project, const QString &path)
+{
+    if (!generateLinks(project, LinkPageOptions::fromSettings()))
+        printErr(QStringLiteral("reciplex-scan: ") + kNoResultsForLinks);
+    FileFailure failure;
+    if (!saveLinkPage(path, linkPageText(project), &failure)) {
+        printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(path, failure.description));
+        return false;
+    }
+    return true;
+}
+
+// The report of the finished scan, then the two saves as their buttons do;
+// existing files are overwritten without a question.
+static bool writeReportAndTab(const Project &project, qint64 pagesScanned, const ScanRunOptions &o)
+{
+    bool ok = true;
+    if (!o.reportPath.isEmpty()) {
+        FileFailure failure;
+        if (buildReport(project, pagesScanned, &failure).isEmpty()) {
+            printErr(QStringLiteral("reciplex-scan: cannot write the report: %1").arg(failure.description));
+            ok = false;
+        } else {
+            const ReportSaveOutcome saved = saveReportAs(o.reportPath, {});
+            if (saved.kind != SaveOutcome::Saved || !saved.copied) {
+                printErr(QStringLiteral("reciplex-scan: cannot write %1 %2").arg(o.reportPath, saved.errorMessage));
+                ok = false;
+            }
+        }
+    }
+    if (!o.tabPath.isEmpty()) {
+        const SaveOutcome saved = saveTabDelimited(project.results(), o.tabPath, {});
+        if (saved.kind != SaveOutcome::Saved) {
+            printErr(QStringLiteral("reciplex-scan: cannot write %1 %2").arg(o.tabPath, saved.errorMessage));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+// postResults in the stored posting mode with the project's script URL or
+// script targets; the log goes to --post-log or to stdout.
+static bool postAndLog(const Project &project, const ScanRunOptions &o)
+{
+    QString log;
+    PostingRun run;
+    run.mode = postingModeFromSettings();
+    run.oneUrlTemplate = project.scriptUrl();
+    run.appendLog = [&log](const QString &text) { log += text; };
+    if (!o.quiet)
+        run.showStatus = [](const QString &text) { printErr(text); };
+    if (postResults(project, run) == PostingOutcome::NoResults)
+        printErr(QStringLiteral("reciplex-scan: ") + kNoResultsToPost);
+    const QByteArray bytes = log.toLatin1();
+    if (o.postLogPath.isEmpty()) {
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        std::fflush(stdout);
+        return true;
+    }
+    QFile file(o.postLogPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(o.postLogPath, file.errorString()));
+        return false;
+    }
+    return true;
 }
 
 int runScan(const ScanRunOptions &o)
@@ -62,6 +135,16 @@ int runScan(const ScanRunOptions &o)
 
     bool written = true;
     QString error;
+    // The links page first: it renews the project's generated links, which
+    // --output then saves as the window's Save would.
+    if (!o.linksPagePath.isEmpty() && !writeLinksPage(project, o.linksPagePath))
+        written = false;
+    if (!o.reportPath.isEmpty() || !o.tabPath.isEmpty()) {
+        if (!writeReportAndTab(project, engine.statistics().pagesScanned, o))
+            written = false;
+    }
+    if (o.post && !postAndLog(project, o))
+        written = false;
     if (!o.errorsPath.isEmpty() && !writeErrorsFile(project.errors(), o.errorsPath, &error)) {
         printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(o.errorsPath, error));
         written = false;

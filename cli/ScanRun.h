@@ -13,10 +13,13 @@ struct ScanRunOptions
     QStringList settingOverrides; // KEY=VALUE
     QString programFolder;
     int port = 80;
-    QString reportPath;
-    QString tabPath;
     QString errorsPath;
     QString outputPath;
+    QString reportPath;     // --report: as "Save Report As" would write it
+    QString tabPath;        // --tab: as "Save Tab Delimited" would write it
+    QString linksPagePath;  // --links-page: generateLinks for all Main Sites, then "Save Webpage"
+    bool post = false;      // --post: postResults in the stored posting mode
+    QString postLogPath;    // --post-log: the posting log (stdout otherwise)
     bool quiet = false;
 };
 

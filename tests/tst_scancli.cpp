@@ -3,6 +3,7 @@
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "support/NginxRunner.h"
+#include "support/RecordingHttpServer.h"
 #include "support/TestEnv.h"
 
 #include <QProcess>
@@ -145,6 +146,65 @@ private slots:
         r = run({path("no-such.prj")});
         QCOMPARE(r.exitCode, 2);
         QVERIFY(r.stdErr.contains("cannot open"));
+    }
+
+    // After the scan: the report, the tab export, the links page and the
+    // posting run with its log, as the window's commands would make them.
+    void outputsAfterTheScan()
+    {
+        RecordingHttpServer script;
+        QVERIFY(script.listen());
+        script.setBody("stored");
+
+        Project p;
+        const int m = p.addMainSite(QStringLiteral("http://www.mysite.com/links.htm"));
+        p.addLinkingSite(m, QStringLiteral("127.0.0.1/direct/"));
+        p.addLinkingSite(m, QStringLiteral("127.0.0.1/nothere/"));
+        p.setPageText(Project::PageText::Before, QStringLiteral("<ul>"));
+        p.setPageText(Project::PageText::After, QStringLiteral("</ul>"));
+        p.setScriptUrl(script.baseUrl() + QStringLiteral("/getlinks.php?site=$MainSite&remote=$LinkingSite&ok=$Status&on=$FoundOn"));
+        const QString project = path(QStringLiteral("outputs.prj"));
+        QVERIFY(ProjectFile::write(p, project));
+
+        // The script server answers in this process, so wait with events running.
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-scan"),
+                      {"--port", QString::number(m_nginx->port()), "--program-folder", m_env->programFolder(),
+                       "--quiet", "--set", "chkNewWin=0", "--set", "chkBullet=1", "--set", "optScript=0",
+                       "--report", path("report"), "--tab", path("results.tab"), "--links-page", path("links.html"),
+                       "--post", "--post-log", path("post.log"), project});
+        QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 30000);
+        QCOMPARE(process.exitCode(), 1); // the second site has no link
+        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardError()), QString());
+
+        auto read = [&](const QString &name) {
+            QFile f(path(name));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+        };
+        const QByteArray report = read("report.htm"); // the extension is added as the save command adds it
+        QVERIFY(report.startsWith("<html>\r\n<head>\r\n<title>Reciprocal Link Report</title>"));
+        QVERIFY(report.contains("<tr><td><li>Direct Links</li></td><td> 1</td></tr>"));
+        QVERIFY(report.contains("<tr><td>Total Non-Linking Sites:</td><td> 1</td></tr>"));
+        QVERIFY(report.contains("Found On: <a href='127.0.0.1/direct/Page3.html'>"));
+
+        QCOMPARE(read("results.tab"),
+                 QByteArray("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n"
+                            "mysite.com/links.htm\t127.0.0.1\tDirect Link\t001\t127.0.0.1/direct/Page3.html\r\n"
+                            "mysite.com/links.htm\t127.0.0.1\tNone Found (404 Not found)\t000\t127.0.0.1\r\n\r\n"));
+
+        QCOMPARE(read("links.html"),
+                 QByteArray("<ul>\r\n\r\n<li><a href=\"http://127.0.0.1\">127.0.0.1</a></li><br><br>\r\n\r\n\r\n</ul>\r\n"));
+
+        QCOMPARE(script.targets(),
+                 (QList<QByteArray>{
+                     "/getlinks.php?site=mysite.com%2Flinks.htm&remote=127.0.0.1&ok=True&on=127.0.0.1%2Fdirect%2FPage3.html",
+                     "/getlinks.php?site=mysite.com%2Flinks.htm&remote=127.0.0.1&ok=False&on=127.0.0.1"}));
+        const QByteArray log = read("post.log");
+        QVERIFY(log.startsWith("\r\nURL: " + script.baseUrl().toLatin1() + "/getlinks.php?site=mysite.com%2Flinks.htm"));
+        QCOMPARE(log.count("\r\nReturned: stored\r\n"), 2);
     }
 
     void cleanupTestCase()

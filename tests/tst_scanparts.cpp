@@ -5,6 +5,7 @@
 #include "scan/ScanRules.h"
 #include "scan/ScanSession.h"
 #include "support/TestEnv.h"
+#include "url/TextSearch.h"
 
 #include <QtTest>
 
@@ -124,6 +125,24 @@ private slots:
         PageCache::write(PageCache::cachePath(0), PageCache::strippedCachePath(0), QStringLiteral("a\r\nb\nc\rd"));
         QCOMPARE(env.readFile("html0.txt"), QByteArray("a\r\nb\nc\rd\r\n"));
         QCOMPARE(env.readFile("html20.txt"), QByteArray("abcd\r\n"));
+    }
+
+    // The fast search must find exactly what Qt's case-insensitive search finds.
+    void fastSearchAgreesWithQt()
+    {
+        QString hay = QStringLiteral("xx HREF= href=\"a\" \u212Aelvin Ka \u017Fite SITE \u00C9t\u00E9 hRe");
+        for (int c = 0xA0; c < 0x100; ++c)
+            hay += QChar(c);
+        const QStringList needles = {"href=", "href= ", "kelvin", "ka", "site", "\u00E9t\u00C9", "hre", "x", "zz", "\u00FF"};
+        for (const QString &n : needles) {
+            for (qsizetype from = 0; from < hay.size(); from += 7)
+                QCOMPARE(TextSearch::indexOfNoCase(hay, n, from), hay.indexOf(n, from, Qt::CaseInsensitive));
+            QString mine = hay;
+            QString qts = hay;
+            TextSearch::replaceNoCase(mine, n, u"<>");
+            qts.replace(n, QStringLiteral("<>"), Qt::CaseInsensitive);
+            QCOMPARE(mine, qts);
+        }
     }
 
     void queueKeepsOrderAndFindsIgnoringCase()

@@ -229,6 +229,14 @@ void Project::setResults(const QList<LinkResult> &rows)
     emit resultsChanged();
 }
 
+void Project::moveResult(int from, int to)
+{
+    if (from < 0 || from >= m_results.size() || to < 0 || to >= m_results.size() || from == to)
+        return;
+    m_results.move(from, to);
+    emit resultsChanged();
+}
+
 void Project::clearResults()
 {
     m_results.clear();
@@ -244,6 +252,14 @@ void Project::appendError(const ErrorEntry &row)
 void Project::setErrors(const QList<ErrorEntry> &rows)
 {
     m_errors = rows;
+    emit errorsChanged();
+}
+
+void Project::moveError(int from, int to)
+{
+    if (from < 0 || from >= m_errors.size() || to < 0 || to >= m_errors.size() || from == to)
+        return;
+    m_errors.move(from, to);
     emit errorsChanged();
 }
 

@@ -63,9 +63,11 @@ public:
     void appendResult(const LinkResult &row);
     void setResult(int index, const LinkResult &row);
     void setResults(const QList<LinkResult> &rows); // a whole new order or content
+    void moveResult(int from, int to);              // one row to another place; announced as a reorder
     void clearResults();
     void appendError(const ErrorEntry &row);
     void setErrors(const QList<ErrorEntry> &rows);
+    void moveError(int from, int to);
     void clearErrors();
     void setLinkingSiteColour(int mainPos, int pos, RowColour colour);
     void resetLinkingSiteColours();

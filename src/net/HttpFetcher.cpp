@@ -2,6 +2,7 @@
 
 #include "net/EventPump.h"
 #include "net/HttpStatus.h"
+#include "url/TextSearch.h"
 #include "url/UrlText.h"
 
 #include <QTcpSocket>
@@ -174,7 +175,7 @@ void HttpFetcher::onDataArrived(quint64 token)
 {
     if (token != m_token || !m_socket || !runningNow())
         return;
-    m_inData = true;
+    m_dataStepToken = token;
     m_slot.idleSeconds = 0;
     appendData(m_socket->readAll());
 
@@ -187,7 +188,8 @@ void HttpFetcher::onDataArrived(quint64 token)
             emit progress(int(share));
         EventPump::pump();
     }
-    m_inData = false;
+    if (m_dataStepToken == token)
+        m_dataStepToken = 0;
     if (token != m_token)
         return;
     detectHead();
@@ -201,7 +203,7 @@ void HttpFetcher::onClosed(quint64 token)
 {
     if (token != m_token || !runningNow())
         return;
-    if (m_inData) {
+    if (m_dataStepToken == token) {
         m_closePending = true; // finished when the data step returns
         return;
     }
@@ -231,7 +233,7 @@ void HttpFetcher::finishPage()
 
     QString page = response;
     if (!head.isEmpty())
-        page.remove(head, Qt::CaseInsensitive);
+        TextSearch::replaceNoCase(page, head, u"");
     emit statusText(QStringLiteral("Finished: ") + url);
     EventPump::pump();
     if (token != m_token)

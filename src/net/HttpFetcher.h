@@ -86,8 +86,8 @@ private:
     quint16 m_port = 80;
     std::function<bool()> m_running;
     QString m_strURL, m_strCurUrl, m_strCurDir;
-    bool m_inData = false;         // a data step is under way (events run inside it)
-    bool m_closePending = false;   // the close arrived during the data step
+    quint64 m_dataStepToken = 0;   // the fetch whose data step is under way (events run inside it)
+    bool m_closePending = false;   // its close arrived during that step
     bool m_capReached = false;
     qsizetype m_headSearchFrom = 0; // where the search for the blank line goes on
 };

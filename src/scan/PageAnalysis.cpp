@@ -13,6 +13,7 @@
 #include "settings/SettingsStore.h"
 #include "settings/Sounds.h"
 #include "url/TextMatch.h"
+#include "url/TextSearch.h"
 #include "url/UrlText.h"
 
 namespace {
@@ -31,12 +32,14 @@ QString trimSpaces(const QString &text)
     return text.mid(start, end - start);
 }
 
-bool isRedirectMarker(const QString &line)
+// The markers hold no line break, so a page without any of them has no
+// marker line either: the per-line test is only made on pages that have one.
+bool isRedirectMarker(QStringView text)
 {
-    return line.contains(QLatin1String("302 Found"), Qt::CaseInsensitive)
-        || line.contains(QLatin1String("301 Moved Permanently"), Qt::CaseInsensitive)
-        || line.contains(QLatin1String("<title>Document Moved</title>"), Qt::CaseInsensitive)
-        || line.contains(QLatin1String("<title>Object moved</title>"), Qt::CaseInsensitive);
+    return TextSearch::containsNoCase(text, u"302 Found")
+        || TextSearch::containsNoCase(text, u"301 Moved Permanently")
+        || TextSearch::containsNoCase(text, u"<title>Document Moved</title>")
+        || TextSearch::containsNoCase(text, u"<title>Object moved</title>");
 }
 
 QString withoutWww(const QString &url)
@@ -59,14 +62,14 @@ void ScanEngine::pageIntake(QString text, int slot)
         return;
     const quint64 generation = s.generation;
 
-    if (containsNoCase(text, s.strMainSite)) {
+    if (!s.strMainSite.isEmpty() && TextSearch::containsNoCase(text, s.strMainSite)) {
         s.bMentionSeen = true;
         s.strSiteNote = QStringLiteral("Possible Redirected URL");
         s.strMentionPage = m_fetcher->strCurUrl();
     }
-    if (text.contains(QLatin1String("You are seeing this text because"), Qt::CaseInsensitive))
+    if (TextSearch::containsNoCase(text, u"You are seeing this text because"))
         s.strSiteNote = QStringLiteral("Source Protected");
-    if (text.contains(QLatin1String("<?php"), Qt::CaseInsensitive))
+    if (TextSearch::containsNoCase(text, u"<?php"))
         s.strSiteNote = QStringLiteral("Server Script Error");
 
     normaliseAnchors(text);
@@ -93,6 +96,7 @@ void ScanEngine::analysePage(const QString &text, int slot, quint64 generation)
     // The lines the cache file holds: the text and a final CR LF.
     const QString content = text + QStringLiteral("\r\n");
     CacheLineReader reader(content);
+    const bool mayRedirect = !s.bEmulate && isRedirectMarker(content);
     QString line;
     while (s.bScanning && reader.next(line)) {
         EventPump::pump();
@@ -100,7 +104,7 @@ void ScanEngine::analysePage(const QString &text, int slot, quint64 generation)
             return; // a Skip has started the next site: nothing more counts here
         if (!s.bScanning)
             break;
-        if (!s.bEmulate && isRedirectMarker(line)) {
+        if (mayRedirect && !s.bEmulate && isRedirectMarker(line)) {
             followRedirect(line, reader, generation);
             return;
         }
@@ -121,10 +125,12 @@ ScanEngine::AnchorStep ScanEngine::examineAnchor(const QString &line, quint64 ge
 {
     ScanSession &s = m_session;
 
-    // From the first "href=" on, without the quote that opens the value.
+    // From the first "href=" on, without the quote that opens the value. After
+    // anchor normalisation a line holds one "href=", at its start, so that is
+    // the only place an opening quote can follow one.
     QString anchor = line.mid(line.indexOf(kHref));
-    anchor.replace(QStringLiteral("href=\""), kHref, Qt::CaseInsensitive);
-    anchor.replace(QStringLiteral("href='"), kHref, Qt::CaseInsensitive);
+    TextSearch::replaceNoCase(anchor, u"href=\"", kHref);
+    TextSearch::replaceNoCase(anchor, u"href='", kHref);
 
     // Cut at the first quote, apostrophe or ">"; without one (or when it is
     // the last character) the last two characters go.

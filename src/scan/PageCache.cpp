@@ -1,6 +1,7 @@
 #include "scan/PageCache.h"
 
 #include "settings/ProgramFolder.h"
+#include "url/TextSearch.h"
 
 #include <QFile>
 
@@ -16,12 +17,16 @@ QString strippedCachePath(int slot)
     return ProgramFolder::filePath(QStringLiteral("html2%1.txt").arg(slot));
 }
 
+// The old content is overwritten in place and the file cut to the new length.
+// Truncating to nothing and writing again makes some file systems flush the
+// data to disk at close, which costs more than the rest of a page's work.
 static void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::ReadWrite))
         return;
-    file.write(bytes);
+    if (file.write(bytes) == bytes.size())
+        file.resize(bytes.size());
 }
 
 void write(const QString &path, const QString &strippedPath, const QString &pageText)
@@ -59,9 +64,9 @@ void normaliseAnchors(QString &text)
 {
     static const QString href = QStringLiteral("href=");
     // The eight passes only matter where some "href=" is followed by a space.
-    if (text.contains(QLatin1String("href= "), Qt::CaseInsensitive)) {
+    if (TextSearch::containsNoCase(text, u"href= ")) {
         for (int n = 8; n >= 1; --n)
-            text.replace(href + QString(n, QLatin1Char(' ')), href, Qt::CaseInsensitive);
+            TextSearch::replaceNoCase(text, href + QString(n, QLatin1Char(' ')), href);
     }
-    text.replace(href, QStringLiteral("\r\nhref="), Qt::CaseInsensitive);
+    TextSearch::replaceNoCase(text, href, u"\r\nhref=");
 }

@@ -7,7 +7,6 @@
 
 void ScanEngine::bumpStatistic(Counter counter)
 {
-    SettingsStore &store = SettingsStore::instance();
     switch (counter) {
     case Counter::MainSites:
         ++m_stats.mainSites;
@@ -18,7 +17,7 @@ void ScanEngine::bumpStatistic(Counter counter)
     case Counter::PagesScanned:
         ++m_stats.pagesScanned;
         ++m_stats.allRunsPagesScanned;
-        store.write(Keys::lHistWebScanned, QString::number(m_stats.allRunsPagesScanned));
+        m_allRunsPending = true;
         break;
     case Counter::PagesFound:
         ++m_stats.pagesFound;
@@ -26,8 +25,25 @@ void ScanEngine::bumpStatistic(Counter counter)
     case Counter::LinksFound:
         ++m_stats.linksFound;
         ++m_stats.allRunsLinksFound;
-        store.write(Keys::lHistEmailFound, QString::number(m_stats.allRunsLinksFound));
+        m_allRunsPending = true;
         break;
     }
     m_frontEnd.statisticsChanged(m_stats);
+    if (m_allRunsPending && (!m_allRunsClock.isValid() || m_allRunsClock.elapsed() >= kAllRunsWriteIntervalMs))
+        storeAllRunsCounters();
+}
+
+// The store writes its file on every change it sees; a write per page would
+// cost more than fetching the page. Nothing reads the totals during a scan,
+// so they are stored at most once a second, at every finished site and when
+// the scan stops.
+void ScanEngine::storeAllRunsCounters()
+{
+    if (!m_allRunsPending)
+        return;
+    SettingsStore &store = SettingsStore::instance();
+    store.write(Keys::lHistWebScanned, QString::number(m_stats.allRunsPagesScanned));
+    store.write(Keys::lHistEmailFound, QString::number(m_stats.allRunsLinksFound));
+    m_allRunsPending = false;
+    m_allRunsClock.start();
 }

@@ -284,6 +284,7 @@ void ScanEngine::stopScan()
         m_frontEnd.setStatusText(panel, QString());
     m_fetcher->stopIdleTimer(0);
     bumpStatistic(Counter::MainSites);
+    storeAllRunsCounters();
     m_frontEnd.scanStopped();
     if (SettingsStore::instance().readFlag(Keys::chkAudioFinished, true))
         playSound(Sounds::finished);
@@ -307,4 +308,5 @@ void ScanEngine::shutdown()
     ++m_session.generation;
     m_fetcher->closeAll();
     m_fetcher->stopIdleTimer(0);
+    storeAllRunsCounters();
 }

@@ -41,6 +41,7 @@ ScanEngine::~ScanEngine()
 {
     m_session.bScanning = false;
     m_fetcher->closeAll();
+    storeAllRunsCounters();
 }
 
 void ScanEngine::setPort(quint16 port)

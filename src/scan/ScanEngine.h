@@ -3,6 +3,7 @@
 #include "scan/ScanFrontEnd.h"
 #include "scan/ScanSession.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 
@@ -91,6 +92,7 @@ private:
 
     // statistics and idle time-out (ScanCounters.cpp, IdleTimeout.cpp)
     void bumpStatistic(Counter counter);
+    void storeAllRunsCounters();
     void onIdleTick(int slot);
 
     // shared helpers (ScanEngine.cpp)
@@ -115,4 +117,7 @@ private:
     QSet<QString> m_rowKeys;
     int m_rowKeysMain = -1;
     bool m_rowKeysDirty = true;
+    static constexpr int kAllRunsWriteIntervalMs = 1000;
+    bool m_allRunsPending = false;
+    QElapsedTimer m_allRunsClock;
 };

@@ -56,6 +56,7 @@ void ScanEngine::recordSiteOutcome()
     }
     m_frontEnd.linkingSiteFinished(s.strMainSite, closing.remoteSite, outcome);
 
+    storeAllRunsCounters();
     s.resetForSite();
     m_frontEnd.queueCleared();
     m_firstLinkStatus.clear();

@@ -1,0 +1,41 @@
+#include "ui/MainWindow.h"
+#include "ui/SoundPlayer.h"
+#include "ui/SplashWindow.h"
+
+#include <QApplication>
+
+#include <unistd.h>
+
+// The browser engine refuses to start its sandbox as root; it has to be told
+// before the application object exists.
+static void allowBrowserAsRoot()
+{
+    if (geteuid() != 0)
+        return;
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.contains("--no-sandbox"))
+        return;
+    if (!flags.isEmpty())
+        flags += ' ';
+    flags += "--no-sandbox";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+int main(int argc, char *argv[])
+{
+    allowBrowserAsRoot();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Reciplex"));
+    QApplication::setApplicationVersion(QStringLiteral("3.0"));
+    installSoundPlayer(&app);
+
+    MainWindow window;
+    SplashWindow splash([&window] {
+        window.startUp();
+        window.show();
+    });
+    window.setSplash(&splash);
+    splash.start();
+    return app.exec();
+}

@@ -1,0 +1,82 @@
+#include "model/SiteEditing.h"
+
+#include "model/Project.h"
+#include "model/ProjectStorage.h"
+#include "url/UrlText.h"
+
+#include <algorithm>
+
+namespace SiteEditing {
+
+QString strippedEntry(const QString &typed)
+{
+    return stripSchemes(typed);
+}
+
+void deleteLinkingSite(Project &project, int mainPos, int row)
+{
+    if (mainPos < 0 || mainPos >= project.mainSiteCount())
+        return;
+    const QList<LinkingSite> &sites = project.linkingSites(mainPos);
+    if (row < 0 || row >= sites.size())
+        return;
+    const QString url = sites.at(row).url;
+    if (row == 0) {
+        project.removeRulesWhere([&](const Rule &r) { return r.remoteSite == url; });
+    } else {
+        int sameUrl = 0;
+        for (const LinkingSite &s : sites)
+            sameUrl += s.url == url ? 1 : 0;
+        if (sameUrl == 1) {
+            const QString mainUrl = project.mainSite(mainPos).url;
+            project.removeRulesWhere([&](const Rule &r) {
+                return r.mainSite == mainUrl && r.remoteSite == url && r.remoteSite != kGlobalScope;
+            });
+        }
+    }
+    project.removeLinkingSite(mainPos, row);
+    project.markEdited();
+}
+
+MainSiteDeletion deleteMainSite(Project &project, int pos, QString *error)
+{
+    if (pos < 0 || pos >= project.mainSiteCount())
+        return MainSiteDeletion::Nothing;
+    const QString url = project.mainSite(pos).url;
+    project.removeRulesWhere([&](const Rule &r) { return r.mainSite == url; });
+    project.markEdited();
+    if (project.mainSiteCount() == 1) {
+        project.removeMainSite(pos);
+        project.setCurrentMainSite(-1);
+        return MainSiteDeletion::Removed;
+    }
+    if (!ProjectStorage::rebuildWithoutMainSite(project, pos, error))
+        return MainSiteDeletion::SnapshotFailed;
+    return MainSiteDeletion::Rebuilt;
+}
+
+QString columnText(const LinkingSite &site, int column)
+{
+    switch (column) {
+    case 0: return site.url;
+    case 1: return site.linksExpected;
+    case 2: return site.linkPageUrl;
+    case 3: return site.linkPageText;
+    case 4: return site.description;
+    default: return QString();
+    }
+}
+
+void sortLinkingSites(Project &project, int mainPos, int column, bool ascending)
+{
+    if (mainPos < 0 || mainPos >= project.mainSiteCount())
+        return;
+    QList<LinkingSite> rows = project.linkingSites(mainPos);
+    std::stable_sort(rows.begin(), rows.end(), [&](const LinkingSite &a, const LinkingSite &b) {
+        const int c = QString::compare(columnText(a, column), columnText(b, column), Qt::CaseInsensitive);
+        return ascending ? c < 0 : c > 0;
+    });
+    project.setLinkingSites(mainPos, rows);
+}
+
+} // namespace SiteEditing

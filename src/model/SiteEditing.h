@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+class Project;
+struct LinkingSite;
+
+// The project side of editing the site lists by hand: deletions with their
+// rule clean-up and sorting that reorders the project's own lists.
+namespace SiteEditing {
+
+// The text a typed Linking Site becomes in its entry box: every "http://" and
+// then every "https://" removed, any case, wherever it stands.
+QString strippedEntry(const QString &typed);
+
+// Removes one Linking Site row. The first row of a list also takes every
+// linking-site rule for its URL under any Main Site; any other row takes the
+// rules for its URL under its own Main Site, unless another row there still
+// carries that URL (the rules would otherwise be left to no site).
+void deleteLinkingSite(Project &project, int mainPos, int row);
+
+enum class MainSiteDeletion { Removed, Rebuilt, SnapshotFailed, Nothing };
+// Removes a Main Site with all of its rules. The only Main Site goes directly;
+// one of several is dropped by rebuilding the project through quicksave.qsv,
+// after which the first Main Site is current. Either way the project counts as
+// edited. *error gets the reason when the snapshot could not be written.
+MainSiteDeletion deleteMainSite(Project &project, int pos, QString *error = nullptr);
+
+// The text of one column of a Linking Site row: Website, #, HTML Link,
+// HTML Name, Description.
+QString columnText(const LinkingSite &site, int column);
+
+// Sorts a Main Site's Linking Sites by one column's text, ignoring letter
+// case; rows of equal text keep their order.
+void sortLinkingSites(Project &project, int mainPos, int column, bool ascending);
+
+} // namespace SiteEditing

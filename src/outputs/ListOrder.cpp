@@ -1,0 +1,27 @@
+#include "outputs/ListOrder.h"
+
+QString columnText(const LinkResult &row, int column)
+{
+    switch (column) {
+    case 0: return row.mainSite;
+    case 1: return row.remoteSite;
+    case 2: return row.status;
+    case 3: return row.number;
+    case 4: return row.url;
+    default: return QString();
+    }
+}
+
+QString columnText(const ErrorEntry &row, int column)
+{
+    switch (column) {
+    case 0: return row.error;
+    case 1: return row.url;
+    default: return QString();
+    }
+}
+
+int compareColumnTexts(const QString &a, const QString &b)
+{
+    return QString::compare(a, b, Qt::CaseInsensitive);
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "model/ProjectTypes.h"
+
+// The user's override of a result's outcome. Only the status, the colour and
+// the image change; "No.", "URL" and the Linking Site's own row stay as they
+// are, and the project is not marked edited.
+void markAsFound(LinkResult &row);     // "Direct Link", blue, found image
+void markAsNoneFound(LinkResult &row); // "None Found", red, not-found image

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QIcon>
+
+// The two row images of the results list: 1 no reciprocal link (a red disc
+// with a cross), 2 link found (a blue disc with a tick). Drawn once.
+QIcon resultIcon(int icon);

@@ -1,0 +1,251 @@
+#include "settings/widgets/OptionsDialog.h"
+
+#include "settings/FileTypes.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "ui/DialogService.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+static QPointer<OptionsDialog> &openDialog()
+{
+    static QPointer<OptionsDialog> dialog;
+    return dialog;
+}
+
+OptionsDialog *OptionsDialog::openWindow()
+{
+    return openDialog().data();
+}
+
+OptionsDialog *OptionsDialog::open(QWidget *parent)
+{
+    if (!openDialog())
+        openDialog() = new OptionsDialog(parent);
+    OptionsDialog *d = openDialog();
+    d->show();
+    d->raise();
+    d->activateWindow();
+    return d;
+}
+
+// A closed window is gone for good, even before Qt deletes it.
+void OptionsDialog::closeEvent(QCloseEvent *event)
+{
+    if (openDialog() == this)
+        openDialog() = nullptr;
+    QWidget::closeEvent(event);
+}
+
+QCheckBox *OptionsDialog::flag(const char *key, const QString &label, const QString &tip)
+{
+    auto *box = new QCheckBox(label, this);
+    box->setObjectName(QLatin1String(key));
+    box->setToolTip(tip);
+    const QString k = QLatin1String(key);
+    connect(box, &QCheckBox::toggled, this, [k](bool on) {
+        SettingsStore::instance().write(k, on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    m_flags.append(box);
+    return box;
+}
+
+static QGroupBox *group(QWidget *parent, const QString &title)
+{
+    return new QGroupBox(title, parent);
+}
+
+OptionsDialog::OptionsDialog(QWidget *parent)
+    : QWidget(parent, Qt::Window), m_pageLimit(new QComboBox(this)), m_timeout(new QLineEdit(QStringLiteral("60"), this)),
+      m_typeEntry(new QLineEdit(this)), m_addType(new QPushButton(tr("Add"), this)),
+      m_deleteType(new QPushButton(tr("Delete"), this)), m_types(new QListWidget(this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmOptions"));
+    setWindowTitle(tr("Scanning Options"));
+
+    // Left column.
+    auto *next = group(this, tr("Go to the next site:"));
+    auto *nextLayout = new QVBoxLayout(next);
+    nextLayout->addWidget(flag("chkAuto2", tr("When the expected number of links has been found"),
+                               tr("Skipping to the next site as soon as the expected number of links are found will "
+                                  "increase the speed of your searches significantly")));
+    auto *limitRow = new QHBoxLayout;
+    limitRow->addWidget(flag("chkAuto", tr("When this many pages have been scanned:"),
+                             tr("If the specified number of pages have been scaned the search will automatically "
+                                "skip to the next site.")));
+    m_pageLimit->setObjectName(QStringLiteral("cmbAdvance"));
+    for (const char *text : PageLimits::texts)
+        m_pageLimit->addItem(QLatin1String(text));
+    m_pageLimit->setCurrentIndex(-1);
+    limitRow->addWidget(m_pageLimit);
+    limitRow->addStretch(1);
+    nextLayout->addLayout(limitRow);
+
+    auto *redirect = group(this, tr("Redirected Links:"));
+    (new QVBoxLayout(redirect))->addWidget(flag("chkRedirect", tr("Attempt to find links that go through a redirect script")));
+
+    auto *audio = group(this, tr("Play Audio:"));
+    auto *audioLayout = new QHBoxLayout(audio);
+    audioLayout->addWidget(flag("chkAudioEmail", tr("On Link Found")));
+    audioLayout->addWidget(flag("chkAudioNext", tr("On Next Website")));
+    audioLayout->addWidget(flag("chkAudioFinished", tr("On Finished")));
+
+    auto *timeout = group(this, tr("Timeout when pages don't respond:"));
+    auto *timeoutLayout = new QHBoxLayout(timeout);
+    m_timeout->setObjectName(QStringLiteral("txtTimeout"));
+    m_timeout->setMaximumWidth(60);
+    timeoutLayout->addWidget(new QLabel(tr("After"), timeout));
+    timeoutLayout->addWidget(m_timeout);
+    timeoutLayout->addWidget(new QLabel(tr("seconds"), timeout));
+    timeoutLayout->addStretch(1);
+
+    auto *logging = group(this, tr("Logging:"));
+    (new QVBoxLayout(logging))->addWidget(flag("chkLog", tr("Log rules to rules.log in the program folder")));
+
+    auto *efficiency = group(this, tr("Efficiency:"));
+    (new QVBoxLayout(efficiency))
+        ->addWidget(flag("chkUpdate", tr("When a link is found, automatically update the Linking Site URL in my project.")));
+
+    auto *left = new QVBoxLayout;
+    for (QGroupBox *g : {next, redirect, audio, timeout, logging, efficiency})
+        left->addWidget(g);
+    left->addStretch(1);
+
+    // Right column.
+    auto *types = group(this, tr("Webpage File Types:"));
+    auto *typesLayout = new QVBoxLayout(types);
+    typesLayout->addWidget(flag("chkFileTypes", tr("Only scan these types of pages:")));
+    auto *typeRow = new QHBoxLayout;
+    m_typeEntry->setObjectName(QStringLiteral("txtFileType"));
+    m_addType->setObjectName(QStringLiteral("cmdAddFileType"));
+    m_addType->setToolTip(tr("Add the file type you have entered to the left"));
+    m_deleteType->setObjectName(QStringLiteral("cmdDeleteFileType"));
+    m_deleteType->setToolTip(tr("Delete the file type you have selected below"));
+    m_addType->setEnabled(false);
+    m_deleteType->setEnabled(false);
+    typeRow->addWidget(m_typeEntry, 1);
+    typeRow->addWidget(m_addType);
+    typeRow->addWidget(m_deleteType);
+    typesLayout->addLayout(typeRow);
+    m_types->setObjectName(QStringLiteral("FileTypeList"));
+    typesLayout->addWidget(m_types, 1);
+
+    auto *rules = group(this, tr("Global Rules:"));
+    auto *rulesLayout = new QVBoxLayout(rules);
+    auto *explanation = new QLabel(
+        tr("Global Rules are applied to all sites when scaning, and can be used to increase the efficiency of your "
+           "scans.  To edit the Global Rules list, use the button below.  To edit Main Site or Linking Site specific "
+           "rules, use the edit buttons in the main window."),
+        rules);
+    explanation->setWordWrap(true);
+    rulesLayout->addWidget(explanation);
+    auto *openRules = new QPushButton(tr("Open Global Rules Editor"), rules);
+    openRules->setObjectName(QStringLiteral("cmdGlobalRules"));
+    rulesLayout->addWidget(openRules);
+
+    auto *right = new QVBoxLayout;
+    right->addWidget(types, 1);
+    right->addWidget(rules);
+
+    auto *columns = new QHBoxLayout(this);
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+
+    connect(m_pageLimit, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0)
+            return;
+        SettingsStore::instance().write(Keys::cmbAdvance, QString::number(index));
+        emit pageLimitChanged(PageLimits::limitForIndex(index));
+    });
+    connect(m_timeout, &QLineEdit::textChanged, this, &OptionsDialog::timeoutEdited);
+    connect(m_typeEntry, &QLineEdit::textChanged, this,
+            [this](const QString &text) { m_addType->setEnabled(!text.isEmpty()); });
+    connect(m_typeEntry, &QLineEdit::returnPressed, this, &OptionsDialog::addFileType);
+    connect(m_addType, &QPushButton::clicked, this, &OptionsDialog::addFileType);
+    connect(m_deleteType, &QPushButton::clicked, this, &OptionsDialog::deleteFileType);
+    connect(m_types, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_types->selectedItems().isEmpty())
+            m_deleteType->setEnabled(true); // and it stays enabled
+    });
+    connect(openRules, &QPushButton::clicked, this, &OptionsDialog::globalRulesEditorRequested);
+
+    load();
+}
+
+// Loading sets each control as a user would, so each change rule writes back
+// what differs from the control's first state.
+void OptionsDialog::load()
+{
+    SettingsStore &store = SettingsStore::instance();
+    m_timeout->setText(store.read(Keys::txtTimeout, QStringLiteral("60")));
+    const struct { const QString &key; bool fallback; } order[] = {
+        {Keys::chkRedirect, true},   {Keys::chkLog, false},       {Keys::chkUpdate, true},
+        {Keys::chkAuto, true},       {Keys::chkAuto2, true},      {Keys::chkAudioEmail, true},
+        {Keys::chkAudioNext, true},  {Keys::chkAudioFinished, true}, {Keys::chkFileTypes, true}};
+    for (const auto &entry : order)
+        for (QCheckBox *box : std::as_const(m_flags))
+            if (box->objectName() == entry.key)
+                box->setChecked(store.readInt(entry.key, entry.fallback ? 1 : 0) != 0);
+    int index = store.readInt(Keys::cmbAdvance, PageLimits::defaultIndex);
+    if (index < 0 || index >= PageLimits::count)
+        index = PageLimits::defaultIndex;
+    m_pageLimit->setCurrentIndex(index);
+    store.write(Keys::cmbAdvance, QString::number(m_pageLimit->currentIndex()));
+    m_types->addItems(FileTypes::readList());
+}
+
+void OptionsDialog::timeoutEdited(const QString &text)
+{
+    if (text.isEmpty())
+        return; // the stored value stays
+    bool ok = false;
+    text.trimmed().toShort(&ok);
+    if (ok)
+        SettingsStore::instance().write(Keys::txtTimeout, text);
+    else
+        m_timeout->setText(QStringLiteral("60")); // which writes "60" in turn
+}
+
+void OptionsDialog::addFileType()
+{
+    QString text = m_typeEntry->text();
+    if (text.isEmpty()) {
+        DialogService::instance().message(this, tr("Please enter a file extension first."));
+        m_typeEntry->setFocus();
+        return;
+    }
+    if (!text.contains(QLatin1Char('.')))
+        text.prepend(QLatin1Char('.'));
+    text.replace(QLatin1String(".."), QLatin1String(".")); // one pass, left to right, no overlap
+    m_types->addItem(text);
+    m_typeEntry->clear();
+    m_typeEntry->setFocus();
+    rewriteFileTypes();
+}
+
+void OptionsDialog::deleteFileType()
+{
+    QListWidgetItem *item = m_types->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    delete item;
+    rewriteFileTypes();
+}
+
+void OptionsDialog::rewriteFileTypes()
+{
+    QStringList entries;
+    for (int i = 0; i < m_types->count(); ++i)
+        entries.append(m_types->item(i)->text());
+    FileTypes::writeList(entries);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+// The Scanning Options window. Every control writes its key the moment it
+// changes, loading included; there is no apply step and closing writes
+// nothing. The page limit is pushed to its holder at once so a running scan
+// sees a new choice. Modeless; one at a time.
+class OptionsDialog : public QWidget
+{
+    Q_OBJECT
+public:
+    // Opens the window, or brings the open one to the front.
+    static OptionsDialog *open(QWidget *parent = nullptr);
+    static OptionsDialog *openWindow();
+
+    void addFileType();    // "Add", Enter in the entry box
+    void deleteFileType(); // "Delete"
+
+signals:
+    void pageLimitChanged(int pages);
+    void globalRulesEditorRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    explicit OptionsDialog(QWidget *parent);
+    void load();
+    QCheckBox *flag(const char *key, const QString &label, const QString &tip = QString());
+    void timeoutEdited(const QString &text);
+    void rewriteFileTypes();
+
+    QList<QCheckBox *> m_flags;
+    QComboBox *m_pageLimit;
+    QLineEdit *m_timeout;
+    QLineEdit *m_typeEntry;
+    QPushButton *m_addType;
+    QPushButton *m_deleteType;
+    QListWidget *m_types;
+};

@@ -1,0 +1,83 @@
+#include "url/TextSearch.h"
+
+namespace {
+
+inline char16_t foldHay(char16_t c)
+{
+    if (c >= u'A' && c <= u'Z')
+        return c + 32;
+    if (c == 0x212A)
+        return u'k';
+    if (c == 0x017F)
+        return u's';
+    return c;
+}
+
+inline char16_t foldAscii(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') ? c + 32 : c;
+}
+
+bool isAscii(QStringView s)
+{
+    for (QChar c : s)
+        if (c.unicode() >= 128)
+            return false;
+    return true;
+}
+
+} // namespace
+
+namespace TextSearch {
+
+qsizetype indexOfNoCase(QStringView haystack, QStringView needle, qsizetype from)
+{
+    if (from < 0)
+        from = 0;
+    if (needle.isEmpty() || !isAscii(needle))
+        return haystack.indexOf(needle, from, Qt::CaseInsensitive);
+    const qsizetype n = haystack.size();
+    const qsizetype m = needle.size();
+    if (m > n)
+        return -1;
+    const char16_t *h = haystack.utf16();
+    const char16_t *k = needle.utf16();
+    const char16_t first = foldAscii(k[0]);
+    for (qsizetype i = from; i + m <= n; ++i) {
+        if (foldHay(h[i]) != first)
+            continue;
+        qsizetype j = 1;
+        while (j < m && foldHay(h[i + j]) == foldAscii(k[j]))
+            ++j;
+        if (j == m)
+            return i;
+    }
+    return -1;
+}
+
+bool containsNoCase(QStringView haystack, QStringView needle)
+{
+    return indexOfNoCase(haystack, needle) >= 0;
+}
+
+void replaceNoCase(QString &text, QStringView before, QStringView after)
+{
+    if (before.isEmpty())
+        return;
+    qsizetype at = indexOfNoCase(text, before);
+    if (at < 0)
+        return;
+    QString out;
+    out.reserve(text.size() + 16 * after.size());
+    qsizetype done = 0;
+    while (at >= 0) {
+        out += QStringView(text).mid(done, at - done);
+        out += after;
+        done = at + before.size();
+        at = indexOfNoCase(text, before, done);
+    }
+    out += QStringView(text).mid(done);
+    text = out;
+}
+
+} // namespace TextSearch

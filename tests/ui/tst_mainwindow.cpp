@@ -1,0 +1,346 @@
+#include "model/ProjectFile.h"
+#include "scan/ScanEngine.h"
+#include "settings/MachineWide.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TestEnv.h"
+#include "ui/BrowserView.h"
+#include "ui/DialogService.h"
+#include "ui/Identity.h"
+#include "outputs/widgets/ReportsPanel.h"
+#include "outputs/widgets/ResultsPanel.h"
+#include "ui/MainWindow.h"
+#include "ui/WebTab.h"
+#include "ui/WebsiteWindow.h"
+#include "UiFind.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeView>
+#include <QtTest>
+
+// The main window as a whole: start-up from a prepared store, the first-start
+// help, command states around a real scan on loopback, the tab choosers, and
+// shut-down with its save question and the website window rule.
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    static bool enabled(MainWindow &w, const char *name) { return need<QToolButton>(&w, name)->isEnabled(); }
+    static QAction *menuItem(MainWindow &w, const QString &text)
+    {
+        for (QAction *a : w.findChildren<QAction *>())
+            if (a->text() == text)
+                return a;
+        qFatal("menu item %s not found", qPrintable(text));
+    }
+    static int desktopOpens()
+    {
+        int n = 0;
+        for (const auto &a : DialogService::instance().asked())
+            n += a.kind == QLatin1String("desktop") ? 1 : 0;
+        return n;
+    }
+
+private slots:
+    void initTestCase() { BrowserView::setUseStandIn(true); }
+    void init() { DialogService::instance().setAnswering(true); }
+
+    void firstStartWithAnEmptyStore()
+    {
+        TestEnv env;
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        QCOMPARE(w.windowTitle(), QString("Reciplex by ") + Identity::company());
+        QCOMPARE(need<QToolButton>(&w, "cmdWebsite")->text(), QString("Visit ") + Identity::websiteName());
+        auto *tabs = need<QTabWidget>(&w, "TabStrip1");
+        QCOMPARE(tabs->currentIndex(), 0);
+        const QStringList captions{"Links", "Web", "Pages", "Reports", "Post"};
+        const QStringList tips{"View Link Results", "Visit Linking Sites", "Create link pages based on results",
+                               "View Reports", "Post links to a database"};
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(tabs->tabText(i), captions.at(i));
+            QCOMPARE(tabs->tabToolTip(i), tips.at(i));
+        }
+        for (const char *on : {"Command1", "Command10", "Command9", "cmdOpen", "cmdSave", "cmdNew", "cmdWebsite"})
+            QVERIFY2(enabled(w, on), on);
+        QVERIFY(!enabled(w, "cmdSkip") && !enabled(w, "cmdStop"));
+        QVERIFY(menuItem(w, "Scan all main sites")->isChecked());
+        QCOMPARE(SettingsStore::instance().read(Keys::ScanType, "absent"), QString("0"));
+        QCOMPARE(SettingsStore::instance().read(Keys::SkipType, "absent"), QString("0"));
+        QCOMPARE(w.pageLimit(), 500);
+        QCOMPARE(w.project().htmlLinks(), ProjectDefaults::settingsHtmlLinks);
+        QVERIFY(w.project().isSaved());
+        QCOMPARE(w.webTab()->browser()->requestedUrl(), Identity::websiteAddress());
+        QCOMPARE(w.reportBrowser()->requestedUrl(), QString("about:blank"));
+        QCOMPARE(menuItem(w, "New Project")->shortcut(), QKeySequence("Ctrl+N"));
+        QCOMPARE(menuItem(w, "Exit")->shortcut(), QKeySequence("Ctrl+Q"));
+        // No help file in this program folder: nothing opened, but asked only once.
+        QCOMPARE(desktopOpens(), 0);
+        QCOMPARE(SettingsStore::instance().read(Keys::showHelp, "absent"), QString("0"));
+    }
+
+    void startUpRestoresAndReopensTheLastProject()
+    {
+        TestEnv env;
+        {
+            Project p;
+            p.addMainSite("first.example");
+            p.addLinkingSite(0, "partner.example");
+            p.addMainSite("second.example");
+            QVERIFY(ProjectFile::write(p, env.path("last.prj")));
+        }
+        SettingsStore &store = SettingsStore::instance();
+        store.write(Keys::LastProject, env.path("last.prj"));
+        store.write(Keys::ScanType, "1");
+        store.write(Keys::SkipType, "1");
+        store.write(Keys::cmbAdvance, "0");
+        store.write(Keys::showHelp, "0");
+        MainWindow w;
+        QSignalSpy report(&w, &MainWindow::reportRebuildRequested);
+        w.startUp();
+        QVERIFY(menuItem(w, "Just scan the selected main site")->isChecked());
+        QCOMPARE(w.engine().scanType(), 1);
+        QCOMPARE(w.engine().skipType(), 1);
+        QCOMPARE(w.pageLimit(), 1);
+        QCOMPARE(w.project().mainSiteCount(), 2);
+        QCOMPARE(need<QListWidget>(&w, "List4")->count(), 2);
+        QCOMPARE(need<QListWidget>(&w, "List4")->currentRow(), 0);
+        QCOMPARE(need<QTreeWidget>(&w, "List1")->topLevelItemCount(), 1);
+        QVERIFY(w.project().isSaved());
+        QCOMPARE(report.count(), 1);
+        // The first change of the Main Site box after a read is not an edit; the next is.
+        need<QLineEdit>(&w, "txtDomain")->setText("t");
+        QVERIFY(w.project().isSaved());
+        need<QLineEdit>(&w, "txtDomain")->setText("ty");
+        QVERIFY(!w.project().isSaved());
+
+        // A LastProject that cannot be read leaves an empty project and is kept.
+        store.write(Keys::LastProject, env.path("gone.prj"));
+        MainWindow w2;
+        w2.startUp();
+        QCOMPARE(w2.project().mainSiteCount(), 0);
+        QCOMPARE(store.read(Keys::LastProject, ""), env.path("gone.prj"));
+    }
+
+    void helpOpensOnceAndMachineWideOnlyWithRights()
+    {
+        TestEnv env;
+        env.writeFile("Help.html", "<html>guide</html>");
+        {
+            MainWindow w;
+            w.startUp();
+        }
+        QCOMPARE(desktopOpens(), 1);
+        QVERIFY(DialogService::instance().asked().last().text.endsWith("Help.html"));
+        QCOMPARE(SettingsStore::instance().read(Keys::showHelp, ""), QString("0"));
+        // This test's machine-wide location is writable: the copy is there.
+        QVERIFY(QFile(MachineWide::location(Identity::company())).exists());
+        {
+            MainWindow w;
+            w.startUp();
+        }
+        QCOMPARE(desktopOpens(), 1); // not again
+        // The help command opens it every time.
+        {
+            MainWindow w;
+            w.startUp();
+            menuItem(w, "View Help File")->trigger();
+        }
+        QCOMPARE(desktopOpens(), 2);
+    }
+
+    void noMachineWideRightsSkipsSilently()
+    {
+        TestEnv env;
+        env.writeFile("Help.html", "<html>guide</html>");
+        // A file where the machine-wide folder would have to be: no rights there,
+        // whoever runs the test.
+        QFile blocker(env.settingsFolder() + "/system");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(!MachineWide::hasRights(Identity::company()));
+        MainWindow w;
+        w.startUp();
+        QCOMPARE(desktopOpens(), 1);
+        QVERIFY(askedMessages().isEmpty()); // no "Permission Denied"
+        QCOMPARE(SettingsStore::instance().read(Keys::showHelp, ""), QString("0"));
+        QCOMPARE(SettingsStore::instance().read(Keys::IgnorePermissionDeniedError, "absent"), QString("absent"));
+    }
+
+    void choosersRefillOnEveryTabSelection()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        MainWindow w;
+        w.startUp();
+        auto *combo3 = need<QComboBox>(&w, "Combo3");
+        auto *sites = need<QComboBox>(&w, "cmbSites");
+        w.project().addMainSite("a.example");
+        w.project().addMainSite("b.example");
+        auto *tabs = need<QTabWidget>(&w, "TabStrip1");
+        for (int round = 0; round < 2; ++round) {
+            tabs->setCurrentIndex(MainWindow::PagesTab);
+            tabs->setCurrentIndex(MainWindow::PostTab);
+            tabs->setCurrentIndex(MainWindow::LinksTab);
+        }
+        QCOMPARE(combo3->count(), 2);
+        QCOMPARE(combo3->itemText(1), QString("b.example"));
+        QCOMPARE(sites->count(), 2);
+
+        w.openInWebTab("partner.example/page.html");
+        QCOMPARE(tabs->currentIndex(), int(MainWindow::WebTabIndex));
+        QCOMPARE(need<QLineEdit>(&w, "txtURL")->text(), QString("partner.example/page.html"));
+        QCOMPARE(w.webTab()->browser()->requestedUrl(), QString("partner.example/page.html"));
+        QVERIFY(w.webTab()->browser()->isSilent());
+    }
+
+    void commandStatesAroundAScanOnLoopback()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        SettingsStore::instance().write(Keys::chkAudioNext, "0");
+        ScriptedHttpServer server;
+        // The page arrives slowly, so the running state can be looked at.
+        ScriptedReply reply;
+        reply.pieces = {{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body>"},
+                        {400, "<a href=\"http://www.mysite.example/\">me</a></body></html>"}};
+        server.setReply(reply);
+
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        w.engine().setPort(server.port());
+        auto *domain = need<QLineEdit>(&w, "txtDomain");
+        domain->setText("mysite.example");
+        QTest::keyClick(domain, Qt::Key_Return);
+        auto *text1 = need<QLineEdit>(&w, "Text1");
+        text1->setText("http://127.0.0.1/");
+        QTest::keyClick(text1, Qt::Key_Return);
+        QCOMPARE(w.project().linkingSites(0).at(0).url, QString("127.0.0.1/"));
+
+        need<QToolButton>(&w, "Command1")->click();
+        QVERIFY(w.engine().isScanning());
+        QVERIFY(!enabled(w, "Command10"));
+        QVERIFY(enabled(w, "cmdSkip") && enabled(w, "cmdStop"));
+        for (const char *off : {"cmdNew", "cmdOpen", "cmdSave"})
+            QVERIFY2(!enabled(w, off), off);
+        QVERIFY(!menuItem(w, "Open Project")->isEnabled());
+        QVERIFY(!need<QGroupBox>(&w, "frameWebsites")->isEnabled());
+        QVERIFY(!w.project().isSaved());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!w.engine().isScanning(), 10000);
+        for (const char *on : {"Command1", "Command10", "cmdNew", "cmdOpen", "cmdSave"})
+            QVERIFY2(enabled(w, on), on);
+        QVERIFY(!enabled(w, "cmdSkip") && !enabled(w, "cmdStop"));
+        QVERIFY(need<QGroupBox>(&w, "frameWebsites")->isEnabled());
+        QCOMPARE(w.statusText(1), QString("Stopped"));
+        QCOMPARE(w.statusText(2), QString());
+        QCOMPARE(need<QProgressBar>(&w, "pb1")->value(), need<QProgressBar>(&w, "pb1")->maximum());
+        QCOMPARE(need<QLabel>(&w, "lblLinkingSitesScanned")->text(), QString("1"));
+        QCOMPARE(need<QLabel>(&w, "lblLinksFound")->text(), QString("1"));
+        QCOMPARE(w.project().results().size(), 1);
+        QCOMPARE(w.project().results().at(0).status, QString("Direct Link"));
+        QCOMPARE(server.requests().size(), 1);
+
+        // The stop rebuilt the report, and the Reports tab shows it.
+        QVERIFY(w.reportsPanel()->requestedUrl().endsWith("tempreport.html"));
+        const QByteArray report = env.readFile("tempreport.html");
+        QVERIFY(report.contains("<tr><td><li>Direct Links</li></td><td> 1</td></tr>"));
+        QVERIFY(report.contains("<h3>mysite.example</h3>"));
+        // The results list shows the row the scan wrote.
+        QCOMPARE(w.resultsPanel()->resultsList()->model()->rowCount(), 1);
+    }
+
+    void exitAsksToSaveAnEditedProject()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        int quits = 0;
+        {
+            MainWindow w;
+            w.setQuitHandler([&] { ++quits; });
+            w.startUp();
+            w.show();
+            w.close(); // unchanged: no question
+            QVERIFY(askedMessages().isEmpty());
+            QCOMPARE(quits, 1);
+        }
+        {
+            MainWindow w;
+            w.setQuitHandler([&] { ++quits; });
+            w.startUp();
+            w.project().addMainSite("kept.example");
+            w.project().markEdited();
+            DialogService::instance().queueAnswer(DialogService::Answer::No);
+            w.show();
+            w.close();
+            QCOMPARE(askedMessages(), QStringList({"The current project has been edited but has not been saved.\n"
+                                                   "Would you like to save now?"}));
+            QCOMPARE(DialogService::instance().asked().last().title, QString("Save Project?"));
+            QCOMPARE(quits, 2);
+        }
+        DialogService::instance().setAnswering(true);
+        {
+            MainWindow w;
+            w.setQuitHandler([&] { ++quits; });
+            w.startUp();
+            w.project().addMainSite("http://www.kept.example/x");
+            w.project().markEdited();
+            DialogService::instance().queueAnswer(DialogService::Answer::Yes);
+            DialogService::instance().queuePath(env.path("kept.prj"));
+            w.show();
+            w.close();
+            const auto &asked = DialogService::instance().asked();
+            QCOMPARE(asked.last().kind, QString("save"));
+            QCOMPARE(asked.last().proposed, QString("wwwkeptexample.prj"));
+            QVERIFY(asked.last().folder.endsWith("/Project Files"));
+            QVERIFY(env.readFile("kept.prj").startsWith("http://www.kept.example/x\r\n"));
+            QCOMPARE(SettingsStore::instance().read(Keys::LastProject, ""), env.path("kept.prj"));
+            QCOMPARE(quits, 3);
+        }
+    }
+
+    void websiteWindowOutlivesTheMainWindow()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        int quits = 0;
+        MainWindow w;
+        w.setQuitHandler([&] { ++quits; });
+        w.startUp();
+        w.show();
+        need<QToolButton>(&w, "cmdWebsite")->click();
+        WebsiteWindow *site = w.websiteWindow();
+        QVERIFY(site && site->isVisible());
+        QCOMPARE(site->browser()->requestedUrl(), Identity::websiteAddress());
+        QVERIFY(!(site->windowFlags() & Qt::WindowStaysOnTopHint));
+        QCOMPARE(site->addressBox()->text(), Identity::websiteAddress());
+        QCOMPARE(site->statusText(2), QString("Completed ") + Identity::websiteAddress());
+        // Opening again reuses the window.
+        w.openWebsiteWindow();
+        QCOMPARE(w.websiteWindow(), site);
+
+        w.close();
+        QCOMPARE(quits, 0);
+        QVERIFY(site->isVisible());
+        site->close();
+        QCOMPARE(quits, 1);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

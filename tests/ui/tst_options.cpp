@@ -1,0 +1,148 @@
+#include "settings/FileTypes.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "settings/widgets/OptionsDialog.h"
+#include "support/TestEnv.h"
+#include "ui/DialogService.h"
+#include "UiFind.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+// The Scanning Options window: what loading writes, the change rules, the
+// page limit pushed at once and the page-type list in filetypes.txt.
+class TestOptions : public QObject
+{
+    Q_OBJECT
+
+    static QString stored(const QString &key) { return SettingsStore::instance().read(key, "absent"); }
+
+private slots:
+    void init() { DialogService::instance().setAnswering(true); }
+    void cleanup()
+    {
+        if (OptionsDialog::openWindow())
+            OptionsDialog::openWindow()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void freshStoreLoadWritesTheDefaultsOn()
+    {
+        TestEnv env;
+        OptionsDialog *d = OptionsDialog::open();
+        QCOMPARE(d->windowTitle(), QString("Scanning Options"));
+        for (const char *key : {"chkAuto2", "chkAuto", "chkRedirect", "chkAudioEmail", "chkAudioNext",
+                                "chkAudioFinished", "chkUpdate", "chkFileTypes"}) {
+            QVERIFY2(need<QCheckBox>(d, key)->isChecked(), key);
+            QCOMPARE(stored(QLatin1String(key)), QString("1"));
+        }
+        QVERIFY(!need<QCheckBox>(d, "chkLog")->isChecked());
+        QCOMPARE(stored(Keys::chkLog), QString("absent"));
+        QCOMPARE(stored(Keys::txtTimeout), QString("absent"));
+        QCOMPARE(need<QLineEdit>(d, "txtTimeout")->text(), QString("60"));
+        QCOMPARE(need<QComboBox>(d, "cmbAdvance")->currentText(), QString("500"));
+        QCOMPARE(stored(Keys::cmbAdvance), QString("4"));
+        // One window at a time.
+        QCOMPARE(OptionsDialog::open(), d);
+    }
+
+    void storedValuesLoadAndChangesWriteAtOnce()
+    {
+        TestEnv env;
+        SettingsStore::instance().write("CHKLOG", "1");
+        SettingsStore::instance().write(Keys::chkAuto, "0");
+        SettingsStore::instance().write(Keys::txtTimeout, "15");
+        SettingsStore::instance().write(Keys::cmbAdvance, "7");
+        OptionsDialog *d = OptionsDialog::open();
+        QVERIFY(need<QCheckBox>(d, "chkLog")->isChecked());
+        QVERIFY(!need<QCheckBox>(d, "chkAuto")->isChecked());
+        QCOMPARE(need<QLineEdit>(d, "txtTimeout")->text(), QString("15"));
+        QCOMPARE(need<QComboBox>(d, "cmbAdvance")->currentText(), QString("10,000"));
+
+        need<QCheckBox>(d, "chkRedirect")->click();
+        QCOMPARE(stored(Keys::chkRedirect), QString("0"));
+
+        QSignalSpy limit(d, &OptionsDialog::pageLimitChanged);
+        need<QComboBox>(d, "cmbAdvance")->setCurrentIndex(0);
+        QCOMPARE(stored(Keys::cmbAdvance), QString("0"));
+        QCOMPARE(limit.count(), 1);
+        QCOMPARE(limit.at(0).at(0).toInt(), 1);
+    }
+
+    void timeoutChangeRules()
+    {
+        TestEnv env;
+        OptionsDialog *d = OptionsDialog::open();
+        auto *box = need<QLineEdit>(d, "txtTimeout");
+        box->setText(" 30 ");
+        QCOMPARE(stored(Keys::txtTimeout), QString(" 30 ")); // as typed
+        box->setText("");
+        QCOMPARE(stored(Keys::txtTimeout), QString(" 30 ")); // erasing stores nothing
+        box->setText("abc");
+        QCOMPARE(box->text(), QString("60"));
+        QCOMPARE(stored(Keys::txtTimeout), QString("60"));
+        box->setText("-5");
+        QCOMPARE(stored(Keys::txtTimeout), QString("-5"));
+        box->setText("40000"); // beyond 16 bits
+        QCOMPARE(box->text(), QString("60"));
+        QCOMPARE(stored(Keys::txtTimeout), QString("60"));
+    }
+
+    void fileTypeList()
+    {
+        TestEnv env;
+        env.writeFile("filetypes.txt", ".htm\r\n\r\n \r\n  \r\n.php\r\n");
+        OptionsDialog *d = OptionsDialog::open();
+        auto *list = need<QListWidget>(d, "FileTypeList");
+        QCOMPARE(list->count(), 3); // blank and one-space lines skipped, two spaces kept
+        QCOMPARE(list->item(1)->text(), QString("  "));
+
+        auto *entry = need<QLineEdit>(d, "txtFileType");
+        auto *add = need<QPushButton>(d, "cmdAddFileType");
+        auto *del = need<QPushButton>(d, "cmdDeleteFileType");
+        QVERIFY(!add->isEnabled() && !del->isEnabled());
+        QTest::keyClick(entry, Qt::Key_Return);
+        QCOMPARE(askedMessages(), QStringList({"Please enter a file extension first."}));
+
+        for (const char *typed : {"asp", "..cgi", "...x", ".htm"}) {
+            entry->setText(QLatin1String(typed));
+            QVERIFY(add->isEnabled());
+            add->click();
+        }
+        QCOMPARE(entry->text(), QString());
+        QCOMPARE(env.readFile("filetypes.txt"), QByteArray(".htm\r\n  \r\n.php\r\n.asp\r\n.cgi\r\n..x\r\n.htm\r\n"));
+
+        del->click(); // still disabled: nothing selected
+        list->setCurrentRow(1);
+        QVERIFY(del->isEnabled());
+        del->click();
+        QCOMPARE(FileTypes::readList(), QStringList({".htm", ".php", ".asp", ".cgi", "..x", ".htm"}));
+        list->clearSelection();
+        QVERIFY(del->isEnabled()); // it stays enabled
+        del->click();
+        QCOMPARE(list->count(), 6);
+        while (list->count() > 0) {
+            list->setCurrentRow(0);
+            del->click();
+        }
+        QCOMPARE(env.readFile("filetypes.txt"), QByteArray());
+        QVERIFY(FileTypes::readList().isEmpty());
+    }
+
+    void globalRulesButtonAsksForTheEditor()
+    {
+        TestEnv env;
+        OptionsDialog *d = OptionsDialog::open();
+        QSignalSpy asked(d, &OptionsDialog::globalRulesEditorRequested);
+        need<QPushButton>(d, "cmdGlobalRules")->click();
+        QCOMPARE(asked.count(), 1);
+    }
+};
+
+QTEST_MAIN(TestOptions)
+#include "tst_options.moc"
