@@ -74,6 +74,25 @@ private slots:
         QCOMPARE(limit.at(0).at(0).toInt(), 1);
     }
 
+    // A stored value that is no check-box state, index or 16-bit number shows
+    // as its key's default, the way the scan reads it.
+    void valuesThatDoNotConvertLoadAsTheDefaults()
+    {
+        TestEnv env;
+        SettingsStore &store = SettingsStore::instance();
+        store.write(Keys::chkLog, "2");
+        store.write(Keys::chkAuto, "2");
+        store.write(Keys::cmbAdvance, "99");
+        store.write(Keys::txtTimeout, "abc");
+        OptionsDialog *d = OptionsDialog::open();
+        QVERIFY(!need<QCheckBox>(d, "chkLog")->isChecked());
+        QVERIFY(need<QCheckBox>(d, "chkAuto")->isChecked());
+        QCOMPARE(need<QComboBox>(d, "cmbAdvance")->currentText(), QString("500"));
+        QCOMPARE(stored(Keys::cmbAdvance), QString("4"));
+        QCOMPARE(need<QLineEdit>(d, "txtTimeout")->text(), QString("60"));
+        QCOMPARE(stored(Keys::txtTimeout), QString("60"));
+    }
+
     void timeoutChangeRules()
     {
         TestEnv env;

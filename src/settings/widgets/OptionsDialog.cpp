@@ -195,7 +195,7 @@ void OptionsDialog::load()
     for (const auto &entry : order)
         for (QCheckBox *box : std::as_const(m_flags))
             if (box->objectName() == entry.key)
-                box->setChecked(store.readInt(entry.key, entry.fallback ? 1 : 0) != 0);
+                box->setChecked(store.readFlag(entry.key, entry.fallback));
     int index = store.readInt(Keys::cmbAdvance, PageLimits::defaultIndex);
     if (index < 0 || index >= PageLimits::count)
         index = PageLimits::defaultIndex;
