@@ -1,6 +1,6 @@
 // Page intake and analysis on any page text, without the network. One scan
-// engine is set up for the whole run: its Linking Site sits on a closed
-// loopback port, so the fetch it starts never answers, and every input is
+// engine is set up for the whole run: its Linking Site sits on a loopback
+// port whose listener drops every connection unanswered, and every input is
 // handed to the analysis as the page that site returned. The page limit of 1
 // ends the site once the page is analysed, so queued pages are never fetched,
 // and the target of a redirect page reads as unreachable. No crash, no hang,
@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -42,6 +43,7 @@ struct Rig
     QTemporaryDir dir{scratchTemplate()};
     Project project;
     ScanFrontEnd frontEnd;
+    QTcpServer silent;
     ScanEngine *engine = nullptr;
     int main = 0;
 
@@ -70,20 +72,20 @@ struct Rig
         project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeDirectory, QStringLiteral("private")});
         project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeString, QStringLiteral("logout")});
 
+        // The port stays this program's own, so no other server on the
+        // machine ever gets the requests; each connection is dropped unread.
+        silent.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&silent, &QTcpServer::newConnection, &silent, [this] {
+            while (QTcpSocket *c = silent.nextPendingConnection()) {
+                c->abort();
+                c->deleteLater();
+            }
+        });
+
         engine = new ScanEngine(project, frontEnd);
-        engine->setPort(closedLoopbackPort());
+        engine->setPort(silent.serverPort());
         engine->setPageLimit(1);
         engine->setRedirectDownload([](QString &) { return QString(); });
-    }
-
-    // A port nothing listens on: a listener is opened and closed again.
-    static quint16 closedLoopbackPort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        const quint16 port = probe.serverPort();
-        probe.close();
-        return port;
     }
 };
 
