@@ -2,7 +2,7 @@
 #include "import/LinkExtraction.h"
 #include "import/LinkHarvest.h"
 #include "import/SiteFileImport.h"
-#include "import/TextLines.h"
+#include "url/TextLines.h"
 #include "model/Project.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestEnv.h"

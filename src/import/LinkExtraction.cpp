@@ -1,6 +1,6 @@
 #include "import/LinkExtraction.h"
 
-#include "import/TextLines.h"
+#include "url/TextLines.h"
 #include "url/TextMatch.h"
 #include "url/UrlText.h"
 

@@ -1,6 +1,6 @@
 #include "import/SiteFileImport.h"
 
-#include "import/TextLines.h"
+#include "url/TextLines.h"
 #include "model/Project.h"
 #include "settings/ProgramFolder.h"
 #include "url/TextMatch.h"

@@ -1,6 +1,7 @@
 #include "model/ProjectFile.h"
 
 #include "model/Project.h"
+#include "url/TextLines.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -54,26 +55,6 @@ void appendLinkingSites(QString &out, const MainSite &m)
              + field(s.linkPageUrl) + QLatin1Char('|') + field(s.linkPageText) + QLatin1Char('|')
              + field(s.description) + kCrLf;
     }
-}
-
-// Splits the text into lines: a line ends at CR LF, a lone CR or a lone LF.
-QStringList splitLines(const QString &text)
-{
-    QStringList lines;
-    int start = 0;
-    const int n = int(text.size());
-    for (int i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            lines.append(text.mid(start, i - start));
-            if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        lines.append(text.mid(start));
-    return lines;
 }
 
 bool toWholeNumber(const QString &text, int *value)
@@ -154,7 +135,8 @@ ReadResult readText(Project &project, const QByteArray &bytes)
     ReadResult result;
     result.opened = true;
     project.clearProject();
-    const QStringList lines = splitLines(QString::fromLatin1(bytes));
+    // A line ends at CR LF, a lone CR or a lone LF (a file edited on Linux reads back).
+    const QStringList lines = splitTextLines(QString::fromLatin1(bytes), true);
     if (lines.isEmpty())
         return result; // an empty file stops before anything is added
     project.setSaved(true);

@@ -1,6 +1,7 @@
 #include "settings/FileTypes.h"
 
 #include "settings/ProgramFolder.h"
+#include "url/TextLines.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -17,26 +18,11 @@ QStringList readList(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QString text = QString::fromLatin1(file.readAll());
     QStringList entries;
-    int start = 0;
-    const int n = int(text.size());
-    auto take = [&](int end) {
-        const QString line = text.mid(start, end - start);
+    // Lines end as a project file's do, so a list saved on Linux still splits.
+    for (const QString &line : splitTextLines(QString::fromLatin1(file.readAll()), true))
         if (!line.isEmpty() && line != QLatin1String(" "))
             entries.append(line);
-    };
-    for (int i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            take(i);
-            if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        take(n);
     return entries;
 }
 

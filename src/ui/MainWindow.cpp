@@ -278,6 +278,9 @@ void MainWindow::startUp()
     m_website->setText(tr("Visit ") + Identity::websiteName());
     setControls(Controls::Idle);
 
+    // The report browser starts blank; a reopened project's report then
+    // replaces it rather than being hidden again.
+    m_reportBrowser->navigate(QStringLiteral("about:blank"));
     const QString last = SettingsStore::instance().read(Keys::LastProject, QString());
     if (!last.isEmpty())
         m_commands->openFile(last);
@@ -289,7 +292,6 @@ void MainWindow::startUp()
     }
     m_engine->resetStatistics();
     m_webTab->browser()->navigate(Identity::websiteAddress());
-    m_reportBrowser->navigate(QStringLiteral("about:blank"));
     QCoreApplication::processEvents();
 }
 

@@ -122,6 +122,8 @@ private slots:
         QCOMPARE(need<QTreeWidget>(&w, "List1")->topLevelItemCount(), 1);
         QVERIFY(w.project().isSaved());
         QCOMPARE(report.count(), 1);
+        // The reopened project's report is what the Reports tab shows.
+        QVERIFY(w.reportsPanel()->requestedUrl().endsWith("tempreport.html"));
         // The first change of the Main Site box after a read is not an edit; the next is.
         need<QLineEdit>(&w, "txtDomain")->setText("t");
         QVERIFY(w.project().isSaved());
@@ -134,6 +136,7 @@ private slots:
         w2.startUp();
         QCOMPARE(w2.project().mainSiteCount(), 0);
         QCOMPARE(store.read(Keys::LastProject, ""), env.path("gone.prj"));
+        QCOMPARE(w2.reportsPanel()->requestedUrl(), QString("about:blank"));
     }
 
     void helpOpensOnceAndMachineWideOnlyWithRights()

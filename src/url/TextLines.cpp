@@ -1,4 +1,4 @@
-#include "import/TextLines.h"
+#include "url/TextLines.h"
 
 QStringList splitTextLines(const QString &text, bool loneLineFeedEndsLine)
 {
