@@ -16,6 +16,8 @@ const QString kHttps = QStringLiteral("https://");
 // A "/." replacement deletes each "/" directly before a "."; repeated, it eats
 // one more "/" per pass from a run of "/" that ends at a ".". So after j passes
 // the "/" at x is gone when its run ends at a "." no more than j places on.
+} // namespace
+
 void climbParentSteps(QString &t, QString &dir)
 {
     const qsizetype n = t.size();
@@ -65,8 +67,6 @@ void climbParentSteps(QString &t, QString &dir)
             rest += t.at(x);
     t = rest;
 }
-
-} // namespace
 
 // A value cut one character short by the anchor extraction gets its extension
 // back; stray attribute names go.

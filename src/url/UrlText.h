@@ -48,3 +48,8 @@ QString urlEncode(QString &text);
 void repairLinkEnding(QString &text);
 // True when the text holds ".com", "www.", ".net", ".edu", ".gov" or "ww2.".
 bool hasDomainMarker(const QString &text);
+
+// The parent steps of resolvePageLink: while the target begins with "..", the
+// directory goes one level up, the first three characters of the target go and
+// every "/." in it becomes "." — done in one pass over the target.
+void climbParentSteps(QString &target, QString &dir);
