@@ -145,6 +145,27 @@ private slots:
         }
     }
 
+    // Random mixed-case texts: every start and every needle shape, including
+    // needles whose first letter is rare in one case and common in the other.
+    void fastSearchAgreesWithQtOnRandomTexts()
+    {
+        const QString alphabet = QStringLiteral("aAhHrReE=\" <>/.12\u212A\u017Fks");
+        quint32 seed = 12345;
+        auto next = [&seed] { seed = seed * 1103515245u + 12345u; return (seed >> 16) & 0x7fff; };
+        for (int round = 0; round < 300; ++round) {
+            QString hay;
+            const int len = int(next() % 60);
+            for (int i = 0; i < len; ++i)
+                hay += alphabet.at(int(next() % alphabet.size()));
+            QString needle;
+            const int nlen = 1 + int(next() % 4);
+            for (int i = 0; i < nlen; ++i)
+                needle += QStringLiteral("ahre=<. ks").at(int(next() % 10));
+            for (qsizetype from = 0; from <= hay.size(); ++from)
+                QCOMPARE(TextSearch::indexOfNoCase(hay, needle, from), hay.indexOf(needle, from, Qt::CaseInsensitive));
+        }
+    }
+
     void queueKeepsOrderAndFindsIgnoringCase()
     {
         PageQueue q;

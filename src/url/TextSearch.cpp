@@ -43,14 +43,39 @@ qsizetype indexOfNoCase(QStringView haystack, QStringView needle, qsizetype from
     const char16_t *h = haystack.utf16();
     const char16_t *k = needle.utf16();
     const char16_t first = foldAscii(k[0]);
-    for (qsizetype i = from; i + m <= n; ++i) {
-        if (foldHay(h[i]) != first)
-            continue;
+    auto restMatches = [&](qsizetype i) {
         qsizetype j = 1;
         while (j < m && foldHay(h[i + j]) == foldAscii(k[j]))
             ++j;
-        if (j == m)
-            return i;
+        return j == m;
+    };
+    // "k" and "s" also match the Kelvin sign and the long s: those needles take
+    // the plain loop.
+    if (first == u'k' || first == u's') {
+        for (qsizetype i = from; i + m <= n; ++i)
+            if (foldHay(h[i]) == first && restMatches(i))
+                return i;
+        return -1;
+    }
+    // Otherwise the candidates are the places of the first character in either
+    // case, found by Qt's vectorised character search. Each case keeps its own
+    // next place, so the text is walked once per case whatever the mix.
+    const char16_t upper = (first >= u'a' && first <= u'z') ? char16_t(first - 32) : first;
+    qsizetype nextLower = -2, nextUpper = upper == first ? -1 : -2; // -2: not looked for yet
+    qsizetype i = from;
+    while (i + m <= n) {
+        if (nextLower != -1 && nextLower < i)
+            nextLower = haystack.indexOf(QChar(first), i, Qt::CaseSensitive);
+        if (nextUpper != -1 && nextUpper < i)
+            nextUpper = haystack.indexOf(QChar(upper), i, Qt::CaseSensitive);
+        qsizetype c = nextLower;
+        if (c < 0 || (nextUpper >= 0 && nextUpper < c))
+            c = nextUpper;
+        if (c < 0 || c + m > n)
+            return -1;
+        if (restMatches(c))
+            return c;
+        i = c + 1;
     }
     return -1;
 }
