@@ -1,52 +1,14 @@
 #include "support/ScriptedScanRig.h"
 
-#include "settings/SettingsKeys.h"
-#include "settings/SettingsStore.h"
-
-#include <QtTest>
-
-ScriptedScanRig::ScriptedScanRig(int timeOutSeconds)
+ScriptedScanRig::ScriptedScanRig(int timeOutSeconds) : ScanRigBase(timeOutSeconds)
 {
     engine.setPort(server.port());
-    env.writeFile(QStringLiteral("filetypes.txt"), ".html\r\n.htm\r\n");
-    SettingsStore::instance().write(Keys::txtTimeout, QString::number(timeOutSeconds));
     main = project.addMainSite(QString::fromLatin1(kMainSite));
 }
 
 int ScriptedScanRig::addSite(const QString &url, const QString &expected)
 {
-    const int row = project.addLinkingSite(main, url);
-    LinkingSite site = project.linkingSites(main).at(row);
-    site.linksExpected = expected;
-    project.updateLinkingSite(main, row, site);
-    return row;
-}
-
-bool ScriptedScanRig::run(int timeoutMs)
-{
-    const int stopsBefore = frontEnd.stops;
-    engine.startScan();
-    QElapsedTimer clock;
-    clock.start();
-    while (engine.isScanning() && clock.elapsed() < timeoutMs)
-        QTest::qWait(5);
-    return !engine.isScanning() && frontEnd.stops > stopsBefore;
-}
-
-QStringList ScriptedScanRig::rows() const
-{
-    QStringList list;
-    for (const LinkResult &r : project.results())
-        list << QStringList{r.status, r.number, r.remoteSite, r.url}.join(QLatin1Char('|'));
-    return list;
-}
-
-QStringList ScriptedScanRig::errors() const
-{
-    QStringList list;
-    for (const ErrorEntry &e : project.errors())
-        list << e.error + QLatin1Char('|') + e.url;
-    return list;
+    return ScanRigBase::addSite(main, url, expected);
 }
 
 // The path of each request line ("GET /a.html HTTP/1.1").

@@ -1,0 +1,48 @@
+#include "support/ScanRigBase.h"
+
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <QtTest>
+
+ScanRigBase::ScanRigBase(int timeOutSeconds)
+{
+    env.writeFile(QStringLiteral("filetypes.txt"), ".html\r\n.htm\r\n");
+    SettingsStore::instance().write(Keys::txtTimeout, QString::number(timeOutSeconds));
+}
+
+int ScanRigBase::addSite(int main, const QString &url, const QString &expected)
+{
+    const int row = project.addLinkingSite(main, url);
+    LinkingSite site = project.linkingSites(main).at(row);
+    site.linksExpected = expected;
+    project.updateLinkingSite(main, row, site);
+    return row;
+}
+
+bool ScanRigBase::run(int timeoutMs)
+{
+    const int stopsBefore = frontEnd.stops;
+    engine.startScan();
+    QElapsedTimer clock;
+    clock.start();
+    while (engine.isScanning() && clock.elapsed() < timeoutMs)
+        QTest::qWait(5);
+    return !engine.isScanning() && frontEnd.stops > stopsBefore;
+}
+
+QStringList ScanRigBase::rows() const
+{
+    QStringList list;
+    for (const LinkResult &r : project.results())
+        list << QStringList{r.status, r.number, r.remoteSite, r.url}.join(QLatin1Char('|'));
+    return list;
+}
+
+QStringList ScanRigBase::errors() const
+{
+    QStringList list;
+    for (const ErrorEntry &e : project.errors())
+        list << e.error + QLatin1Char('|') + e.url;
+    return list;
+}
