@@ -51,9 +51,12 @@ const ProgramFolder::Layout &ProgramFolder::automaticLayout()
 {
     static const Layout layout = [] {
         const QString exe = QCoreApplication::applicationDirPath();
+        // A home without a documents folder: the dialogs start at home.
+        QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(documents).isDir())
+            documents = QDir::homePath();
         Layout l = layoutFor(exe, QFileInfo(exe).isWritable(),
-                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-                             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), documents);
         if (l.inUserData)
             QDir().mkpath(l.programFolder);
         return l;
