@@ -12,7 +12,7 @@ using Apply = std::function<bool(const QString &value, ScanRunOptions &o, QStrin
 
 // One option of the command line. Adding an option is adding a row to
 // optionTable() and a field to ScanRunOptions.
-struct OptionSpec
+struct OptionRow
 {
     QStringList names;    // short form first, if any
     QString valueName;    // empty for a flag
@@ -50,9 +50,9 @@ Apply flag(bool ScanRunOptions::*field)
     };
 }
 
-const QList<OptionSpec> &optionTable()
+const QList<OptionRow> &optionTable()
 {
-    static const QList<OptionSpec> table{
+    static const QList<OptionRow> table{
         {{"t", "scan-type"}, "N",
          "0 (default) all Main Sites, 1 the selected Main Site, 2 the selected Linking Site.",
          wholeNumber(&ScanRunOptions::scanType, 0, 2, 0, "--scan-type must be 0, 1 or 2")},
@@ -126,8 +126,8 @@ ScanCommandLine parseScanCommandLine(const QStringList &arguments)
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     QList<QCommandLineOption> options;
-    for (const OptionSpec &spec : optionTable()) {
-        options << QCommandLineOption(spec.names, spec.description, spec.valueName);
+    for (const OptionRow &row : optionTable()) {
+        options << QCommandLineOption(row.names, row.description, row.valueName);
         parser.addOption(options.last());
     }
     parser.addPositionalArgument(QStringLiteral("PROJECT"), QStringLiteral("The project file to scan."));
@@ -152,13 +152,13 @@ ScanCommandLine parseScanCommandLine(const QStringList &arguments)
 
     ScanRunOptions &o = result.options;
     for (int i = 0; i < options.size(); ++i) {
-        const OptionSpec &spec = optionTable().at(i);
+        const OptionRow &row = optionTable().at(i);
         // Every value in command-line order: a repeated option keeps its last.
-        const QStringList values = spec.valueName.isEmpty()
+        const QStringList values = row.valueName.isEmpty()
             ? (parser.isSet(options.at(i)) ? QStringList{QString()} : QStringList())
             : parser.values(options.at(i));
         for (const QString &value : values)
-            if (!spec.apply(value, o, &result.text))
+            if (!row.apply(value, o, &result.text))
                 return result;
     }
 
