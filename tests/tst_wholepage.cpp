@@ -1,7 +1,10 @@
+#include "net/HttpFetcher.h"
 #include "net/WholePageDownload.h"
 #include "support/RecordingHttpServer.h"
+#include "support/ScriptedHttpServer.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -86,6 +89,50 @@ private slots:
         t.start();
         QCOMPARE(downloadWholePage(url, 400), QStringLiteral("partial"));
         QVERIFY(t.elapsed() < 5000);
+    }
+
+    // A body that never ends stops at the scan's page cap; one that drips a
+    // byte before every idle limit stops after ten idle limits. What arrived
+    // until then comes back.
+    void endlessAndDrippingBodiesAreCut_data()
+    {
+        QTest::addColumn<bool>("endless");
+        QTest::addColumn<int>("idleMs");
+        QTest::addColumn<qint64>("minMs");
+        QTest::addColumn<qint64>("maxMs");
+        QTest::newRow("endless body") << true << 60000 << qint64(0) << qint64(8000);
+        QTest::newRow("a byte every 100 ms, idle limit 600 ms") << false << 600 << qint64(4500) << qint64(8500);
+    }
+    void endlessAndDrippingBodiesAreCut()
+    {
+        QFETCH(bool, endless);
+        QFETCH(int, idleMs);
+        QFETCH(qint64, minMs);
+        QFETCH(qint64, maxMs);
+        const QByteArray head = "HTTP/1.1 200 OK\r\n\r\n";
+        QPointer<ScriptedHttpServer> server = new ScriptedHttpServer;
+        ScriptedReply reply = ScriptedReply::whole(head, ScriptedReply::Ending::Endless);
+        if (!endless) {
+            reply = ScriptedReply::drip(QByteArray(100, 'd'), 100);
+            reply.pieces.prepend({0, head});
+        }
+        server->setReply(reply);
+        // Should the download not end by itself, the server goes away, so a
+        // failing run ends too (with more than it should have read).
+        QTimer::singleShot(maxMs + 5000, server.data(), &QObject::deleteLater);
+        QString url = QStringLiteral("127.0.0.1:%1/").arg(server->port());
+        QElapsedTimer clock;
+        clock.start();
+        const QString body = downloadWholePage(url, idleMs);
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took >= minMs && took < maxMs, qPrintable(QString::number(took)));
+        if (endless) {
+            QCOMPARE(body.size(), HttpFetcher::kResponseCap);
+            QVERIFY(body.count(QLatin1Char('x')) == body.size());
+        } else {
+            QVERIFY2(body.size() > 10 && body.size() < 90, qPrintable(QString::number(body.size())));
+        }
+        delete server;
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "net/EventPump.h"
 #include "net/HttpStatus.h"
+#include "net/WholePageDownload.h"
 #include "url/TextSearch.h"
 #include "url/UrlText.h"
 
@@ -13,7 +14,11 @@ static const QByteArray kBlankLine("\r\n\r\n");
 
 HttpFetcher::HttpFetcher(QObject *parent)
     : QObject(parent)
+    , m_download(new WholePageDownload(this))
 {
+    connect(m_download, &WholePageDownload::finished, this, [this](const QString &text) {
+        emit wholePageArrived(0, text);
+    });
     m_idleTimer.setInterval(1000);
     connect(&m_idleTimer, &QTimer::timeout, this, [this] { emit idleTick(0); });
 }
@@ -59,11 +64,21 @@ void HttpFetcher::closeSlot(int slot)
     if (slot != 0)
         return;
     dropSocket();
+    m_download->abort();
 }
 
 void HttpFetcher::closeAll()
 {
-    dropSocket();
+    closeSlot(0);
+}
+
+void HttpFetcher::fetchWholePage(int slot, const QString &url, qint64 totalTimeoutMs)
+{
+    if (slot != 0)
+        return;
+    DownloadLimits limits;
+    limits.totalTimeoutMs = totalTimeoutMs;
+    m_download->start(url, limits);
 }
 
 void HttpFetcher::stopIdleTimer(int slot)
@@ -89,6 +104,7 @@ void HttpFetcher::fetch(int slot, const QString &entry)
     m_strCurUrl = t.strCurUrl;
     m_strCurDir = t.strCurDir;
     dropSocket();
+    m_download->abort();
     const quint64 token = m_token;
     m_slot = FetchSlot();
     m_slot.host = t.host;

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QTcpSocket;
+class WholePageDownload;
 
 // The state of the one fetch slot: everything received for the page in flight.
 struct FetchSlot
@@ -46,7 +47,11 @@ public:
     // Starts one page: the entry is split into host and path, the slot is
     // reset, its idle timer started and the connection opened.
     void fetch(int slot, const QString &entry);
-    // Closes the slot's connection; no close event follows.
+    // Downloads the target of a redirect page whole for the slot, within the
+    // total time given; wholePageArrived carries its text. Closing the slot or
+    // a new fetch ends it at once.
+    void fetchWholePage(int slot, const QString &url, qint64 totalTimeoutMs);
+    // Closes the slot's connection and ends its download; no close event follows.
     void closeSlot(int slot);
     void closeAll();
     void stopIdleTimer(int slot);
@@ -67,6 +72,7 @@ signals:
     void progress(int percent);
     void statusError(const QString &text, const QString &url); // a known error status
     void pageArrived(int slot, const QString &pageText);
+    void wholePageArrived(int slot, const QString &pageText);
     void idleTick(int slot);
 
 private:
@@ -82,6 +88,7 @@ private:
     FetchSlot m_slot;
     QTimer m_idleTimer;
     QTcpSocket *m_socket = nullptr;
+    WholePageDownload *m_download;
     quint64 m_token = 0;           // changes with every fetch and close
     quint16 m_port = 80;
     std::function<bool()> m_running;

@@ -8,8 +8,6 @@
 #include "model/Project.h"
 #include "net/HttpFetcher.h"
 
-static constexpr qint64 kPageTimeOutFactor = 10;
-
 void ScanEngine::onIdleTick(int slot)
 {
     ScanSession &s = m_session;

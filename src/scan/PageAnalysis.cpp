@@ -221,12 +221,26 @@ void ScanEngine::followRedirect(const QString &markerLine, CacheLineReader &read
     if (url.isEmpty())
         url = m_fetcher->strCurUrl();
 
-    const QString page = m_redirectDownload ? m_redirectDownload(url) : downloadWholePage(url);
-    if (generation != s.generation)
-        return; // skipped or stopped while waiting
-    s.bEmulate = true;
-    // The page reached through the redirect is analysed in its place and
-    // carries the scan on.
+    if (m_redirectDownload) {
+        const QString page = m_redirectDownload(url);
+        if (generation == s.generation)
+            redirectTargetArrived(page);
+        return;
+    }
+    // The download runs in the fetch slot, so Stop, Skip and a time-out end
+    // it with the page. A target that never ends is left after ten times the
+    // time-out, as a page is.
+    prefixHttp(url);
+    m_fetcher->fetchWholePage(0, url, qMax<qint64>(1000, kPageTimeOutFactor * 1000 * s.timeOut));
+}
+
+// The page reached through a redirect page is analysed in its place and
+// carries the scan on.
+void ScanEngine::redirectTargetArrived(const QString &page)
+{
+    if (!m_session.bScanning)
+        return;
+    m_session.bEmulate = true;
     pageIntake(page, 0);
 }
 

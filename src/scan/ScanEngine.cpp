@@ -26,6 +26,9 @@ ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent
     connect(m_fetcher, &HttpFetcher::pageArrived, this, [this](int slot, const QString &text) {
         pageIntake(text, slot);
     });
+    connect(m_fetcher, &HttpFetcher::wholePageArrived, this, [this](int, const QString &text) {
+        redirectTargetArrived(text);
+    });
     connect(m_fetcher, &HttpFetcher::idleTick, this, &ScanEngine::onIdleTick);
 
     auto rowsChanged = [this] { m_rowKeysDirty = true; };

@@ -45,8 +45,9 @@ public:
     // Does nothing while no scan runs.
     void analysePageText(const QString &pageText);
 
-    // How the target of a redirect page is fetched: downloadWholePage unless
-    // replaced (a fuzz run that must stay off the network).
+    // How the target of a redirect page is fetched: the fetch slot's whole-page
+    // download unless replaced by one that answers at once (a fuzz run that
+    // must stay off the network).
     using RedirectDownload = std::function<QString(QString &url)>;
     void setRedirectDownload(RedirectDownload download) { m_redirectDownload = std::move(download); }
 
@@ -76,6 +77,7 @@ private:
     enum class AnchorStep { Next, EndPage, Abandon };
     AnchorStep examineAnchor(const QString &line, quint64 generation);
     void followRedirect(const QString &markerLine, CacheLineReader &reader, quint64 generation);
+    void redirectTargetArrived(const QString &page);
     void endOfPage(int slot, quint64 generation);
     bool passesPageTypeFilter(const QString &target) const;
     bool isDirectLink(const QString &url) const;
@@ -94,6 +96,8 @@ private:
     void bumpStatistic(Counter counter);
     void storeAllRunsCounters();
     void onIdleTick(int slot);
+    // A page still arriving after this many times the time-out ends as a time-out.
+    static constexpr qint64 kPageTimeOutFactor = 10;
 
     // shared helpers (ScanEngine.cpp)
     void setStatus(int panel, const QString &text);
