@@ -5,6 +5,8 @@
 #include "support/ScanRig.h"
 #include "support/ScriptedHttpServer.h"
 
+#include <QThread>
+
 #include <QtTest>
 
 static void set(const QString &key, const QString &value)
@@ -439,6 +441,31 @@ private slots:
         rig.addSite(m, QStringLiteral("127.0.0.1/"));
         QVERIFY(rig.run(30000));
         QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1"});
+    }
+
+    // Sites that end without a fetch follow one another without growing the
+    // stack: 20,000 of them finish on a thread with a stack of 1 MiB.
+    void twentyThousandSitesWithoutAFetch()
+    {
+        qsizetype rows = -1;
+        QThread *thread = QThread::create([&rows] {
+            ScanRigBase rig(1);
+            const int m = rig.project.addMainSite(QString::fromLatin1(ScanRigBase::kMainSite));
+            QList<LinkingSite> sites(20000);
+            for (int i = 0; i < sites.size(); ++i) {
+                sites[i].url = QStringLiteral("127.0.0.1/s%1/").arg(i);
+                sites[i].linksExpected = QStringLiteral("0");
+            }
+            rig.project.setLinkingSites(m, sites);
+            rig.engine.startScan();
+            if (!rig.engine.isScanning() && rig.frontEnd.stops == 1)
+                rows = rig.project.results().size();
+        });
+        thread->setStackSize(1024 * 1024);
+        thread->start();
+        QVERIFY(thread->wait(300000));
+        delete thread;
+        QCOMPARE(rows, qsizetype(20000));
     }
 
     void pageTextsFedStraightToTheAnalysis()

@@ -127,7 +127,24 @@ void ScanEngine::startScan()
     dispatchPage(0);
 }
 
+// Finishing a site starts the next one, whose dispatch may finish it at once
+// (a "#" of 0): called inside a dispatch, the next dispatch is left to the
+// loop of the outermost one, so a long run of such sites does not grow the stack.
 void ScanEngine::dispatchPage(int slot)
+{
+    if (m_dispatching) {
+        m_dispatchAgain = true;
+        return;
+    }
+    m_dispatching = true;
+    do {
+        m_dispatchAgain = false;
+        dispatchOnce(slot);
+    } while (m_dispatchAgain);
+    m_dispatching = false;
+}
+
+void ScanEngine::dispatchOnce(int slot)
 {
     ScanSession &s = m_session;
     if (!s.bScanning)

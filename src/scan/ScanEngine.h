@@ -62,6 +62,7 @@ private:
 
     // driver (ScanDriver.cpp)
     void dispatchPage(int slot);
+    void dispatchOnce(int slot);
     void finishSite();
     void moveOnAsAllMainSites();
     void moveToNextMainSite();
@@ -116,6 +117,8 @@ private:
     QString m_firstLinkStatus;            // what a site with links "ended with"
     QString m_cachePath, m_strippedCachePath;
     RedirectDownload m_redirectDownload;
+    bool m_dispatching = false;   // a dispatch is under way on the stack
+    bool m_dispatchAgain = false; // and another was asked for inside it
     // The current Main Site's Linking Site URLs as the seen-page test compares
     // them; rebuilt after any change to the rows.
     QSet<QString> m_rowKeys;
