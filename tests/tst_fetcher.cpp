@@ -59,6 +59,27 @@ private slots:
         QCOMPARE(f.progress.last().at(0).toInt(), 100);
     }
 
+    // A front end may take its time to show a status, letting events run:
+    // the pieces and the close that arrive meanwhile are all kept.
+    void slowFrontEndLosesNoPiece()
+    {
+        ScriptedHttpServer server;
+        ScriptedReply r;
+        r.pieces = {{0, "HTTP/1.1 200 OK\r\n\r\none "}, {100, "two "}, {100, "three"}};
+        server.setReply(r);
+        Fetch f(server.port(), QStringLiteral("127.0.0.1/"));
+        bool slow = false;
+        connect(&f.fetcher, &HttpFetcher::statusText, this, [&slow](const QString &text) {
+            if (!slow && text.endsWith(QLatin1Char(')'))) {
+                slow = true;
+                QTest::qWait(600);
+            }
+        });
+        QTRY_COMPARE(f.pages.size(), 1);
+        QVERIFY(slow);
+        QCOMPARE(f.page(), QStringLiteral("one two three"));
+    }
+
     void lowerCaseContentLengthIsNotRead()
     {
         ScriptedHttpServer server;

@@ -208,6 +208,10 @@ void HttpFetcher::onDataArrived(quint64 token)
         m_dataStepToken = 0;
     if (token != m_token)
         return;
+    // No new data signal comes for bytes that arrived while the events ran
+    // (nor after the close), so they are taken now.
+    if (m_socket && m_socket->bytesAvailable() > 0 && !m_capReached)
+        appendData(m_socket->readAll());
     detectHead();
     if (m_capReached || m_closePending) {
         m_closePending = false;
