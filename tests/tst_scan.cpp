@@ -377,6 +377,25 @@ private slots:
         QCOMPARE(rig.nginx.requestedPaths(), (QStringList{"/skip/", "/domain/"}));
     }
 
+    // A Skip while the target of a redirect page is analysed leaves nothing
+    // of that page behind: the next site's redirect page is followed too.
+    void skipWhileARedirectTargetIsAnalysed()
+    {
+        ScanRig rig;
+        QVERIFY(rig.nginx.isRunning());
+        const int m = rig.addMain();
+        rig.addSite(m, QStringLiteral("127.0.0.1/redirect/"));
+        rig.addSite(m, QStringLiteral("127.0.0.1/redirect/index.html"));
+        int analyses = 0;
+        rig.frontEnd.onStatus = [&](int panel, const QString &text) {
+            if (panel == 2 && text == QLatin1String("Getting Links") && ++analyses == 2)
+                rig.engine.skipCurrent(); // the first site's redirect target
+        };
+        QVERIFY(rig.run());
+        QCOMPARE(rig.rows(), (QStringList{"Redirect Link|001|127.0.0.1|127.0.0.1/redirect",
+                                          "Direct Link|001|127.0.0.1|127.0.0.1/redirect/index.html"}));
+    }
+
     void stopDuringAnalysis()
     {
         ScanRig rig;
