@@ -433,6 +433,32 @@ private slots:
         QVERIFY(rig.frontEnd.statusLog.contains(QStringLiteral("4:1 of 1 seconds")));
     }
 
+    // Data that arrives while a tick shows the idle count restarts the count
+    // before the tick compares it: the page is not timed out.
+    void dataDuringTheIdleTickKeepsThePage()
+    {
+        ScanRig rig;
+        ScriptedHttpServer server;
+        server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\n", ScriptedReply::Ending::KeepOpen));
+        rig.engine.setPort(server.port());
+        set(Keys::txtTimeout, QStringLiteral("1"));
+        const int m = rig.addMain();
+        rig.addSite(m, QStringLiteral("127.0.0.1/"));
+        bool sent = false;
+        rig.frontEnd.onStatus = [&](int panel, const QString &) {
+            if (!sent && panel == 4) {
+                sent = true;
+                server.sendNow("<a href=\"http://www.mysite.com/links.htm\">me</a>", false);
+                QTimer::singleShot(400, &server, [&server] { server.sendNow(QByteArray(), true); });
+                QTest::qWait(200);
+            }
+        };
+        QVERIFY(rig.run());
+        QVERIFY(sent);
+        QVERIFY(rig.errors().isEmpty());
+        QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1"});
+    }
+
     void timeoutAfterAnErrorPageIsTheLastWord()
     {
         ScanRig rig;

@@ -14,10 +14,11 @@ void ScanEngine::onIdleTick(int slot)
     if (!s.bScanning)
         return;
     const quint64 generation = s.generation;
-    const int idle = m_fetcher->addIdleSecond(slot);
-    setStatus(4, QStringLiteral("%1 of %2 seconds").arg(idle).arg(s.timeOut));
+    setStatus(4, QStringLiteral("%1 of %2 seconds").arg(m_fetcher->addIdleSecond(slot)).arg(s.timeOut));
     if (!stillCurrent(generation))
         return;
+    // Read after the events ran: data that arrived meanwhile restarted the count.
+    const int idle = m_fetcher->slotRecord(slot).idleSeconds;
     const qint64 pageSeconds = m_fetcher->slotRecord(slot).pageSeconds;
     if (idle >= s.timeOut || pageSeconds >= kPageTimeOutFactor * s.timeOut) {
         m_project.appendError({QStringLiteral("Timeout"), m_fetcher->slotRecord(slot).host});
