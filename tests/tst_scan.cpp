@@ -244,13 +244,15 @@ private slots:
         QCOMPARE(rig.rows(), QStringList{"None Found|000|127.0.0.1|127.0.0.1"});
     }
 
-    // Main Site A with two Linking Sites, B with none, C with one.
+    // Main Site A with two Linking Sites, B with none, one that normalises to
+    // "" with one (every anchor would "contain" it), C with one.
     static void threeMainSites(ScanRig &rig)
     {
         const int a = rig.addMain();
         rig.addSite(a, QStringLiteral("127.0.0.1/direct/"));
         rig.addSite(a, QStringLiteral("127.0.0.1/domain/"));
         rig.addMain(QStringLiteral("www.empty.com"));
+        rig.addSite(rig.addMain(QStringLiteral("http://")), QStringLiteral("127.0.0.1/early/"));
         const int c = rig.addMain(QStringLiteral("mysite.com/links.htm"));
         rig.addSite(c, QStringLiteral("127.0.0.1/missing/"));
     }
@@ -262,7 +264,7 @@ private slots:
         QTest::addColumn<int>("row");
         QTest::addColumn<QStringList>("statuses");
         QTest::addColumn<QString>("message");
-        QTest::newRow("all, passing over a Main Site without sites")
+        QTest::newRow("all, passing over a Main Site without sites or with a blank URL")
             << 0 << -1 << -1 << QStringList{"Direct Link", "Domain Link", "Direct Link"} << "";
         QTest::newRow("selected main site") << 1 << 0 << -1 << QStringList{"Direct Link", "Domain Link"} << "";
         QTest::newRow("selected linking site") << 2 << 0 << 1 << QStringList{"Domain Link"} << "";
@@ -323,7 +325,7 @@ private slots:
         QTest::newRow("linking site, type 2") << 2 << 0 << QStringList{"None Found (Skipped)", "Domain Link"};
         QTest::newRow("linking site, type 0")
             << 0 << 0 << QStringList{"None Found (Skipped)", "Domain Link", "Direct Link"};
-        // Skipping the Main Site goes to the next one with Linking Sites.
+        // Skipping the Main Site goes to the next one with Linking Sites and a URL.
         QTest::newRow("main site, type 0") << 0 << 1 << QStringList{"None Found (Skipped)", "Direct Link"};
         QTest::newRow("main site, type 2") << 2 << 1 << QStringList{"None Found (Skipped)", "Direct Link"};
     }

@@ -235,9 +235,12 @@ void ScanEngine::moveToNextMainSite()
 {
     ScanSession &s = m_session;
     s.iCurrentSite = 1;
-    // A Main Site without Linking Sites has nothing to scan: it is passed over.
+    // A Main Site without Linking Sites has nothing to scan, and one whose URL
+    // normalises to "" (say "http://") would be "contained" in every anchor:
+    // both are passed over, as the start refuses them for the first Main Site.
     int next = m_project.currentMainSite() + 1;
-    while (next < m_project.mainSiteCount() && m_project.linkingSites(next).isEmpty())
+    while (next < m_project.mainSiteCount()
+           && (m_project.linkingSites(next).isEmpty() || isBlankEntry(normalisedMainSite(m_project, next))))
         ++next;
     if (next >= m_project.mainSiteCount()) {
         stopScan();
