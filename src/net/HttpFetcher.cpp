@@ -192,27 +192,29 @@ void HttpFetcher::onDataArrived(quint64 token)
     if (token != m_token || !m_socket || !runningNow())
         return;
     m_dataStepToken = token;
-    m_slot.idleSeconds = 0;
-    appendData(m_socket->readAll());
+    // No new data signal comes for bytes that arrive while the step lets
+    // events run (nor after the close): the step takes them in turn.
+    do {
+        m_slot.idleSeconds = 0;
+        appendData(m_socket->readAll());
 
-    emit statusText(QStringLiteral("Downloading: ") + m_slot.host + m_slot.path + QStringLiteral(" (")
-                    + QString::number(m_slot.received) + QLatin1Char(')'));
-    EventPump::pump();
-    if (token == m_token && m_slot.contentLength >= 1) {
-        const float share = std::fabs(float(m_slot.received) / float(m_slot.contentLength) * 100.0f);
-        if (share <= 100.0f)
-            emit progress(int(share));
+        emit statusText(QStringLiteral("Downloading: ") + m_slot.host + m_slot.path + QStringLiteral(" (")
+                        + QString::number(m_slot.received) + QLatin1Char(')'));
         EventPump::pump();
-    }
+        if (token == m_token && m_slot.contentLength >= 1) {
+            const float share = std::fabs(float(m_slot.received) / float(m_slot.contentLength) * 100.0f);
+            if (share <= 100.0f)
+                emit progress(int(share));
+            EventPump::pump();
+        }
+        if (token != m_token)
+            break;
+        detectHead();
+    } while (m_socket && !m_capReached && m_socket->bytesAvailable() > 0);
     if (m_dataStepToken == token)
         m_dataStepToken = 0;
     if (token != m_token)
         return;
-    // No new data signal comes for bytes that arrived while the events ran
-    // (nor after the close), so they are taken now.
-    if (m_socket && m_socket->bytesAvailable() > 0 && !m_capReached)
-        appendData(m_socket->readAll());
-    detectHead();
     if (m_capReached || m_closePending) {
         m_closePending = false;
         finishPage();
