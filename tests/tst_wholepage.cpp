@@ -1,7 +1,10 @@
 #include "net/HttpFetcher.h"
 #include "net/WholePageDownload.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "support/RecordingHttpServer.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/TestEnv.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -14,6 +17,7 @@ class TestWholePage : public QObject
 private slots:
     void requestAndBody()
     {
+        TestEnv env;
         RecordingHttpServer server;
         QVERIFY(server.listen());
         const QByteArray body("caf\xe9 \x01\r\nline two");
@@ -26,7 +30,7 @@ private slots:
         QCOMPARE(server.requests().size(), 1);
         const RecordingHttpServer::Request &req = server.requests().first();
         QCOMPARE(req.requestLine, QByteArray("GET /list.php?a=b%2Fc+d HTTP/1.1"));
-        QCOMPARE(req.header("User-Agent"), QByteArray("Mozilla"));
+        QCOMPARE(req.header("User-Agent"), QByteArray("Mozilla/5.0 (compatible; Reciplex/3.0)"));
         QCOMPARE(req.header("Cache-Control"), QByteArray("no-cache"));
         QCOMPARE(req.header("Pragma"), QByteArray("no-cache"));
 
@@ -36,6 +40,14 @@ private slots:
         downloadWholePage(inside);
         QCOMPARE(inside, before);
         QCOMPARE(server.requests().last().target, QByteArray("/go?u=http://x"));
+
+        // The scan's UserAgent setting; an empty one gives "Mozilla" as of old.
+        SettingsStore::instance().write(Keys::UserAgent, QString());
+        downloadWholePage(inside);
+        QCOMPARE(server.requests().last().header("User-Agent"), QByteArray("Mozilla"));
+        SettingsStore::instance().write(Keys::UserAgent, QStringLiteral("Checker/2"));
+        downloadWholePage(inside);
+        QCOMPARE(server.requests().last().header("User-Agent"), QByteArray("Checker/2"));
     }
 
     void redirectsErrorPagesAndFailures()

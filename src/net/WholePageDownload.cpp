@@ -1,5 +1,8 @@
 #include "net/WholePageDownload.h"
 
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -65,7 +68,11 @@ void WholePageDownload::start(const QString &url, const DownloadLimits &limits)
     m_manager = new QNetworkAccessManager(this);
     m_manager->setProxy(QNetworkProxy::NoProxy);
     QNetworkRequest request(target);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray("Mozilla"));
+    // The scan's user agent; an empty one gives the plain "Mozilla" of old.
+    QString agent = SettingsStore::instance().read(Keys::UserAgent, kDefaultUserAgent);
+    agent.remove(QLatin1Char('\r'));
+    agent.remove(QLatin1Char('\n'));
+    request.setHeader(QNetworkRequest::UserAgentHeader, agent.isEmpty() ? QByteArray("Mozilla") : agent.toLatin1());
     request.setRawHeader("Cache-Control", "no-cache");
     request.setRawHeader("Pragma", "no-cache");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);

@@ -9,8 +9,8 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // Download of a whole URL, used to follow redirect pages, to post results to a
-// script and to import from the web. It sends the user agent "Mozilla", asks
-// caches for a fresh copy and follows redirections (http to https too). The
+// script and to import from the web. It sends the user agent of the scan (the
+// UserAgent setting; "Mozilla" when that is empty), asks caches for a fresh copy and follows redirections (http to https too). The
 // body comes back as ISO-8859-1 text; "" when the URL cannot be opened. An
 // error page of the server is returned like any other body.
 //

@@ -49,6 +49,15 @@ QString withoutWww(const QString &url)
     return t.toLower();
 }
 
+// A Linking Site typed as "https://" + H is compared with the scheme-less page
+// URLs of its site as H.
+QString withoutSecureScheme(const QString &url)
+{
+    if (url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        return url.mid(8);
+    return url;
+}
+
 // Characters of the anchor extraction between runs of pending events.
 constexpr qsizetype kExtractionPumpStride = 4096;
 
@@ -281,7 +290,7 @@ bool ScanEngine::isDirectLink(const QString &url) const
 
 bool ScanEngine::isSameSite(const QString &url) const
 {
-    const QString row = currentLinkingSiteUrl();
+    const QString row = withoutSecureScheme(currentLinkingSiteUrl());
     return containsNoCase(url, row) || containsNoCase(row, url);
 }
 
@@ -308,7 +317,7 @@ bool ScanEngine::isSeenPage(QString &url)
         m_rowKeys.clear();
         if (main >= 0 && main < m_project.mainSiteCount()) {
             for (const LinkingSite &row : m_project.linkingSites(main))
-                m_rowKeys.insert(withoutWww(row.url));
+                m_rowKeys.insert(withoutWww(withoutSecureScheme(row.url)));
         }
         m_rowKeysMain = main;
         m_rowKeysDirty = false;
@@ -339,7 +348,7 @@ void ScanEngine::recordLink(const QString &status)
     const int main = m_project.currentMainSite();
     m_project.setLinkingSiteColour(main, currentRow(), RowColour::Blue);
     if (status == QLatin1String("Direct Link") && store.readFlag(Keys::chkUpdate, true))
-        m_project.setLinkingSiteUrl(main, currentRow(), m_fetcher->strCurUrl());
+        m_project.setLinkingSiteUrl(main, currentRow(), siteUrlAfterUpdate(m_fetcher->strCurUrl()));
 
     s.bLinkFound = true;
     if (m_firstLinkStatus.isEmpty())

@@ -58,6 +58,7 @@ void ScanEngine::startScan()
     s.fileTypes = FileTypes::scanPatterns();
     s.iScanType = (m_scanType >= 0 && m_scanType <= 2) ? m_scanType : 0;
     s.resetForScan();
+    m_secureHosts.clear();
     ++s.generation;
     m_firstLinkStatus.clear();
     m_stats.mainSites = 0;
@@ -124,6 +125,7 @@ void ScanEngine::startScan()
 
     s.bScanning = true;
     m_project.markEdited();
+    noteSecureSite(s.strLinkingSite);
     dispatchPage(0);
 }
 
@@ -286,6 +288,7 @@ void ScanEngine::startLinkingSite()
     m_frontEnd.setControls(ScanFrontEnd::Controls::NextSite);
     m_session.iLinksFound = 0;
     m_session.lPagesStarted = 0;
+    noteSecureSite(m_session.strLinkingSite);
     dispatchPage(0);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/SecureHosts.h"
 #include "scan/ScanFrontEnd.h"
 #include "scan/ScanSession.h"
 
@@ -26,6 +27,8 @@ public:
 
     void setPort(quint16 port);          // 80 unless a test serves elsewhere
     quint16 port() const;
+    void setTlsPort(quint16 port);       // 443 unless a test serves elsewhere
+    quint16 tlsPort() const;
     void setPageLimit(int pages);        // from cmbAdvance through the page-limit list
     int pageLimit() const;
     void setScanType(int type);          // the checked "Scan Type" item: 0, 1 or 2
@@ -105,11 +108,14 @@ private:
     bool stillCurrent(quint64 generation) const;
     int currentRow() const;
     QString currentLinkingSiteUrl() const;
+    void noteSecureSite(const QString &linkingSiteUrl);
+    QString siteUrlAfterUpdate(const QString &pageUrl) const;
 
     Project &m_project;
     ScanFrontEnd &m_frontEnd;
     HttpFetcher *m_fetcher;
     ScanSession m_session;
+    SecureHosts m_secureHosts;            // for the whole scan
     ScanStatistics m_stats;
     int m_pageLimit = 500;
     int m_scanType = 0;
