@@ -98,6 +98,48 @@ private slots:
         QCOMPARE(f.page(), page);
     }
 
+    // Which plain answers send the page to https on the same host: only such a
+    // redirect makes a host known to be secure and fetches the page again over TLS.
+    void secureRedirects_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("target"); // host + path, "" for none
+        const QByteArray moved = "HTTP/1.1 301 Moved Permanently\r\nLocation: ";
+        QTest::newRow("301, same host") << moved + "https://Example.com/links/" << "example.com" << "Example.com/links/";
+        QTest::newRow("www twin") << moved + "https://www.example.com/links/" << "example.com" << "www.example.com/links/";
+        QTest::newRow("twin without www") << moved + "https://example.com/" << "WWW.example.com" << "example.com/";
+        QTest::newRow("302, no path, port 443") << QByteArray("HTTP/1.1 302 Found\r\nLocation: HTTPS://example.com:443")
+                                                << "example.com" << "example.com/";
+        QTest::newRow("303") << QByteArray("HTTP/1.1 303 See Other\r\nlocation:https://example.com/a?b=c#top")
+                             << "example.com" << "example.com/a?b=c";
+        QTest::newRow("307") << QByteArray("HTTP/1.1 307 Temporary Redirect\r\nServer: x\r\nLocation: https://example.com/x")
+                             << "example.com" << "example.com/x";
+        QTest::newRow("308, no reason phrase") << QByteArray("HTTP/1.1 308\r\nLocation: https://example.com/x")
+                                               << "example.com" << "example.com/x";
+        QTest::newRow("non-ASCII host") << moved + "https://xn--bcher-kva.example/" << "b\u00fccher.example"
+                                        << "xn--bcher-kva.example/";
+        QTest::newRow("to plain http") << moved + "http://example.com/" << "example.com" << "";
+        QTest::newRow("to another host") << moved + "https://example.org/" << "example.com" << "";
+        QTest::newRow("to a subdomain") << moved + "https://shop.example.com/" << "example.com" << "";
+        QTest::newRow("to another port") << moved + "https://example.com:8443/" << "example.com" << "";
+        QTest::newRow("with credentials") << moved + "https://user@example.com/" << "example.com" << "";
+        QTest::newRow("relative") << moved + "/links/" << "example.com" << "";
+        QTest::newRow("200 with a Location") << QByteArray("HTTP/1.1 200 OK\r\nLocation: https://example.com/")
+                                             << "example.com" << "";
+        QTest::newRow("304") << QByteArray("HTTP/1.1 304 Not Modified\r\nLocation: https://example.com/")
+                             << "example.com" << "";
+    }
+    void secureRedirects()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, host);
+        QFETCH(QString, target);
+        SecureRedirect to;
+        const bool secure = secureRedirect(head, host, &to);
+        QCOMPARE(secure ? to.host + to.path : QString(), target);
+    }
+
     // A host known to be secure whose server does not speak TLS: the page is
     // given up with an errors row in words, and no page text.
     void secureConnectionThatFails()
