@@ -4,7 +4,7 @@ QString scanUsage()
 {
     return QStringLiteral(
         "usage: reciplex-scan [--scan-type N] [--main-site N] [--linking-site N] [--set KEY=VALUE]...\n"
-        "                     [--program-folder DIR] [--port N]\n"
+        "                     [--program-folder DIR] [--port N] [--tls-port N]\n"
         "                     [--errors FILE] [--output FILE] [--report FILE] [--tab FILE]\n"
         "                     [--links-page FILE] [--post] [--post-log FILE] [--quiet] PROJECT");
 }
@@ -53,6 +53,12 @@ bool parseScanOptions(const QStringList &arguments, ScanRunOptions *o, QString *
             if (!value(&v) || !wholeNumber(v, 1, 65535, &o->port)) {
                 if (error->isEmpty())
                     *error = QStringLiteral("--port must be a port number from 1 to 65535");
+                return false;
+            }
+        } else if (arg == QLatin1String("--tls-port")) {
+            if (!value(&v) || !wholeNumber(v, 1, 65535, &o->tlsPort)) {
+                if (error->isEmpty())
+                    *error = QStringLiteral("--tls-port must be a port number from 1 to 65535");
                 return false;
             }
         } else if (arg == QLatin1String("--set")) {

@@ -13,6 +13,7 @@ struct ScanRunOptions
     QStringList settingOverrides; // KEY=VALUE
     QString programFolder;
     int port = 80;
+    int tlsPort = 443;      // --tls-port: where pages of secure hosts are fetched
     QString errorsPath;
     QString outputPath;
     QString reportPath;     // --report: as "Save Report As" would write it
