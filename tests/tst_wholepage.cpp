@@ -2,6 +2,7 @@
 #include "net/WholePageDownload.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "support/NginxRunner.h"
 #include "support/RecordingHttpServer.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestEnv.h"
@@ -101,6 +102,24 @@ private slots:
         t.start();
         QCOMPARE(downloadWholePage(url, 400), QStringLiteral("partial"));
         QVERIFY(t.elapsed() < 5000);
+    }
+
+    // A certificate that fails verification gives "" as any failure does,
+    // unless the user chose to accept such certificates.
+    void badCertificateOnlyWithIgnoreCertificateErrors()
+    {
+        TestEnv env;
+        NginxRunner::Options tls;
+        tls.tlsCertificate = QStringLiteral(RECIPLEX_TEST_DATA "/tls/otherhost.crt");
+        tls.tlsKey = QStringLiteral(RECIPLEX_TEST_DATA "/tls/otherhost.key");
+        NginxRunner nginx(QStringLiteral(RECIPLEX_TEST_DATA "/site"), tls);
+        QVERIFY2(nginx.isRunning(), qPrintable(nginx.failure()));
+        const QString page = QStringLiteral("https://127.0.0.1:%1/direct/page2.html").arg(nginx.tlsPort());
+        QString url = page;
+        QCOMPARE(downloadWholePage(url), QString());
+        SettingsStore::instance().write(Keys::IgnoreCertificateErrors, QStringLiteral("1"));
+        url = page;
+        QVERIFY(downloadWholePage(url).contains(QLatin1String("Page two.")));
     }
 
     // A body that never ends stops at the scan's page cap; one that drips a

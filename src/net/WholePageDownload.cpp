@@ -89,6 +89,11 @@ void WholePageDownload::start(const QString &url, const DownloadLimits &limits)
     });
     connect(m_reply, &QNetworkReply::metaDataChanged, &m_idle, qOverload<>(&QTimer::start));
     connect(m_reply, &QNetworkReply::finished, this, &WholePageDownload::finish);
+    // The user's choice for certificates holds here as in the scan.
+    connect(m_reply, &QNetworkReply::sslErrors, this, [this] {
+        if (m_reply && SettingsStore::instance().readFlag(Keys::IgnoreCertificateErrors, false))
+            m_reply->ignoreSslErrors();
+    });
 }
 
 void WholePageDownload::readSome()
