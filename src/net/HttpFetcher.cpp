@@ -151,7 +151,11 @@ void HttpFetcher::connectSlot(quint64 token)
         m_socket = new QTcpSocket(this);
     }
     connect(m_socket, &QTcpSocket::connected, this, [this, token] { onConnected(token); });
-    connect(m_socket, &QTcpSocket::readyRead, this, [this, token] { onDataArrived(token); });
+    // A TLS socket announces data from inside its decryption loop; events run
+    // there can end its secure state with data still undecrypted (the end of
+    // the page lost), so its data step runs once control is back in the loop.
+    connect(m_socket, &QTcpSocket::readyRead, this, [this, token] { onDataArrived(token); },
+            m_slot.secure ? Qt::QueuedConnection : Qt::AutoConnection);
     connect(m_socket, &QTcpSocket::disconnected, this, [this, token] { onClosed(token); });
     // Other errors are not handled: an unreachable host ends by the idle time-out.
     if (m_slot.secure)
@@ -275,8 +279,8 @@ void HttpFetcher::detectHead()
 
 void HttpFetcher::onDataArrived(quint64 token)
 {
-    if (token != m_token || !m_socket || !runningNow())
-        return;
+    if (token != m_token || !m_socket || !runningNow() || m_socket->bytesAvailable() <= 0)
+        return; // a queued announcement whose data an earlier step took
     m_dataStepToken = token;
     // No new data signal comes for bytes that arrive while the step lets
     // events run (nor after the close): the step takes them in turn.
