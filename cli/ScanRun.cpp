@@ -137,6 +137,7 @@ int runScan(const ScanRunOptions &o)
     frontEnd.setSitesToScan(sitesToScan(project, o));
     ScanEngine engine(project, frontEnd);
     engine.setPort(quint16(o.port));
+    engine.setTlsPort(quint16(o.tlsPort));
     engine.setScanType(o.scanType);
     engine.setSkipType(store.readInt(Keys::SkipType, 0, 0, 1));
     engine.setPageLimit(PageLimits::limitForIndex(store.readInt(Keys::cmbAdvance, PageLimits::defaultIndex)));

@@ -2,9 +2,12 @@
 // servers, byte for byte.
 #include "net/HttpFetcher.h"
 #include "net/HttpStatus.h"
+#include "net/SecureHosts.h"
 #include "net/WholePageDownload.h"
 #include "support/NginxRunner.h"
 #include "support/ScriptedHttpServer.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "support/TestEnv.h"
 
 #include <QSignalSpy>
@@ -31,32 +34,159 @@ class TestFetcher : public QObject
     };
 
 private slots:
+    void requestBytesAreExact_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<QString>("userAgent");
+        QTest::addColumn<QByteArray>("agentLine");
+        QTest::newRow("default user agent") << false << QString()
+                                            << QByteArray("User-Agent: Mozilla/5.0 (compatible; Reciplex/3.0)\r\n");
+        QTest::newRow("UserAgent empty: the request of old") << true << QString() << QByteArray();
+        QTest::newRow("a stored line break stays out") << true << QStringLiteral("Bot/1\r\nX-Other: 1")
+                                                       << QByteArray("User-Agent: Bot/1X-Other: 1\r\n");
+    }
     void requestBytesAreExact()
     {
+        QFETCH(bool, stored);
+        QFETCH(QString, userAgent);
+        QFETCH(QByteArray, agentLine);
+        TestEnv env;
+        if (stored)
+            SettingsStore::instance().write(Keys::UserAgent, userAgent);
         ScriptedHttpServer server;
         server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\nbody"));
         Fetch f(server.port(), QStringLiteral("http://127.0.0.1/dir/page.html"));
         QTRY_COMPARE(f.pages.size(), 1);
         QCOMPARE(server.requests().value(0),
-                 QByteArray("GET /dir/page.html HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nAccept: */*\r\n\r\n"));
+                 "GET /dir/page.html HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nAccept: */*\r\n" + agentLine + "\r\n");
         QCOMPARE(f.page(), QStringLiteral("body"));
         QCOMPARE(f.fetcher.strCurUrl(), QStringLiteral("127.0.0.1/dir/page.html"));
         QCOMPARE(f.fetcher.strCurDir(), QStringLiteral("127.0.0.1/dir/"));
+        // A host typed with non-ASCII letters is named in its ASCII form.
+        QCOMPARE(HttpFetcher::requestBytes(QStringLiteral("b\u00fccher.example:8080"), QStringLiteral("/")),
+                 QByteArray("GET / HTTP/1.1\r\nHost: xn--bcher-kva.example:8080\r\nConnection: close\r\nAccept: */*\r\n\r\n"));
     }
 
-    void headSplitOverTwoArrivals()
+    // The page text of a chunked answer is the body the server meant; a
+    // broken stream gives what came.
+    void chunkedBodiesAreDecoded_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("page");
+        const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        QTest::newRow("chunks joined") << chunked << QByteArray("4\r\nWiki\r\n5\r\npedia\r\n0\r\n\r\n") << "Wikipedia";
+        QTest::newRow("extensions, spaces and trailers")
+            << chunked << QByteArray("4;a=b\r\nWiki\r\nA \r\npedia 1234\r\n0\r\nX-Trailer: y\r\n\r\n") << "Wikipedia 1234";
+        QTest::newRow("header in other letters") << QByteArray("HTTP/1.1 200 OK\r\ntransfer-encoding:  Chunked\r\n\r\n")
+                                                 << QByteArray("4\r\nWiki\r\n0\r\n\r\n") << "Wiki";
+        QTest::newRow("broken off inside a chunk") << chunked << QByteArray("4\r\nWiki\r\na\r\nhello") << "Wikihello";
+        QTest::newRow("a size that is no number") << chunked << QByteArray("4\r\nWiki\r\nzz\r\nmore") << "Wiki";
+        QTest::newRow("data longer than its size") << chunked << QByteArray("2\r\nWiki\r\n0\r\n\r\n") << "Wi";
+        QTest::newRow("not chunked: as sent") << QByteArray("HTTP/1.1 200 OK\r\n\r\n")
+                                              << QByteArray("4\r\nWiki\r\n0\r\n\r\n") << "4\r\nWiki\r\n0\r\n\r\n";
+    }
+    void chunkedBodiesAreDecoded()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, page);
+        ScriptedHttpServer server;
+        server.setReply(ScriptedReply::whole(head + body));
+        Fetch f(server.port(), QStringLiteral("127.0.0.1/"));
+        QTRY_COMPARE(f.pages.size(), 1);
+        QCOMPARE(f.page(), page);
+    }
+
+    // Which plain answers send the page to https on the same host: only such a
+    // redirect makes a host known to be secure and fetches the page again over TLS.
+    void secureRedirects_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("target"); // host + path, "" for none
+        const QByteArray moved = "HTTP/1.1 301 Moved Permanently\r\nLocation: ";
+        QTest::newRow("301, same host") << moved + "https://Example.com/links/" << "example.com" << "Example.com/links/";
+        QTest::newRow("www twin") << moved + "https://www.example.com/links/" << "example.com" << "www.example.com/links/";
+        QTest::newRow("twin without www") << moved + "https://example.com/" << "WWW.example.com" << "example.com/";
+        QTest::newRow("302, no path, port 443") << QByteArray("HTTP/1.1 302 Found\r\nLocation: HTTPS://example.com:443")
+                                                << "example.com" << "example.com/";
+        QTest::newRow("303") << QByteArray("HTTP/1.1 303 See Other\r\nlocation:https://example.com/a?b=c#top")
+                             << "example.com" << "example.com/a?b=c";
+        QTest::newRow("307") << QByteArray("HTTP/1.1 307 Temporary Redirect\r\nServer: x\r\nLocation: https://example.com/x")
+                             << "example.com" << "example.com/x";
+        QTest::newRow("308, no reason phrase") << QByteArray("HTTP/1.1 308\r\nLocation: https://example.com/x")
+                                               << "example.com" << "example.com/x";
+        QTest::newRow("non-ASCII host") << moved + "https://xn--bcher-kva.example/" << "b\u00fccher.example"
+                                        << "xn--bcher-kva.example/";
+        QTest::newRow("to plain http") << moved + "http://example.com/" << "example.com" << "";
+        QTest::newRow("to another host") << moved + "https://example.org/" << "example.com" << "";
+        QTest::newRow("to a subdomain") << moved + "https://shop.example.com/" << "example.com" << "";
+        QTest::newRow("to another port") << moved + "https://example.com:8443/" << "example.com" << "";
+        QTest::newRow("with credentials") << moved + "https://user@example.com/" << "example.com" << "";
+        QTest::newRow("relative") << moved + "/links/" << "example.com" << "";
+        QTest::newRow("200 with a Location") << QByteArray("HTTP/1.1 200 OK\r\nLocation: https://example.com/")
+                                             << "example.com" << "";
+        QTest::newRow("304") << QByteArray("HTTP/1.1 304 Not Modified\r\nLocation: https://example.com/")
+                             << "example.com" << "";
+    }
+    void secureRedirects()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, host);
+        QFETCH(QString, target);
+        SecureRedirect to;
+        const bool secure = secureRedirect(head, host, &to);
+        QCOMPARE(secure ? to.host + to.path : QString(), target);
+    }
+
+    // A host known to be secure whose server does not speak TLS: the page is
+    // given up with an errors row in words, and no page text.
+    void secureConnectionThatFails()
+    {
+        TestEnv env;
+        ScriptedHttpServer server;
+        ScriptedReply plain = ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\nplain text");
+        plain.waitForRequest = false;
+        server.setReply(plain);
+        SecureHosts hosts;
+        hosts.markSecure(QStringLiteral("127.0.0.1"));
+        HttpFetcher fetcher;
+        fetcher.setSecureHosts(&hosts);
+        fetcher.setTlsPort(server.port());
+        QSignalSpy pages(&fetcher, &HttpFetcher::pageArrived);
+        QSignalSpy failed(&fetcher, &HttpFetcher::pageFailed);
+        QSignalSpy errors(&fetcher, &HttpFetcher::statusError);
+        fetcher.fetch(0, QStringLiteral("127.0.0.1/a.html"));
+        QTRY_COMPARE(failed.size(), 1);
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.first().at(0).toString(),
+                 QStringLiteral("Secure connection failed: the server did not set up a secure connection"));
+        QCOMPARE(errors.first().at(1).toString(), QStringLiteral("127.0.0.1/a.html"));
+        QTest::qWait(100);
+        QCOMPARE(pages.size(), 0);
+        QCOMPARE(failed.size(), 1);
+    }
+
+    // A front end may take its time to show a status, letting events run:
+    // the pieces and the close that arrive meanwhile are all kept.
+    void slowFrontEndLosesNoPiece()
     {
         ScriptedHttpServer server;
         ScriptedReply r;
-        r.pieces = {{0, "HTTP/1.1 200 OK\r\nContent-Le"}, {80, "ngth: 12\r\n\r\nhello "}, {80, "world!"}};
+        r.pieces = {{0, "HTTP/1.1 200 OK\r\n\r\none "}, {100, "two "}, {100, "three"}};
         server.setReply(r);
         Fetch f(server.port(), QStringLiteral("127.0.0.1/"));
+        bool slow = false;
+        connect(&f.fetcher, &HttpFetcher::statusText, this, [&slow](const QString &text) {
+            if (!slow && text.endsWith(QLatin1Char(')'))) {
+                slow = true;
+                QTest::qWait(600);
+            }
+        });
         QTRY_COMPARE(f.pages.size(), 1);
-        QCOMPARE(f.page(), QStringLiteral("hello world!"));
-        QCOMPARE(f.fetcher.slotRecord(0).contentLength, 12);
-        QVERIFY(f.fetcher.slotRecord(0).headComplete);
-        QCOMPARE(f.fetcher.slotRecord(0).received, qint64(12)); // body bytes once the head is known
-        QCOMPARE(f.progress.last().at(0).toInt(), 100);
+        QVERIFY(slow);
+        QCOMPARE(f.page(), QStringLiteral("one two three"));
     }
 
     void lowerCaseContentLengthIsNotRead()
@@ -198,6 +328,7 @@ private slots:
 
     void downloadPrefixesOnlyWithoutAScheme()
     {
+        TestEnv env;
         ScriptedHttpServer server;
         server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nshort"));
         QString url = QStringLiteral("127.0.0.1:%1/p.htm").arg(server.port());
@@ -205,7 +336,7 @@ private slots:
         QCOMPARE(url, QStringLiteral("http://127.0.0.1:%1/p.htm").arg(server.port()));
         const QByteArray request = server.requests().value(0);
         QVERIFY(request.startsWith("GET /p.htm HTTP/1.1\r\n"));
-        QVERIFY(request.contains("User-Agent: Mozilla\r\n"));
+        QVERIFY(request.contains("User-Agent: Mozilla/5.0 (compatible; Reciplex/3.0)\r\n"));
         QVERIFY(request.contains("Cache-Control: no-cache\r\n"));
         QVERIFY(request.contains("Pragma: no-cache\r\n"));
 

@@ -44,7 +44,9 @@ class TestHostile : public QObject
 private slots:
     void fiftyMegabyteBodyStopsAtTheCap()
     {
-        HostileRig rig;
+        // A time-out of 5 s: a loaded machine takes more than a second to
+        // read the 16 MiB, and it is the cap, not the idle limit, that must end the page.
+        HostileRig rig(5);
         // The link lies beyond the cap: it must never be seen.
         QByteArray body(50 * 1024 * 1024, 'x');
         body.replace(20 * 1024 * 1024, kLinkToMainSite.size(), kLinkToMainSite);
@@ -192,6 +194,61 @@ private slots:
         // It was the page's length, not silence, that ended it.
         QVERIFY(!rig.frontEnd.statusLog.contains(QStringLiteral("4:2 of 2 seconds")));
         QVERIFY(rig.frontEnd.statusLog.contains(QStringLiteral("4:1 of 2 seconds")));
+    }
+
+    // The target of a redirect page is downloaded whole. One that never ends
+    // must neither hold the scan past ten times the time-out nor outlast a
+    // Skip or a Stop.
+    void redirectTargetThatNeverEnds_data()
+    {
+        QTest::addColumn<bool>("drip");
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<qint64>("minMs");
+        QTest::addColumn<qint64>("maxMs");
+        const QString none = QStringLiteral("None Found|000|127.0.0.1|127.0.0.1");
+        QTest::newRow("dripping target, time-out 1 s") << true << "" << QStringList{none, kNextSiteRow}
+                                                       << qint64(9000) << qint64(16000);
+        QTest::newRow("silent target, Skip") << false << "skip"
+                                             << QStringList{"None Found (Skipped)|000|127.0.0.1|127.0.0.1", kNextSiteRow}
+                                             << qint64(0) << qint64(3000);
+        QTest::newRow("silent target, Stop") << false << "stop" << QStringList{} << qint64(0) << qint64(3000);
+    }
+    void redirectTargetThatNeverEnds()
+    {
+        QFETCH(bool, drip);
+        QFETCH(QString, press);
+        QFETCH(QStringList, rows);
+        QFETCH(qint64, minMs);
+        QFETCH(qint64, maxMs);
+        HostileRig rig(1);
+        const QByteArray target = "http://127.0.0.1:" + QByteArray::number(rig.server.port()) + "/target.html";
+        rig.server.addReply(ScriptedReply::whole(kOkHead + "<title>Document Moved</title><a href=\"" + target
+                                                 + "\">here</a>"));
+        ScriptedReply targetReply = ScriptedReply::silent();
+        if (drip) {
+            targetReply = ScriptedReply::drip(QByteArray(100, 'd'), 300);
+            targetReply.pieces.prepend({0, kOkHead});
+        }
+        rig.server.addReply(targetReply);
+        rig.server.addReply(ScriptedReply::whole(kOkHead + kLinkToMainSite));
+        rig.addSite(QStringLiteral("127.0.0.1/"));
+        rig.addSite(QStringLiteral("127.0.0.1/next/"));
+        bool pressed = false;
+        rig.frontEnd.onStatus = [&](int panel, const QString &text) {
+            if (!pressed && !press.isEmpty() && panel == 2 && text == QLatin1String("Getting Links")) {
+                pressed = true; // while the target is being downloaded
+                QTimer::singleShot(300, &rig.engine, press == QLatin1String("skip") ? &ScanEngine::skipCurrent
+                                                                                  : &ScanEngine::stopScan);
+            }
+        };
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(rig.run(90000));
+        const qint64 took = clock.elapsed();
+        QCOMPARE(rig.rows(), rows);
+        QVERIFY2(took >= minMs && took < maxMs, qPrintable(QString::number(took)));
+        QCOMPARE(rig.server.requests().value(1).left(21), QByteArray("GET /target.html HTTP"));
     }
 };
 

@@ -5,6 +5,10 @@
 #include "support/ScanRig.h"
 #include "support/ScriptedHttpServer.h"
 
+#include <QSslConfiguration>
+#include <QTcpServer>
+#include <QThread>
+
 #include <QtTest>
 
 static void set(const QString &key, const QString &value)
@@ -12,10 +16,31 @@ static void set(const QString &key, const QString &value)
     SettingsStore::instance().write(key, value);
 }
 
+static QString tlsFile(const QString &name)
+{
+    return QStringLiteral(RECIPLEX_TEST_DATA "/tls/") + name;
+}
+
+// A port on which nothing listens.
+static quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
 class TestScan : public QObject
 {
     Q_OBJECT
 private slots:
+    // The test authority that signs the loopback certificates is trusted.
+    void initTestCase()
+    {
+        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+        QVERIFY(conf.addCaCertificates(tlsFile(QStringLiteral("ca.crt"))));
+        QSslConfiguration::setDefaultConfiguration(conf);
+    }
+
     void directLinkAfterBreadthFirstPages()
     {
         ScanRig rig;
@@ -111,6 +136,126 @@ private slots:
         QVERIFY(rig.run());
         QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/direct/Page3.html"});
         QVERIFY(!QFileInfo::exists(rig.env.path(QStringLiteral("rules.log")))); // logging is off by default
+    }
+
+    // Partner sites set up the way sites are today: behind https, a firewall
+    // rule on the user agent, a certificate that is not right.
+    void todaysPartnerSites_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<QString>("plainDirectives");
+        QTest::addColumn<bool>("plainClosed");
+        QTest::addColumn<QStringList>("settings"); // KEY=VALUE
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addColumn<QStringList>("plainPaths");
+        QTest::addColumn<QStringList>("tlsPaths");
+        QTest::addColumn<int>("pagesScanned");
+        QTest::addColumn<QString>("siteAfter");
+
+        const QStringList direct = {"/direct/", "/direct/page2.html", "/direct/Page3.html"};
+        const QString directRow = "Direct Link|001|127.0.0.1|127.0.0.1/direct/Page3.html";
+        const QString https = "https://127.0.0.1/direct/";
+        QTest::newRow("port 80 answers 301 to https on the same host")
+            << "127.0.0.1/upgrade/" << "loopback" << "location /upgrade/ { return 301 https://$host$request_uri; }"
+            << false << QStringList{} << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/upgrade/page2.html"}
+            << QStringList{} << QStringList{"/upgrade/"} << QStringList{"/upgrade/", "/upgrade/page2.html"} << 2
+            << "127.0.0.1/upgrade/page2.html";
+        QTest::newRow("https typed, port 80 closed")
+            << https << "loopback" << "" << true << QStringList{} << QStringList{directRow} << QStringList{}
+            << QStringList{} << direct << 3 << "https://127.0.0.1/direct/Page3.html";
+        const QString firewall = R"(if ($http_user_agent = "") { return 403; })";
+        QTest::newRow("403 to a request without a user agent")
+            << "127.0.0.1/direct/" << "" << firewall << false << QStringList{} << QStringList{directRow}
+            << QStringList{} << direct << QStringList{} << 3 << "127.0.0.1/direct/Page3.html";
+        QTest::newRow("the same with UserAgent empty: the request of old")
+            << "127.0.0.1/direct/" << "" << firewall << false << QStringList{"UserAgent="}
+            << QStringList{"None Found (403 Forbidden)|000|127.0.0.1|127.0.0.1"}
+            << QStringList{"403 Forbidden|127.0.0.1/direct/"} << QStringList{"/direct/"} << QStringList{} << 2
+            << "127.0.0.1/direct/";
+        const QString otherHost = "Certificate error: the certificate is for another host";
+        QTest::newRow("certificate for another name")
+            << https << "otherhost" << "" << true << QStringList{}
+            << QStringList{"None Found (" + otherHost + ")|000|127.0.0.1|127.0.0.1"}
+            << QStringList{otherHost + "|127.0.0.1/direct/"} << QStringList{} << QStringList{} << 2 << https;
+        QTest::newRow("certificate for another name, IgnoreCertificateErrors 1")
+            << https << "otherhost" << "" << true << QStringList{"IgnoreCertificateErrors=1"}
+            << QStringList{directRow} << QStringList{} << QStringList{} << direct << 3
+            << "https://127.0.0.1/direct/Page3.html";
+        const QString selfSigned = "Certificate error: the certificate is self-signed, not issued by a trusted authority";
+        QTest::newRow("self-signed certificate")
+            << https << "selfsigned" << "" << true << QStringList{}
+            << QStringList{"None Found (" + selfSigned + ")|000|127.0.0.1|127.0.0.1"}
+            << QStringList{selfSigned + "|127.0.0.1/direct/"} << QStringList{} << QStringList{} << 2 << https;
+    }
+    void todaysPartnerSites()
+    {
+        QFETCH(QString, site);
+        QFETCH(QString, certificate);
+        QFETCH(QString, plainDirectives);
+        QFETCH(bool, plainClosed);
+        QFETCH(QStringList, settings);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, errors);
+        QFETCH(QStringList, plainPaths);
+        QFETCH(QStringList, tlsPaths);
+        QFETCH(int, pagesScanned);
+        QFETCH(QString, siteAfter);
+        NginxRunner::Options options;
+        if (!certificate.isEmpty()) {
+            options.tlsCertificate = tlsFile(certificate + ".crt");
+            options.tlsKey = tlsFile(certificate + ".key");
+        }
+        options.plainDirectives = plainDirectives;
+        ScanRig rig(options);
+        QVERIFY2(rig.nginx.isRunning(), qPrintable(rig.nginx.failure()));
+        for (const QString &kv : settings)
+            set(kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
+        if (plainClosed)
+            rig.engine.setPort(closedPort());
+        const int m = rig.addMain();
+        rig.addSite(m, site);
+        QVERIFY(rig.run());
+        QCOMPARE(rig.rows(), rows);
+        QCOMPARE(rig.errors(), errors);
+        QCOMPARE(rig.nginx.requestedPaths(), plainPaths);
+        QCOMPARE(rig.nginx.requestedTlsPaths(), tlsPaths);
+        QCOMPARE(rig.engine.statistics().pagesScanned, pagesScanned);
+        QCOMPARE(rig.project.linkingSites(m).first().url, siteAfter);
+        if (settings.isEmpty()) {
+            for (const QString &agent : rig.nginx.requestedUserAgents())
+                QCOMPARE(agent, kDefaultUserAgent);
+        }
+    }
+
+    // PHP and most CMSs send chunked pages; a chunk boundary may cut "href="
+    // or the link's URL.
+    void chunkedPages()
+    {
+        ScanRig rig;
+        ScriptedHttpServer server;
+        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n";
+        auto chunked = [](const QList<QByteArray> &chunks) {
+            QByteArray body;
+            for (const QByteArray &c : chunks)
+                body += QByteArray::number(c.size(), 16) + "\r\n" + c + "\r\n";
+            return body + "0\r\n\r\n";
+        };
+        // The first page also arrives in two pieces, cut inside its second chunk.
+        const QByteArray first = head + chunked({"<p>Partners: <a hr", "ef=\"http://www.mysite.com/links.htm\">me</a>"});
+        ScriptedReply hrefCut;
+        hrefCut.pieces = {{0, first.left(first.size() - 20)}, {50, first.right(20)}};
+        server.addReply(hrefCut);
+        server.addReply(ScriptedReply::whole(head + chunked({"<a href=\"http://www.my", "site.com/links.htm\">me</a>"})));
+        rig.engine.setPort(server.port());
+        const int m = rig.addMain();
+        rig.addSite(m, QStringLiteral("127.0.0.1/one/"));
+        rig.addSite(m, QStringLiteral("127.0.0.1/two/"));
+        QVERIFY(rig.run());
+        QCOMPARE(rig.rows(), (QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/one", "Direct Link|001|127.0.0.1|127.0.0.1/two"}));
+        // The cache file holds the page as the server meant it.
+        QVERIFY(rig.env.readFile(QStringLiteral("html0.txt")).startsWith("<a \r\nhref=\"http://www.mysite.com/links.htm\">me</a>\r\n"));
     }
 
     void pageTypeFilter()
@@ -242,13 +387,15 @@ private slots:
         QCOMPARE(rig.rows(), QStringList{"None Found|000|127.0.0.1|127.0.0.1"});
     }
 
-    // Main Site A with two Linking Sites, B with none, C with one.
+    // Main Site A with two Linking Sites, B with none, one that normalises to
+    // "" with one (every anchor would "contain" it), C with one.
     static void threeMainSites(ScanRig &rig)
     {
         const int a = rig.addMain();
         rig.addSite(a, QStringLiteral("127.0.0.1/direct/"));
         rig.addSite(a, QStringLiteral("127.0.0.1/domain/"));
         rig.addMain(QStringLiteral("www.empty.com"));
+        rig.addSite(rig.addMain(QStringLiteral("http://")), QStringLiteral("127.0.0.1/early/"));
         const int c = rig.addMain(QStringLiteral("mysite.com/links.htm"));
         rig.addSite(c, QStringLiteral("127.0.0.1/missing/"));
     }
@@ -260,7 +407,7 @@ private slots:
         QTest::addColumn<int>("row");
         QTest::addColumn<QStringList>("statuses");
         QTest::addColumn<QString>("message");
-        QTest::newRow("all, passing over a Main Site without sites")
+        QTest::newRow("all, passing over a Main Site without sites or with a blank URL")
             << 0 << -1 << -1 << QStringList{"Direct Link", "Domain Link", "Direct Link"} << "";
         QTest::newRow("selected main site") << 1 << 0 << -1 << QStringList{"Direct Link", "Domain Link"} << "";
         QTest::newRow("selected linking site") << 2 << 0 << 1 << QStringList{"Domain Link"} << "";
@@ -321,7 +468,7 @@ private slots:
         QTest::newRow("linking site, type 2") << 2 << 0 << QStringList{"None Found (Skipped)", "Domain Link"};
         QTest::newRow("linking site, type 0")
             << 0 << 0 << QStringList{"None Found (Skipped)", "Domain Link", "Direct Link"};
-        // Skipping the Main Site goes to the next one with Linking Sites.
+        // Skipping the Main Site goes to the next one with Linking Sites and a URL.
         QTest::newRow("main site, type 0") << 0 << 1 << QStringList{"None Found (Skipped)", "Direct Link"};
         QTest::newRow("main site, type 2") << 2 << 1 << QStringList{"None Found (Skipped)", "Direct Link"};
     }
@@ -375,6 +522,25 @@ private slots:
         QCOMPARE(rig.nginx.requestedPaths(), (QStringList{"/skip/", "/domain/"}));
     }
 
+    // A Skip while the target of a redirect page is analysed leaves nothing
+    // of that page behind: the next site's redirect page is followed too.
+    void skipWhileARedirectTargetIsAnalysed()
+    {
+        ScanRig rig;
+        QVERIFY(rig.nginx.isRunning());
+        const int m = rig.addMain();
+        rig.addSite(m, QStringLiteral("127.0.0.1/redirect/"));
+        rig.addSite(m, QStringLiteral("127.0.0.1/redirect/index.html"));
+        int analyses = 0;
+        rig.frontEnd.onStatus = [&](int panel, const QString &text) {
+            if (panel == 2 && text == QLatin1String("Getting Links") && ++analyses == 2)
+                rig.engine.skipCurrent(); // the first site's redirect target
+        };
+        QVERIFY(rig.run());
+        QCOMPARE(rig.rows(), (QStringList{"Redirect Link|001|127.0.0.1|127.0.0.1/redirect",
+                                          "Direct Link|001|127.0.0.1|127.0.0.1/redirect/index.html"}));
+    }
+
     void stopDuringAnalysis()
     {
         ScanRig rig;
@@ -412,6 +578,32 @@ private slots:
         QVERIFY(rig.frontEnd.statusLog.contains(QStringLiteral("4:1 of 1 seconds")));
     }
 
+    // Data that arrives while a tick shows the idle count restarts the count
+    // before the tick compares it: the page is not timed out.
+    void dataDuringTheIdleTickKeepsThePage()
+    {
+        ScanRig rig;
+        ScriptedHttpServer server;
+        server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\n", ScriptedReply::Ending::KeepOpen));
+        rig.engine.setPort(server.port());
+        set(Keys::txtTimeout, QStringLiteral("1"));
+        const int m = rig.addMain();
+        rig.addSite(m, QStringLiteral("127.0.0.1/"));
+        bool sent = false;
+        rig.frontEnd.onStatus = [&](int panel, const QString &) {
+            if (!sent && panel == 4) {
+                sent = true;
+                server.sendNow("<a href=\"http://www.mysite.com/links.htm\">me</a>", false);
+                QTimer::singleShot(400, &server, [&server] { server.sendNow(QByteArray(), true); });
+                QTest::qWait(200);
+            }
+        };
+        QVERIFY(rig.run());
+        QVERIFY(sent);
+        QVERIFY(rig.errors().isEmpty());
+        QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1"});
+    }
+
     void timeoutAfterAnErrorPageIsTheLastWord()
     {
         ScanRig rig;
@@ -439,6 +631,31 @@ private slots:
         rig.addSite(m, QStringLiteral("127.0.0.1/"));
         QVERIFY(rig.run(30000));
         QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1"});
+    }
+
+    // Sites that end without a fetch follow one another without growing the
+    // stack: 20,000 of them finish on a thread with a stack of 1 MiB.
+    void twentyThousandSitesWithoutAFetch()
+    {
+        qsizetype rows = -1;
+        QThread *thread = QThread::create([&rows] {
+            ScanRigBase rig(1);
+            const int m = rig.project.addMainSite(QString::fromLatin1(ScanRigBase::kMainSite));
+            QList<LinkingSite> sites(20000);
+            for (int i = 0; i < sites.size(); ++i) {
+                sites[i].url = QStringLiteral("127.0.0.1/s%1/").arg(i);
+                sites[i].linksExpected = QStringLiteral("0");
+            }
+            rig.project.setLinkingSites(m, sites);
+            rig.engine.startScan();
+            if (!rig.engine.isScanning() && rig.frontEnd.stops == 1)
+                rows = rig.project.results().size();
+        });
+        thread->setStackSize(1024 * 1024);
+        thread->start();
+        QVERIFY(thread->wait(300000));
+        delete thread;
+        QCOMPARE(rows, qsizetype(20000));
     }
 
     void pageTextsFedStraightToTheAnalysis()

@@ -129,7 +129,10 @@ private slots:
     {
         m_env = std::make_unique<TestEnv>();
         m_env->writeFile(QStringLiteral("filetypes.txt"), ".html\r\n.htm\r\n");
-        m_nginx = std::make_unique<NginxRunner>(QStringLiteral(RECIPLEX_TEST_DATA "/site"));
+        NginxRunner::Options tls;
+        tls.tlsCertificate = QStringLiteral(RECIPLEX_TEST_DATA "/tls/loopback.crt");
+        tls.tlsKey = QStringLiteral(RECIPLEX_TEST_DATA "/tls/loopback.key");
+        m_nginx = std::make_unique<NginxRunner>(QStringLiteral(RECIPLEX_TEST_DATA "/site"), tls);
         QVERIFY2(m_nginx->isRunning(), qPrintable(m_nginx->failure()));
     }
 
@@ -180,6 +183,31 @@ private slots:
         QCOMPARE(run({"--quiet", "--set", "cmbAdvance=abc", project}).exitCode, 0);
         QVERIFY(!settingsText().contains("cmbAdvance"));
         QVERIFY(!settingsText().contains("CMBADVANCE"));
+    }
+
+    // Pages of a secure site come from the TLS port given; the test authority
+    // is not one the program trusts, so only IgnoreCertificateErrors lets
+    // the certificate pass.
+    void secureSiteOnTheTlsPort()
+    {
+        const QString project = writeProject({"https://127.0.0.1/direct/"}, "tls.prj");
+        const QStringList tlsPort{"--tls-port", QString::number(m_nginx->tlsPort())};
+        CliRun r = run(tlsPort + QStringList{"--quiet", "--errors", path("tls-errors.txt"), project});
+        QCOMPARE(r.exitCode, 1);
+        QFile errors(path("tls-errors.txt"));
+        QVERIFY(errors.open(QIODevice::ReadOnly));
+        QCOMPARE(errors.readAll(), QByteArray("Error\tURL\r\n\r\nCertificate error: the certificate is not issued by a "
+                                              "trusted authority\t127.0.0.1/direct/\r\n\r\n"));
+        r = run(tlsPort + QStringList{"--set", "IgnoreCertificateErrors=1", "--tab", path("tls.tab"), project});
+        QCOMPARE(r.exitCode, 0);
+        QFile tab(path("tls.tab"));
+        QVERIFY(tab.open(QIODevice::ReadOnly));
+        const QByteArray rows = tab.readAll();
+        QVERIFY2(rows.contains("\tDirect Link\t"), rows.constData());
+
+        r = run({"--tls-port", "0", project});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.stdErr.contains("--tls-port must be a port number from 1 to 65535"));
     }
 
     void selectedLinkingSiteOnly()

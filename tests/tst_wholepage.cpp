@@ -1,7 +1,14 @@
+#include "net/HttpFetcher.h"
 #include "net/WholePageDownload.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "support/NginxRunner.h"
 #include "support/RecordingHttpServer.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TestEnv.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -11,6 +18,7 @@ class TestWholePage : public QObject
 private slots:
     void requestAndBody()
     {
+        TestEnv env;
         RecordingHttpServer server;
         QVERIFY(server.listen());
         const QByteArray body("caf\xe9 \x01\r\nline two");
@@ -23,7 +31,7 @@ private slots:
         QCOMPARE(server.requests().size(), 1);
         const RecordingHttpServer::Request &req = server.requests().first();
         QCOMPARE(req.requestLine, QByteArray("GET /list.php?a=b%2Fc+d HTTP/1.1"));
-        QCOMPARE(req.header("User-Agent"), QByteArray("Mozilla"));
+        QCOMPARE(req.header("User-Agent"), QByteArray("Mozilla/5.0 (compatible; Reciplex/3.0)"));
         QCOMPARE(req.header("Cache-Control"), QByteArray("no-cache"));
         QCOMPARE(req.header("Pragma"), QByteArray("no-cache"));
 
@@ -33,6 +41,14 @@ private slots:
         downloadWholePage(inside);
         QCOMPARE(inside, before);
         QCOMPARE(server.requests().last().target, QByteArray("/go?u=http://x"));
+
+        // The scan's UserAgent setting; an empty one gives "Mozilla" as of old.
+        SettingsStore::instance().write(Keys::UserAgent, QString());
+        downloadWholePage(inside);
+        QCOMPARE(server.requests().last().header("User-Agent"), QByteArray("Mozilla"));
+        SettingsStore::instance().write(Keys::UserAgent, QStringLiteral("Checker/2"));
+        downloadWholePage(inside);
+        QCOMPARE(server.requests().last().header("User-Agent"), QByteArray("Checker/2"));
     }
 
     void redirectsErrorPagesAndFailures()
@@ -86,6 +102,68 @@ private slots:
         t.start();
         QCOMPARE(downloadWholePage(url, 400), QStringLiteral("partial"));
         QVERIFY(t.elapsed() < 5000);
+    }
+
+    // A certificate that fails verification gives "" as any failure does,
+    // unless the user chose to accept such certificates.
+    void badCertificateOnlyWithIgnoreCertificateErrors()
+    {
+        TestEnv env;
+        NginxRunner::Options tls;
+        tls.tlsCertificate = QStringLiteral(RECIPLEX_TEST_DATA "/tls/otherhost.crt");
+        tls.tlsKey = QStringLiteral(RECIPLEX_TEST_DATA "/tls/otherhost.key");
+        NginxRunner nginx(QStringLiteral(RECIPLEX_TEST_DATA "/site"), tls);
+        QVERIFY2(nginx.isRunning(), qPrintable(nginx.failure()));
+        const QString page = QStringLiteral("https://127.0.0.1:%1/direct/page2.html").arg(nginx.tlsPort());
+        QString url = page;
+        QCOMPARE(downloadWholePage(url), QString());
+        SettingsStore::instance().write(Keys::IgnoreCertificateErrors, QStringLiteral("1"));
+        url = page;
+        QVERIFY(downloadWholePage(url).contains(QLatin1String("Page two.")));
+    }
+
+    // A body that never ends stops at the scan's page cap; one that drips a
+    // byte before every idle limit stops after ten idle limits. What arrived
+    // until then comes back.
+    void endlessAndDrippingBodiesAreCut_data()
+    {
+        QTest::addColumn<bool>("endless");
+        QTest::addColumn<int>("idleMs");
+        QTest::addColumn<qint64>("minMs");
+        QTest::addColumn<qint64>("maxMs");
+        QTest::newRow("endless body") << true << 60000 << qint64(0) << qint64(8000);
+        QTest::newRow("a byte every 100 ms, idle limit 600 ms") << false << 600 << qint64(4500) << qint64(8500);
+    }
+    void endlessAndDrippingBodiesAreCut()
+    {
+        QFETCH(bool, endless);
+        QFETCH(int, idleMs);
+        QFETCH(qint64, minMs);
+        QFETCH(qint64, maxMs);
+        const QByteArray head = "HTTP/1.1 200 OK\r\n\r\n";
+        QPointer<ScriptedHttpServer> server = new ScriptedHttpServer;
+        ScriptedReply reply = ScriptedReply::whole(head, ScriptedReply::Ending::Endless);
+        if (!endless) {
+            reply = ScriptedReply::drip(QByteArray(100, 'd'), 100);
+            reply.pieces.prepend({0, head});
+        }
+        server->setReply(reply);
+        // Should the download not end by itself, the server goes away, so a
+        // failing run ends too (with more than it should have read).
+        QTimer::singleShot(maxMs + 5000, server.data(), &QObject::deleteLater);
+        QString url = QStringLiteral("127.0.0.1:%1/").arg(server->port());
+        QElapsedTimer clock;
+        clock.start();
+        const QString body = downloadWholePage(url, idleMs);
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took >= minMs && took < maxMs, qPrintable(QString::number(took)));
+        if (endless) {
+            QCOMPARE(body.size(), HttpFetcher::kResponseCap);
+            QVERIFY(body.count(QLatin1Char('x')) == body.size());
+        } else {
+            QVERIFY2(body.size() > 10 && body.size() < 90, qPrintable(QString::number(body.size())));
+        }
+        delete server;
     }
 };
 

@@ -10,6 +10,14 @@ namespace SiteEditing {
 
 QString strippedEntry(const QString &typed)
 {
+    // A site typed as https keeps that scheme in front, so a scan knows to
+    // fetch it over TLS; every other scheme goes.
+    const QString trimmed = typed.trimmed();
+    if (trimmed.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+        const QString rest = stripSchemes(trimmed.mid(8));
+        if (!rest.trimmed().isEmpty())
+            return QStringLiteral("https://") + rest;
+    }
     return stripSchemes(typed);
 }
 

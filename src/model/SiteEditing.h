@@ -10,7 +10,8 @@ struct LinkingSite;
 namespace SiteEditing {
 
 // The text a typed Linking Site becomes in its entry box: every "http://" and
-// then every "https://" removed, any case, wherever it stands.
+// then every "https://" removed, any case, wherever it stands; a site typed
+// beginning with "https://" keeps "https://" in front of the rest.
 QString strippedEntry(const QString &typed);
 
 // Removes one Linking Site row. The first row of a list also takes every

@@ -1,11 +1,18 @@
 #include "net/HttpFetcher.h"
 
+#include "net/ChunkedBody.h"
 #include "net/EventPump.h"
+#include "net/HostName.h"
 #include "net/HttpStatus.h"
+#include "net/SecureHosts.h"
+#include "net/TlsFailure.h"
+#include "net/WholePageDownload.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "url/TextSearch.h"
 #include "url/UrlText.h"
 
-#include <QTcpSocket>
+#include <QSslSocket>
 
 #include <cmath>
 
@@ -13,7 +20,11 @@ static const QByteArray kBlankLine("\r\n\r\n");
 
 HttpFetcher::HttpFetcher(QObject *parent)
     : QObject(parent)
+    , m_download(new WholePageDownload(this))
 {
+    connect(m_download, &WholePageDownload::finished, this, [this](const QString &text) {
+        emit wholePageArrived(0, text);
+    });
     m_idleTimer.setInterval(1000);
     connect(&m_idleTimer, &QTimer::timeout, this, [this] { emit idleTick(0); });
 }
@@ -23,13 +34,19 @@ HttpFetcher::~HttpFetcher()
     dropSocket();
 }
 
-QByteArray HttpFetcher::requestBytes(const QString &host, const QString &path)
+QByteArray HttpFetcher::requestBytes(const QString &host, const QString &path, const QString &userAgent)
 {
-    return "GET " + path.toLatin1() + " HTTP/1.1\r\n"
-         + "Host: " + host.toLatin1() + "\r\n"
-         + "Connection: close\r\n"
-         + "Accept: */*\r\n"
-         + "\r\n";
+    QByteArray bytes = "GET " + path.toLatin1() + " HTTP/1.1\r\n"
+                     + "Host: " + asciiHost(host).toLatin1() + "\r\n"
+                     + "Connection: close\r\n"
+                     + "Accept: */*\r\n";
+    // A line break in a stored value must not end the request early.
+    QString agent = userAgent;
+    agent.remove(QLatin1Char('\r'));
+    agent.remove(QLatin1Char('\n'));
+    if (!agent.isEmpty())
+        bytes += "User-Agent: " + agent.toLatin1() + "\r\n";
+    return bytes + "\r\n";
 }
 
 const FetchSlot &HttpFetcher::slotRecord(int slot) const
@@ -59,11 +76,21 @@ void HttpFetcher::closeSlot(int slot)
     if (slot != 0)
         return;
     dropSocket();
+    m_download->abort();
 }
 
 void HttpFetcher::closeAll()
 {
-    dropSocket();
+    closeSlot(0);
+}
+
+void HttpFetcher::fetchWholePage(int slot, const QString &url, qint64 totalTimeoutMs)
+{
+    if (slot != 0)
+        return;
+    DownloadLimits limits;
+    limits.totalTimeoutMs = totalTimeoutMs;
+    m_download->start(url, limits);
 }
 
 void HttpFetcher::stopIdleTimer(int slot)
@@ -89,10 +116,13 @@ void HttpFetcher::fetch(int slot, const QString &entry)
     m_strCurUrl = t.strCurUrl;
     m_strCurDir = t.strCurDir;
     dropSocket();
+    m_download->abort();
     const quint64 token = m_token;
     m_slot = FetchSlot();
     m_slot.host = t.host;
     m_slot.path = t.path;
+    m_slot.requestHost = t.host;
+    m_slot.secure = m_secureHosts && m_secureHosts->isSecure(t.host);
     m_capReached = false;
     m_headSearchFrom = 0;
 
@@ -103,25 +133,101 @@ void HttpFetcher::fetch(int slot, const QString &entry)
 
     m_slot.idleSeconds = 0;
     m_idleTimer.start();
+    connectSlot(token);
+}
 
-    m_socket = new QTcpSocket(this);
+void HttpFetcher::connectSlot(quint64 token)
+{
+    const QString host = asciiHost(m_slot.requestHost);
+    if (m_slot.secure) {
+        auto *socket = new QSslSocket(this);
+        m_socket = socket;
+        connect(socket, &QSslSocket::encrypted, this, [this, token] { onEncrypted(token); });
+        connect(socket, &QSslSocket::sslErrors, this,
+                [this, token](const QList<QSslError> &errors) { onSslErrors(token, errors); });
+        connect(socket, &QAbstractSocket::errorOccurred, this,
+                [this, token](QAbstractSocket::SocketError error) { onSocketError(token, error); });
+    } else {
+        m_socket = new QTcpSocket(this);
+    }
     connect(m_socket, &QTcpSocket::connected, this, [this, token] { onConnected(token); });
-    connect(m_socket, &QTcpSocket::readyRead, this, [this, token] { onDataArrived(token); });
+    // A TLS socket announces data from inside its decryption loop; events run
+    // there can end its secure state with data still undecrypted (the end of
+    // the page lost), so its data step runs once control is back in the loop.
+    connect(m_socket, &QTcpSocket::readyRead, this, [this, token] { onDataArrived(token); },
+            m_slot.secure ? Qt::QueuedConnection : Qt::AutoConnection);
     connect(m_socket, &QTcpSocket::disconnected, this, [this, token] { onClosed(token); });
-    // Errors are not handled: an unreachable host ends by the idle time-out.
-    m_socket->connectToHost(m_slot.host, m_port);
+    // Other errors are not handled: an unreachable host ends by the idle time-out.
+    if (m_slot.secure)
+        static_cast<QSslSocket *>(m_socket)->connectToHostEncrypted(host, m_tlsPort);
+    else
+        m_socket->connectToHost(host, m_port);
 }
 
 void HttpFetcher::onConnected(quint64 token)
 {
     if (token != m_token)
         return;
-    emit connectedToHost(0);
+    m_slot.connected = true;
+    // A page fetched again over TLS was counted with its plain request.
+    if (!m_slot.upgraded)
+        emit connectedToHost(0);
     EventPump::pump();
+    if (token != m_token || !m_socket || m_slot.secure)
+        return; // over TLS the request waits for the secure connection
+    sendRequest();
+}
+
+void HttpFetcher::onEncrypted(quint64 token)
+{
     if (token != m_token || !m_socket)
         return;
+    m_slot.encrypted = true;
+    sendRequest();
+}
+
+void HttpFetcher::sendRequest()
+{
     emit progress(0);
-    m_socket->write(requestBytes(m_slot.host, m_slot.path));
+    const QString agent = SettingsStore::instance().read(Keys::UserAgent, kDefaultUserAgent);
+    m_socket->write(requestBytes(m_slot.requestHost, m_slot.path, agent));
+}
+
+// Certificate errors are accepted only when the user asked for it; otherwise
+// the handshake fails and the page is given up with the reason in words.
+void HttpFetcher::onSslErrors(quint64 token, const QList<QSslError> &errors)
+{
+    if (token != m_token || !m_socket)
+        return;
+    if (SettingsStore::instance().readFlag(Keys::IgnoreCertificateErrors, false))
+        static_cast<QSslSocket *>(m_socket)->ignoreSslErrors();
+    else
+        m_slot.tlsFailure = TlsFailure::certificateText(errors);
+}
+
+// A secure connection that was made but never secured ends the page: the
+// socket is left alone inside its own signal and let go just after.
+void HttpFetcher::onSocketError(quint64 token, QAbstractSocket::SocketError error)
+{
+    if (token != m_token || !m_slot.connected || m_slot.encrypted)
+        return;
+    if (m_slot.tlsFailure.isEmpty())
+        m_slot.tlsFailure = TlsFailure::connectionText(error);
+    QMetaObject::invokeMethod(this, [this, token] { failSecurePage(token); }, Qt::QueuedConnection);
+}
+
+void HttpFetcher::failSecurePage(quint64 token)
+{
+    if (token != m_token || !runningNow())
+        return;
+    m_idleTimer.stop();
+    const QString text = m_slot.tlsFailure;
+    const QString url = m_slot.host + m_slot.path;
+    dropSocket();
+    const quint64 after = m_token;
+    emit statusError(text, url);
+    if (after == m_token)
+        emit pageFailed(0);
 }
 
 void HttpFetcher::appendData(const QByteArray &bytes)
@@ -173,26 +279,32 @@ void HttpFetcher::detectHead()
 
 void HttpFetcher::onDataArrived(quint64 token)
 {
-    if (token != m_token || !m_socket || !runningNow())
-        return;
+    if (token != m_token || !m_socket || !runningNow() || m_socket->bytesAvailable() <= 0)
+        return; // a queued announcement whose data an earlier step took
     m_dataStepToken = token;
-    m_slot.idleSeconds = 0;
-    appendData(m_socket->readAll());
+    // No new data signal comes for bytes that arrive while the step lets
+    // events run (nor after the close): the step takes them in turn.
+    do {
+        m_slot.idleSeconds = 0;
+        appendData(m_socket->readAll());
 
-    emit statusText(QStringLiteral("Downloading: ") + m_slot.host + m_slot.path + QStringLiteral(" (")
-                    + QString::number(m_slot.received) + QLatin1Char(')'));
-    EventPump::pump();
-    if (token == m_token && m_slot.contentLength >= 1) {
-        const float share = std::fabs(float(m_slot.received) / float(m_slot.contentLength) * 100.0f);
-        if (share <= 100.0f)
-            emit progress(int(share));
+        emit statusText(QStringLiteral("Downloading: ") + m_slot.host + m_slot.path + QStringLiteral(" (")
+                        + QString::number(m_slot.received) + QLatin1Char(')'));
         EventPump::pump();
-    }
+        if (token == m_token && m_slot.contentLength >= 1) {
+            const float share = std::fabs(float(m_slot.received) / float(m_slot.contentLength) * 100.0f);
+            if (share <= 100.0f)
+                emit progress(int(share));
+            EventPump::pump();
+        }
+        if (token != m_token)
+            break;
+        detectHead();
+    } while (m_socket && !m_capReached && m_socket->bytesAvailable() > 0);
     if (m_dataStepToken == token)
         m_dataStepToken = 0;
     if (token != m_token)
         return;
-    detectHead();
     if (m_capReached || m_closePending) {
         m_closePending = false;
         finishPage();
@@ -203,6 +315,12 @@ void HttpFetcher::onClosed(quint64 token)
 {
     if (token != m_token || !runningNow())
         return;
+    if (m_slot.secure && !m_slot.encrypted) {
+        if (m_slot.tlsFailure.isEmpty())
+            m_slot.tlsFailure = TlsFailure::connectionText(QAbstractSocket::RemoteHostClosedError);
+        QMetaObject::invokeMethod(this, [this, token] { failSecurePage(token); }, Qt::QueuedConnection);
+        return;
+    }
     if (m_dataStepToken == token) {
         m_closePending = true; // finished when the data step returns
         return;
@@ -214,11 +332,52 @@ void HttpFetcher::onClosed(quint64 token)
     finishPage();
 }
 
+// A plain answer that sends the page to the https URL of the same host (or
+// its "www." twin) makes the host known to be secure, and the page is fetched
+// again over TLS in the same slot as the page itself. Its URL stays as the
+// entry gave it unless the redirect names another path.
+bool HttpFetcher::fetchAgainSecurely(const QByteArray &head)
+{
+    SecureRedirect target;
+    if (m_slot.secure || !m_secureHosts || !secureRedirect(head, m_slot.requestHost, &target))
+        return false;
+    m_secureHosts->markSecure(m_slot.requestHost);
+    m_secureHosts->markSecure(target.host);
+    dropSocket();
+    const quint64 token = m_token;
+    if (target.path != m_slot.path) {
+        const RequestTarget t = splitRequestTarget(m_slot.host + target.path);
+        m_strURL = t.strURL;
+        m_strCurUrl = t.strCurUrl;
+        m_strCurDir = t.strCurDir;
+    }
+    FetchSlot again;
+    again.host = m_slot.host;
+    again.path = target.path;
+    again.pageSeconds = m_slot.pageSeconds;
+    again.secure = true;
+    again.upgraded = true;
+    again.requestHost = target.host;
+    m_slot = again;
+    m_capReached = false;
+    m_headSearchFrom = 0;
+    emit statusText(QStringLiteral("Downloading: ") + m_slot.host + m_slot.path);
+    m_idleTimer.start();
+    connectSlot(token);
+    return true;
+}
+
 void HttpFetcher::finishPage()
 {
     m_idleTimer.stop();
-    const QString response = QString::fromLatin1(m_slot.response);
-    const qsizetype end = m_slot.response.indexOf(kBlankLine);
+    QByteArray raw = m_slot.response;
+    const qsizetype end = raw.indexOf(kBlankLine);
+    if (end >= 0 && fetchAgainSecurely(raw.left(end)))
+        return;
+    // The page text is the body the server meant, whatever cut its chunks.
+    if (end >= 0 && ChunkedBody::isChunked(raw.left(end)))
+        raw = raw.left(end + 4) + ChunkedBody::decode(raw.mid(end + 4));
+    const QString response = QString::fromLatin1(raw);
     const QString head = end >= 0 ? response.left(end + 4) : QString();
     const QString url = m_slot.host + m_slot.path;
     // The socket is done with; nothing of it may reach the handlers any more.

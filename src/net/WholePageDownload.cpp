@@ -1,53 +1,129 @@
 #include "net/WholePageDownload.h"
 
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
 
-QString downloadWholePage(QString &url, int idleTimeoutMs)
+#include <limits>
+#include <utility>
+
+void prefixHttp(QString &url)
 {
     if (!url.contains(QLatin1String("http://"), Qt::CaseInsensitive)
         && !url.contains(QLatin1String("https://"), Qt::CaseInsensitive))
         url.prepend(QLatin1String("http://"));
+}
+
+WholePageDownload::WholePageDownload(QObject *parent)
+    : QObject(parent)
+{
+    m_idle.setSingleShot(true);
+    m_total.setSingleShot(true);
+    // A silent server and one that never stops are both left with what came.
+    connect(&m_idle, &QTimer::timeout, this, &WholePageDownload::finish);
+    connect(&m_total, &QTimer::timeout, this, &WholePageDownload::finish);
+}
+
+WholePageDownload::~WholePageDownload()
+{
+    abort();
+}
+
+void WholePageDownload::abort()
+{
+    m_running = false;
+    m_idle.stop();
+    m_total.stop();
+    m_body.clear();
+    if (m_reply) {
+        QNetworkReply *reply = std::exchange(m_reply, nullptr);
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+    if (m_manager) {
+        std::exchange(m_manager, nullptr)->deleteLater();
+    }
+}
+
+void WholePageDownload::start(const QString &url, const DownloadLimits &limits)
+{
+    abort();
+    m_running = true;
+    m_total.start(int(qBound(qint64(0), limits.totalTimeoutMs, qint64(std::numeric_limits<int>::max()))));
 
     // The text is sent as the caller composed it: percent escapes stay as they are.
     const QUrl target = QUrl::fromEncoded(url.toLatin1(), QUrl::TolerantMode);
-    if (!target.isValid() || target.host().isEmpty())
-        return QString();
+    if (!target.isValid() || target.host().isEmpty()) {
+        m_total.start(0); // "" once control is back in the event loop
+        return;
+    }
 
-    QNetworkAccessManager manager; // one session per call
-    manager.setProxy(QNetworkProxy::NoProxy);
+    m_manager = new QNetworkAccessManager(this);
+    m_manager->setProxy(QNetworkProxy::NoProxy);
     QNetworkRequest request(target);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray("Mozilla"));
+    // The scan's user agent; an empty one gives the plain "Mozilla" of old.
+    QString agent = SettingsStore::instance().read(Keys::UserAgent, kDefaultUserAgent);
+    agent.remove(QLatin1Char('\r'));
+    agent.remove(QLatin1Char('\n'));
+    request.setHeader(QNetworkRequest::UserAgentHeader, agent.isEmpty() ? QByteArray("Mozilla") : agent.toLatin1());
     request.setRawHeader("Cache-Control", "no-cache");
     request.setRawHeader("Pragma", "no-cache");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
 
-    QNetworkReply *reply = manager.get(request);
-    QByteArray body;
-    QEventLoop loop;
-    // A server that goes silent is left after the idle time; what came is kept.
-    QTimer idle;
-    idle.setSingleShot(true);
-    idle.setInterval(idleTimeoutMs);
-    QObject::connect(&idle, &QTimer::timeout, &loop, [&] { reply->abort(); });
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        body += reply->readAll();
-        idle.start();
+    m_reply = m_manager->get(request);
+    m_idle.setInterval(limits.idleTimeoutMs);
+    m_idle.start();
+    connect(m_reply, &QNetworkReply::readyRead, this, [this] {
+        m_idle.start();
+        readSome();
+        if (m_body.size() >= kDownloadCap)
+            finish();
     });
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &idle, qOverload<>(&QTimer::start));
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) {
-        idle.start();
-        loop.exec();
-    }
-    body += reply->readAll();
-    delete reply;
-    return QString::fromLatin1(body);
+    connect(m_reply, &QNetworkReply::metaDataChanged, &m_idle, qOverload<>(&QTimer::start));
+    connect(m_reply, &QNetworkReply::finished, this, &WholePageDownload::finish);
+    // The user's choice for certificates holds here as in the scan.
+    connect(m_reply, &QNetworkReply::sslErrors, this, [this] {
+        if (m_reply && SettingsStore::instance().readFlag(Keys::IgnoreCertificateErrors, false))
+            m_reply->ignoreSslErrors();
+    });
+}
+
+void WholePageDownload::readSome()
+{
+    const qint64 room = kDownloadCap - m_body.size();
+    if (m_reply && room > 0 && m_reply->isOpen())
+        m_body += m_reply->read(room);
+}
+
+void WholePageDownload::finish()
+{
+    if (!m_running)
+        return;
+    readSome();
+    const QByteArray body = std::exchange(m_body, QByteArray());
+    abort();
+    emit finished(QString::fromLatin1(body));
+}
+
+QString downloadWholePage(QString &url, int idleTimeoutMs)
+{
+    prefixHttp(url);
+    WholePageDownload download;
+    QString body;
+    QEventLoop loop;
+    QObject::connect(&download, &WholePageDownload::finished, &loop, [&](const QString &text) {
+        body = text;
+        loop.quit();
+    });
+    download.start(url, {idleTimeoutMs, 10LL * idleTimeoutMs});
+    loop.exec();
+    return body;
 }

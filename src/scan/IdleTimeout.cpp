@@ -8,18 +8,17 @@
 #include "model/Project.h"
 #include "net/HttpFetcher.h"
 
-static constexpr qint64 kPageTimeOutFactor = 10;
-
 void ScanEngine::onIdleTick(int slot)
 {
     ScanSession &s = m_session;
     if (!s.bScanning)
         return;
     const quint64 generation = s.generation;
-    const int idle = m_fetcher->addIdleSecond(slot);
-    setStatus(4, QStringLiteral("%1 of %2 seconds").arg(idle).arg(s.timeOut));
+    setStatus(4, QStringLiteral("%1 of %2 seconds").arg(m_fetcher->addIdleSecond(slot)).arg(s.timeOut));
     if (!stillCurrent(generation))
         return;
+    // Read after the events ran: data that arrived meanwhile restarted the count.
+    const int idle = m_fetcher->slotRecord(slot).idleSeconds;
     const qint64 pageSeconds = m_fetcher->slotRecord(slot).pageSeconds;
     if (idle >= s.timeOut || pageSeconds >= kPageTimeOutFactor * s.timeOut) {
         m_project.appendError({QStringLiteral("Timeout"), m_fetcher->slotRecord(slot).host});

@@ -49,6 +49,15 @@ QString withoutWww(const QString &url)
     return t.toLower();
 }
 
+// A Linking Site typed as "https://" + H is compared with the scheme-less page
+// URLs of its site as H.
+QString withoutSecureScheme(const QString &url)
+{
+    if (url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        return url.mid(8);
+    return url;
+}
+
 // Characters of the anchor extraction between runs of pending events.
 constexpr qsizetype kExtractionPumpStride = 4096;
 
@@ -221,12 +230,26 @@ void ScanEngine::followRedirect(const QString &markerLine, CacheLineReader &read
     if (url.isEmpty())
         url = m_fetcher->strCurUrl();
 
-    const QString page = m_redirectDownload ? m_redirectDownload(url) : downloadWholePage(url);
-    if (generation != s.generation)
-        return; // skipped or stopped while waiting
-    s.bEmulate = true;
-    // The page reached through the redirect is analysed in its place and
-    // carries the scan on.
+    if (m_redirectDownload) {
+        const QString page = m_redirectDownload(url);
+        if (generation == s.generation)
+            redirectTargetArrived(page);
+        return;
+    }
+    // The download runs in the fetch slot, so Stop, Skip and a time-out end
+    // it with the page. A target that never ends is left after ten times the
+    // time-out, as a page is.
+    prefixHttp(url);
+    m_fetcher->fetchWholePage(0, url, qMax<qint64>(1000, kPageTimeOutFactor * 1000 * s.timeOut));
+}
+
+// The page reached through a redirect page is analysed in its place and
+// carries the scan on.
+void ScanEngine::redirectTargetArrived(const QString &page)
+{
+    if (!m_session.bScanning)
+        return;
+    m_session.bEmulate = true;
     pageIntake(page, 0);
 }
 
@@ -267,7 +290,7 @@ bool ScanEngine::isDirectLink(const QString &url) const
 
 bool ScanEngine::isSameSite(const QString &url) const
 {
-    const QString row = currentLinkingSiteUrl();
+    const QString row = withoutSecureScheme(currentLinkingSiteUrl());
     return containsNoCase(url, row) || containsNoCase(row, url);
 }
 
@@ -294,7 +317,7 @@ bool ScanEngine::isSeenPage(QString &url)
         m_rowKeys.clear();
         if (main >= 0 && main < m_project.mainSiteCount()) {
             for (const LinkingSite &row : m_project.linkingSites(main))
-                m_rowKeys.insert(withoutWww(row.url));
+                m_rowKeys.insert(withoutWww(withoutSecureScheme(row.url)));
         }
         m_rowKeysMain = main;
         m_rowKeysDirty = false;
@@ -325,7 +348,7 @@ void ScanEngine::recordLink(const QString &status)
     const int main = m_project.currentMainSite();
     m_project.setLinkingSiteColour(main, currentRow(), RowColour::Blue);
     if (status == QLatin1String("Direct Link") && store.readFlag(Keys::chkUpdate, true))
-        m_project.setLinkingSiteUrl(main, currentRow(), m_fetcher->strCurUrl());
+        m_project.setLinkingSiteUrl(main, currentRow(), siteUrlAfterUpdate(m_fetcher->strCurUrl()));
 
     s.bLinkFound = true;
     if (m_firstLinkStatus.isEmpty())

@@ -58,6 +58,7 @@ void ScanEngine::startScan()
     s.fileTypes = FileTypes::scanPatterns();
     s.iScanType = (m_scanType >= 0 && m_scanType <= 2) ? m_scanType : 0;
     s.resetForScan();
+    m_secureHosts.clear();
     ++s.generation;
     m_firstLinkStatus.clear();
     m_stats.mainSites = 0;
@@ -124,10 +125,28 @@ void ScanEngine::startScan()
 
     s.bScanning = true;
     m_project.markEdited();
+    noteSecureSite(s.strLinkingSite);
     dispatchPage(0);
 }
 
+// Finishing a site starts the next one, whose dispatch may finish it at once
+// (a "#" of 0): called inside a dispatch, the next dispatch is left to the
+// loop of the outermost one, so a long run of such sites does not grow the stack.
 void ScanEngine::dispatchPage(int slot)
+{
+    if (m_dispatching) {
+        m_dispatchAgain = true;
+        return;
+    }
+    m_dispatching = true;
+    do {
+        m_dispatchAgain = false;
+        dispatchOnce(slot);
+    } while (m_dispatchAgain);
+    m_dispatching = false;
+}
+
+void ScanEngine::dispatchOnce(int slot)
 {
     ScanSession &s = m_session;
     if (!s.bScanning)
@@ -218,9 +237,12 @@ void ScanEngine::moveToNextMainSite()
 {
     ScanSession &s = m_session;
     s.iCurrentSite = 1;
-    // A Main Site without Linking Sites has nothing to scan: it is passed over.
+    // A Main Site without Linking Sites has nothing to scan, and one whose URL
+    // normalises to "" (say "http://") would be "contained" in every anchor:
+    // both are passed over, as the start refuses them for the first Main Site.
     int next = m_project.currentMainSite() + 1;
-    while (next < m_project.mainSiteCount() && m_project.linkingSites(next).isEmpty())
+    while (next < m_project.mainSiteCount()
+           && (m_project.linkingSites(next).isEmpty() || isBlankEntry(normalisedMainSite(m_project, next))))
         ++next;
     if (next >= m_project.mainSiteCount()) {
         stopScan();
@@ -266,6 +288,7 @@ void ScanEngine::startLinkingSite()
     m_frontEnd.setControls(ScanFrontEnd::Controls::NextSite);
     m_session.iLinksFound = 0;
     m_session.lPagesStarted = 0;
+    noteSecureSite(m_session.strLinkingSite);
     dispatchPage(0);
 }
 

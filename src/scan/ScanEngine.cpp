@@ -5,6 +5,7 @@
 #include "net/HttpFetcher.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "url/UrlText.h"
 
 ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent)
     : QObject(parent)
@@ -13,6 +14,7 @@ ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent
     , m_fetcher(new HttpFetcher(this))
 {
     m_fetcher->setRunningCheck([this] { return m_session.bScanning; });
+    m_fetcher->setSecureHosts(&m_secureHosts);
     connect(m_fetcher, &HttpFetcher::statusText, this, [this](const QString &text) {
         m_frontEnd.setStatusText(1, text);
     });
@@ -25,6 +27,14 @@ ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent
     });
     connect(m_fetcher, &HttpFetcher::pageArrived, this, [this](int slot, const QString &text) {
         pageIntake(text, slot);
+    });
+    // A page whose secure connection failed has its errors row; the site goes on.
+    connect(m_fetcher, &HttpFetcher::pageFailed, this, [this](int slot) {
+        if (m_session.bScanning)
+            dispatchPage(slot);
+    });
+    connect(m_fetcher, &HttpFetcher::wholePageArrived, this, [this](int, const QString &text) {
+        redirectTargetArrived(text);
     });
     connect(m_fetcher, &HttpFetcher::idleTick, this, &ScanEngine::onIdleTick);
 
@@ -52,6 +62,16 @@ void ScanEngine::setPort(quint16 port)
 quint16 ScanEngine::port() const
 {
     return m_fetcher->port();
+}
+
+void ScanEngine::setTlsPort(quint16 port)
+{
+    m_fetcher->setTlsPort(port);
+}
+
+quint16 ScanEngine::tlsPort() const
+{
+    return m_fetcher->tlsPort();
 }
 
 void ScanEngine::setPageLimit(int pages)
@@ -134,4 +154,25 @@ QString ScanEngine::currentLinkingSiteUrl() const
     const QList<LinkingSite> &rows = m_project.linkingSites(main);
     const int row = currentRow();
     return row >= 0 && row < rows.size() ? rows.at(row).url : QString();
+}
+
+static bool isSecureUrl(const QString &url)
+{
+    return url.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+}
+
+// A Linking Site typed as "https://…" is fetched over TLS from its first page on.
+void ScanEngine::noteSecureSite(const QString &linkingSiteUrl)
+{
+    if (isSecureUrl(linkingSiteUrl))
+        m_secureHosts.markSecure(splitRequestTarget(linkingSiteUrl).host);
+}
+
+// A page URL that replaces a Linking Site URL typed with "https://" keeps that
+// scheme, so the next scan still knows the site is secure.
+QString ScanEngine::siteUrlAfterUpdate(const QString &pageUrl) const
+{
+    if (isSecureUrl(currentLinkingSiteUrl()) && !pageUrl.contains(QLatin1String("://")))
+        return QStringLiteral("https://") + pageUrl;
+    return pageUrl;
 }

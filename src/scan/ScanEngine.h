@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/SecureHosts.h"
 #include "scan/ScanFrontEnd.h"
 #include "scan/ScanSession.h"
 
@@ -26,6 +27,8 @@ public:
 
     void setPort(quint16 port);          // 80 unless a test serves elsewhere
     quint16 port() const;
+    void setTlsPort(quint16 port);       // 443 unless a test serves elsewhere
+    quint16 tlsPort() const;
     void setPageLimit(int pages);        // from cmbAdvance through the page-limit list
     int pageLimit() const;
     void setScanType(int type);          // the checked "Scan Type" item: 0, 1 or 2
@@ -45,8 +48,9 @@ public:
     // Does nothing while no scan runs.
     void analysePageText(const QString &pageText);
 
-    // How the target of a redirect page is fetched: downloadWholePage unless
-    // replaced (a fuzz run that must stay off the network).
+    // How the target of a redirect page is fetched: the fetch slot's whole-page
+    // download unless replaced by one that answers at once (a fuzz run that
+    // must stay off the network).
     using RedirectDownload = std::function<QString(QString &url)>;
     void setRedirectDownload(RedirectDownload download) { m_redirectDownload = std::move(download); }
 
@@ -61,6 +65,7 @@ private:
 
     // driver (ScanDriver.cpp)
     void dispatchPage(int slot);
+    void dispatchOnce(int slot);
     void finishSite();
     void moveOnAsAllMainSites();
     void moveToNextMainSite();
@@ -76,6 +81,7 @@ private:
     enum class AnchorStep { Next, EndPage, Abandon };
     AnchorStep examineAnchor(const QString &line, quint64 generation);
     void followRedirect(const QString &markerLine, CacheLineReader &reader, quint64 generation);
+    void redirectTargetArrived(const QString &page);
     void endOfPage(int slot, quint64 generation);
     bool passesPageTypeFilter(const QString &target) const;
     bool isDirectLink(const QString &url) const;
@@ -94,17 +100,22 @@ private:
     void bumpStatistic(Counter counter);
     void storeAllRunsCounters();
     void onIdleTick(int slot);
+    // A page still arriving after this many times the time-out ends as a time-out.
+    static constexpr qint64 kPageTimeOutFactor = 10;
 
     // shared helpers (ScanEngine.cpp)
     void setStatus(int panel, const QString &text);
     bool stillCurrent(quint64 generation) const;
     int currentRow() const;
     QString currentLinkingSiteUrl() const;
+    void noteSecureSite(const QString &linkingSiteUrl);
+    QString siteUrlAfterUpdate(const QString &pageUrl) const;
 
     Project &m_project;
     ScanFrontEnd &m_frontEnd;
     HttpFetcher *m_fetcher;
     ScanSession m_session;
+    SecureHosts m_secureHosts;            // for the whole scan
     ScanStatistics m_stats;
     int m_pageLimit = 500;
     int m_scanType = 0;
@@ -112,6 +123,8 @@ private:
     QString m_firstLinkStatus;            // what a site with links "ended with"
     QString m_cachePath, m_strippedCachePath;
     RedirectDownload m_redirectDownload;
+    bool m_dispatching = false;   // a dispatch is under way on the stack
+    bool m_dispatchAgain = false; // and another was asked for inside it
     // The current Main Site's Linking Site URLs as the seen-page test compares
     // them; rebuilt after any change to the rows.
     QSet<QString> m_rowKeys;

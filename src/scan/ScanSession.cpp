@@ -28,6 +28,9 @@ void ScanSession::resetForSite()
     foundPages.clear();
     bLinkFound = false;
     bMentionSeen = false;
+    // The end of a page clears it, but a page whose analysis a Skip cut
+    // short never reaches its end: the next site starts without it.
+    bEmulate = false;
     ++iCurrentSite;
     queue.clear();
     strSiteNote.clear();

@@ -42,7 +42,7 @@ void ScanEngine::recordSiteOutcome()
         m_project.setLinkingSiteColour(main, row, RowColour::Green);
         bumpStatistic(Counter::LinksFound);
         if (store.readFlag(Keys::chkUpdate, true))
-            m_project.setLinkingSiteUrl(main, row, s.strMentionPage);
+            m_project.setLinkingSiteUrl(main, row, siteUrlAfterUpdate(s.strMentionPage));
         outcome = closing.status;
     } else {
         closing.icon = 1;

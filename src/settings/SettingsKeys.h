@@ -34,7 +34,13 @@ inline const QString getURL2 = QStringLiteral("getURL2");
 inline const QString getURL3 = QStringLiteral("getURL3");
 inline const QString getURLCombo = QStringLiteral("getURLCombo");
 inline const QString IgnorePermissionDeniedError = QStringLiteral("IgnorePermissionDeniedError");
+inline const QString UserAgent = QStringLiteral("UserAgent");
+inline const QString IgnoreCertificateErrors = QStringLiteral("IgnoreCertificateErrors");
 } // namespace Keys
+
+// The user agent the scan and the whole-page download send unless UserAgent
+// says otherwise: an honest browser-compatible text naming the program.
+inline const QString kDefaultUserAgent = QStringLiteral("Mozilla/5.0 (compatible; Reciplex/3.0)");
 
 // The page-limit list: shown texts and limits by index; cmbAdvance holds the index.
 namespace PageLimits {

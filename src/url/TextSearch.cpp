@@ -26,11 +26,33 @@ bool isAscii(QStringView s)
     return true;
 }
 
+// Where the search for each case of the needle's first character stands
+// (-2: not looked for yet, -1: none left). A search that goes on from a later
+// place keeps them, so replacing every match walks the text once per case
+// instead of once per match.
+struct Candidates
+{
+    qsizetype nextLower = -2;
+    qsizetype nextUpper = -2;
+};
+
+qsizetype findNoCase(QStringView haystack, QStringView needle, qsizetype from, Candidates &cand);
+
 } // namespace
 
 namespace TextSearch {
 
 qsizetype indexOfNoCase(QStringView haystack, QStringView needle, qsizetype from)
+{
+    Candidates cand;
+    return findNoCase(haystack, needle, from, cand);
+}
+
+} // namespace TextSearch
+
+namespace {
+
+qsizetype findNoCase(QStringView haystack, QStringView needle, qsizetype from, Candidates &cand)
 {
     if (from < 0)
         from = 0;
@@ -61,7 +83,10 @@ qsizetype indexOfNoCase(QStringView haystack, QStringView needle, qsizetype from
     // case, found by Qt's vectorised character search. Each case keeps its own
     // next place, so the text is walked once per case whatever the mix.
     const char16_t upper = (first >= u'a' && first <= u'z') ? char16_t(first - 32) : first;
-    qsizetype nextLower = -2, nextUpper = upper == first ? -1 : -2; // -2: not looked for yet
+    qsizetype &nextLower = cand.nextLower;
+    qsizetype &nextUpper = cand.nextUpper;
+    if (upper == first)
+        nextUpper = -1;
     qsizetype i = from;
     while (i + m <= n) {
         if (nextLower != -1 && nextLower < i)
@@ -80,6 +105,10 @@ qsizetype indexOfNoCase(QStringView haystack, QStringView needle, qsizetype from
     return -1;
 }
 
+} // namespace
+
+namespace TextSearch {
+
 bool containsNoCase(QStringView haystack, QStringView needle)
 {
     return indexOfNoCase(haystack, needle) >= 0;
@@ -89,7 +118,8 @@ void replaceNoCase(QString &text, QStringView before, QStringView after)
 {
     if (before.isEmpty())
         return;
-    qsizetype at = indexOfNoCase(text, before);
+    Candidates cand;
+    qsizetype at = findNoCase(text, before, 0, cand);
     if (at < 0)
         return;
     QString out;
@@ -99,7 +129,7 @@ void replaceNoCase(QString &text, QStringView before, QStringView after)
         out += QStringView(text).mid(done, at - done);
         out += after;
         done = at + before.size();
-        at = indexOfNoCase(text, before, done);
+        at = findNoCase(text, before, done, cand);
     }
     out += QStringView(text).mid(done);
     text = out;

@@ -17,7 +17,8 @@ static quint16 freeLoopbackPort()
     return probe.serverPort();
 }
 
-NginxRunner::NginxRunner(const QString &fixtureFolder)
+NginxRunner::NginxRunner(const QString &fixtureFolder, const Options &options)
+    : m_options(options)
 {
     if (!QFileInfo(binary()).isExecutable()) {
         m_failure = binary() + QStringLiteral(" is not installed");
@@ -26,6 +27,9 @@ NginxRunner::NginxRunner(const QString &fixtureFolder)
     // A port found free can be taken before nginx binds it: try a few.
     for (int attempt = 0; attempt < 5 && !m_running; ++attempt) {
         m_port = freeLoopbackPort();
+        m_tlsPort = 0;
+        while (!m_options.tlsCertificate.isEmpty() && (m_tlsPort == 0 || m_tlsPort == m_port))
+            m_tlsPort = freeLoopbackPort();
         QDir(documentRoot()).removeRecursively();
         if (!copyFixture(fixtureFolder, documentRoot())) {
             m_failure = QStringLiteral("cannot copy the fixture ") + fixtureFolder;
@@ -72,6 +76,24 @@ bool NginxRunner::copyFixture(const QString &from, const QString &to) const
     return true;
 }
 
+// The TLS server block: the same site, its own log.
+QString NginxRunner::tlsServer() const
+{
+    if (m_options.tlsCertificate.isEmpty())
+        return QString();
+    return QStringLiteral(
+        "  server {\n"
+        "    listen 127.0.0.1:%1 ssl;\n"
+        "    server_name _;\n"
+        "    ssl_certificate %2;\n"
+        "    ssl_certificate_key %3;\n"
+        "    access_log %4/tls-access.log paths;\n"
+        "    root %5;\n"
+        "    %6\n"
+        "  }\n").arg(m_tlsPort).arg(m_options.tlsCertificate, m_options.tlsKey, m_dir.path(), documentRoot(),
+                                    m_options.tlsDirectives);
+}
+
 bool NginxRunner::start()
 {
     const QString prefix = m_dir.path();
@@ -84,7 +106,8 @@ bool NginxRunner::start()
         "error_log %1/error.log warn;\n"
         "events { worker_connections 1024; }\n"
         "http {\n"
-        "  access_log %1/access.log;\n"
+        "  log_format paths '\"$request\" \"$http_user_agent\"';\n"
+        "  access_log %1/access.log paths;\n"
         "  client_body_temp_path %1/tmp/body;\n"
         "  proxy_temp_path %1/tmp/proxy;\n"
         "  fastcgi_temp_path %1/tmp/fastcgi;\n"
@@ -97,8 +120,10 @@ bool NginxRunner::start()
         "    server_name _;\n"
         "    root %3;\n"
         "    location = /moved { return 301 http://127.0.0.1:%2/direct/index.html; }\n"
+        "    %4\n"
         "  }\n"
-        "}\n").arg(prefix).arg(m_port).arg(documentRoot());
+        "%5"
+        "}\n").arg(prefix).arg(m_port).arg(documentRoot(), m_options.plainDirectives, tlsServer());
     QFile file(prefix + QStringLiteral("/nginx.conf"));
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -131,19 +156,38 @@ bool NginxRunner::start()
     return false;
 }
 
+// Lines look like: "GET /path HTTP/1.1" "user agent"; field 0 is the path,
+// field 1 the user agent.
+QStringList NginxRunner::logField(const QString &log, int field) const
+{
+    QFile file(m_dir.path() + QLatin1Char('/') + log);
+    QStringList values;
+    if (!file.open(QIODevice::ReadOnly))
+        return values;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.startsWith("\"GET "))
+            continue;
+        if (field == 0) {
+            values << QString::fromLatin1(line.mid(5, line.indexOf(' ', 5) - 5));
+        } else {
+            const int open = line.indexOf("\" \"");
+            values << QString::fromLatin1(line.mid(open + 3, line.size() - open - 4));
+        }
+    }
+    return values;
+}
+
 QStringList NginxRunner::requestedPaths() const
 {
-    QFile log(m_dir.path() + QStringLiteral("/access.log"));
-    QStringList paths;
-    if (!log.open(QIODevice::ReadOnly))
-        return paths;
-    // Lines look like: 127.0.0.1 - - [date] "GET /path HTTP/1.1" 200 …
-    for (const QByteArray &line : log.readAll().split('\n')) {
-        const int get = line.indexOf("\"GET ");
-        if (get < 0)
-            continue;
-        const int end = line.indexOf(' ', get + 5);
-        paths << QString::fromLatin1(line.mid(get + 5, end - get - 5));
-    }
-    return paths;
+    return logField(QStringLiteral("access.log"), 0);
+}
+
+QStringList NginxRunner::requestedTlsPaths() const
+{
+    return logField(QStringLiteral("tls-access.log"), 0);
+}
+
+QStringList NginxRunner::requestedUserAgents() const
+{
+    return logField(QStringLiteral("access.log"), 1);
 }

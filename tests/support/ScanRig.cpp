@@ -1,8 +1,12 @@
 #include "support/ScanRig.h"
 
-ScanRig::ScanRig() : ScanRigBase(5)
+ScanRig::ScanRig(const NginxRunner::Options &options)
+    : ScanRigBase(5)
+    , nginx(QStringLiteral(RECIPLEX_TEST_DATA "/site"), options)
 {
     engine.setPort(nginx.port());
+    if (nginx.tlsPort() != 0)
+        engine.setTlsPort(nginx.tlsPort());
 }
 
 int ScanRig::addMain(const QString &url)

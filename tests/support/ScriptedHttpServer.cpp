@@ -39,6 +39,17 @@ bool ScriptedHttpServer::hasOpenConnection() const
     return false;
 }
 
+void ScriptedHttpServer::sendNow(const QByteArray &bytes, bool close)
+{
+    for (QTcpSocket *s : std::as_const(m_open)) {
+        if (s->state() != QAbstractSocket::ConnectedState)
+            continue;
+        s->write(bytes);
+        if (close)
+            s->disconnectFromHost();
+    }
+}
+
 void ScriptedHttpServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {

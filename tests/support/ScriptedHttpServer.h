@@ -65,6 +65,9 @@ public:
     const QList<QByteArray> &requests() const { return m_requests; }
     int connectionCount() const { return m_connections; }
     qint64 bytesSentEndless() const { return m_endlessBytes; }
+    // Writes the bytes to every open connection now and then closes them when
+    // asked: an answer timed by the test itself rather than by delays.
+    void sendNow(const QByteArray &bytes, bool close);
     // True while some client connection is still open on the server side.
     bool hasOpenConnection() const;
 

@@ -44,6 +44,11 @@ private slots:
         QVERIFY(!need<QCheckBox>(d, "chkLog")->isChecked());
         QCOMPARE(stored(Keys::chkLog), QString("absent"));
         QCOMPARE(stored(Keys::txtTimeout), QString("absent"));
+        QVERIFY(!need<QCheckBox>(d, "IgnoreCertificateErrors")->isChecked());
+        QCOMPARE(stored(Keys::IgnoreCertificateErrors), QString("absent"));
+        // The default user agent shows, but only an edit stores one.
+        QCOMPARE(need<QLineEdit>(d, "UserAgent")->text(), QString("Mozilla/5.0 (compatible; Reciplex/3.0)"));
+        QCOMPARE(stored(Keys::UserAgent), QString("absent"));
         QCOMPARE(need<QLineEdit>(d, "txtTimeout")->text(), QString("60"));
         QCOMPARE(need<QComboBox>(d, "cmbAdvance")->currentText(), QString("500"));
         QCOMPARE(stored(Keys::cmbAdvance), QString("4"));
@@ -66,6 +71,14 @@ private slots:
 
         need<QCheckBox>(d, "chkRedirect")->click();
         QCOMPARE(stored(Keys::chkRedirect), QString("0"));
+        need<QCheckBox>(d, "IgnoreCertificateErrors")->click();
+        QCOMPARE(stored(Keys::IgnoreCertificateErrors), QString("1"));
+        auto *agent = need<QLineEdit>(d, "UserAgent");
+        agent->selectAll();
+        QTest::keyClick(agent, Qt::Key_Delete);
+        QCOMPARE(stored(Keys::UserAgent), QString("")); // empty: no user agent is sent
+        QTest::keyClicks(agent, "Bot/1");
+        QCOMPARE(stored(Keys::UserAgent), QString("Bot/1"));
 
         QSignalSpy limit(d, &OptionsDialog::pageLimitChanged);
         need<QComboBox>(d, "cmbAdvance")->setCurrentIndex(0);

@@ -127,6 +127,14 @@ private slots:
         f.addLinking("http://");
         QCOMPARE(askedMessages(), QStringList({"Please enter the Website URL first."}));
         QCOMPARE(f.project.linkingSites(0).size(), 4);
+        f.addLinking(" https://");
+        QCOMPARE(askedMessages().size(), 2);
+        QCOMPARE(f.project.linkingSites(0).size(), 4);
+
+        // A site typed as https keeps its scheme in front: the scan fetches it over TLS.
+        f.addLinking("HTTPS://secure.example/http://partners/");
+        QCOMPARE(f.linkingUrls(0).value(4), QString("https://secure.example/partners/"));
+        f.project.removeLinkingSite(0, 4);
 
         // Choosing a row swaps which Del/Edit pair is live.
         f.chooseRow(1);

@@ -67,7 +67,8 @@ static QGroupBox *group(QWidget *parent, const QString &title)
 OptionsDialog::OptionsDialog(QWidget *parent)
     : QWidget(parent, Qt::Window), m_pageLimit(new QComboBox(this)), m_timeout(new QLineEdit(QStringLiteral("60"), this)),
       m_typeEntry(new QLineEdit(this)), m_addType(new QPushButton(tr("Add"), this)),
-      m_deleteType(new QPushButton(tr("Delete"), this)), m_types(new QListWidget(this))
+      m_deleteType(new QPushButton(tr("Delete"), this)), m_types(new QListWidget(this)),
+      m_userAgent(new QLineEdit(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmOptions"));
@@ -153,8 +154,21 @@ OptionsDialog::OptionsDialog(QWidget *parent)
     openRules->setObjectName(QStringLiteral("cmdGlobalRules"));
     rulesLayout->addWidget(openRules);
 
+    auto *web = group(this, tr("Web requests:"));
+    auto *webLayout = new QVBoxLayout(web);
+    webLayout->addWidget(flag("IgnoreCertificateErrors", tr("Accept https sites whose certificate is not valid"),
+                              tr("Check partners whose certificate has expired, is self-signed or is for another "
+                                 "host, instead of recording a certificate error")));
+    auto *agentRow = new QHBoxLayout;
+    agentRow->addWidget(new QLabel(tr("User agent:"), web));
+    m_userAgent->setObjectName(QStringLiteral("UserAgent"));
+    m_userAgent->setToolTip(tr("Sent with every page request. Leave it empty to send none."));
+    agentRow->addWidget(m_userAgent, 1);
+    webLayout->addLayout(agentRow);
+
     auto *right = new QVBoxLayout;
     right->addWidget(types, 1);
+    right->addWidget(web);
     right->addWidget(rules);
 
     auto *columns = new QHBoxLayout(this);
@@ -168,6 +182,9 @@ OptionsDialog::OptionsDialog(QWidget *parent)
         emit pageLimitChanged(PageLimits::limitForIndex(index));
     });
     connect(m_timeout, &QLineEdit::textChanged, this, &OptionsDialog::timeoutEdited);
+    // Only the user's edits are stored, so the default stays the program's own.
+    connect(m_userAgent, &QLineEdit::textEdited, this,
+            [](const QString &text) { SettingsStore::instance().write(Keys::UserAgent, text); });
     connect(m_typeEntry, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_addType->setEnabled(!text.isEmpty()); });
     connect(m_typeEntry, &QLineEdit::returnPressed, this, &OptionsDialog::addFileType);
@@ -191,7 +208,8 @@ void OptionsDialog::load()
     const struct { const QString &key; bool fallback; } order[] = {
         {Keys::chkRedirect, true},   {Keys::chkLog, false},       {Keys::chkUpdate, true},
         {Keys::chkAuto, true},       {Keys::chkAuto2, true},      {Keys::chkAudioEmail, true},
-        {Keys::chkAudioNext, true},  {Keys::chkAudioFinished, true}, {Keys::chkFileTypes, true}};
+        {Keys::chkAudioNext, true},  {Keys::chkAudioFinished, true}, {Keys::chkFileTypes, true},
+        {Keys::IgnoreCertificateErrors, false}};
     for (const auto &entry : order)
         for (QCheckBox *box : std::as_const(m_flags))
             if (box->objectName() == entry.key)
@@ -202,6 +220,7 @@ void OptionsDialog::load()
     m_pageLimit->setCurrentIndex(index);
     store.write(Keys::cmbAdvance, QString::number(m_pageLimit->currentIndex()));
     m_types->addItems(FileTypes::readList());
+    m_userAgent->setText(store.read(Keys::UserAgent, kDefaultUserAgent));
 }
 
 void OptionsDialog::timeoutEdited(const QString &text)

@@ -45,4 +45,5 @@ private:
     QPushButton *m_addType;
     QPushButton *m_deleteType;
     QListWidget *m_types;
+    QLineEdit *m_userAgent;
 };

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+
+// The hosts of a scan known to speak HTTPS: their pages are fetched over TLS.
+// A host becomes known when a Linking Site URL begins with "https://", or when
+// a plain request to it is answered with a redirect to the https URL of the
+// same host or its "www." twin; it stays known for the rest of the scan.
+// Hosts are compared in their ASCII form, ignoring case.
+class SecureHosts
+{
+public:
+    void clear() { m_hosts.clear(); }
+    void markSecure(const QString &host);
+    bool isSecure(const QString &host) const;
+
+private:
+    QSet<QString> m_hosts;
+};
+
+// Where a plain response sends its page over HTTPS: a 301, 302, 303, 307 or
+// 308 whose Location is https on the requested host or its "www." twin, on
+// the default port.
+struct SecureRedirect
+{
+    QString host; // as the Location names it
+    QString path; // begins with "/", query included
+};
+
+// The secure redirect of a response head (without its blank line) to a plain
+// request for host and path; false when the head is no such redirect.
+bool secureRedirect(const QByteArray &head, const QString &host, SecureRedirect *target);
+
+// "www." + host, or the host without its leading "www.".
+QString wwwTwin(const QString &host);
