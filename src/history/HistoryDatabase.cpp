@@ -132,13 +132,14 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
         return 0;
     QSqlDatabase d = db();
     QSqlQuery q(d);
+    q.setForwardOnly(true);
     auto failed = [&](const QSqlQuery &query) {
         fail(query.lastError().text());
         QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
         return qint64(0);
     };
     // The write lock from the start: nothing can slip between the reads of
-    // site ids and the inserts.
+    // the sites and the inserts.
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         fail(q.lastError().text());
         return 0;
@@ -152,39 +153,45 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
         return failed(q);
     const qint64 runId = q.lastInsertId().toLongLong();
 
-    QSqlQuery findSite(d), addSite(d), addRecord(d);
-    if (!findSite.prepare(QStringLiteral("SELECT id FROM sites WHERE main_key = ? AND host_key = ?")))
-        return failed(findSite);
+    // Every known site with the run it was last checked in.
+    struct Known { qint64 id; qint64 lastChecked; };
+    QHash<QString, Known> known;
+    if (!q.exec(QStringLiteral("SELECT id, main_key, host_key, last_checked FROM sites")))
+        return failed(q);
+    while (q.next())
+        known.insert(q.value(1).toString() + QLatin1Char('\n') + q.value(2).toString(),
+                     {q.value(0).toLongLong(), q.value(3).toLongLong()});
+
+    QSqlQuery addSite(d), addRecord(d);
     if (!addSite.prepare(QStringLiteral("INSERT INTO sites (main_key, host_key, main_site, host) VALUES (?, ?, ?, ?)")))
         return failed(addSite);
-    // A second record of the same site in one run keeps the first.
-    if (!addRecord.prepare(QStringLiteral("INSERT OR IGNORE INTO site_runs (run_id, site_id, %1) "
-                                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+    if (!addRecord.prepare(QStringLiteral("INSERT INTO site_runs (run_id, site_id, %1, prev_run) "
+                                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                                .arg(QLatin1String(kRecordColumns))))
         return failed(addRecord);
 
+    struct Totals { int links = 0; int nonLinking = 0; };
+    QHash<QString, Totals> totals;
+    QSet<qint64> stored;
     for (const SiteRecord &site : run.sites) {
         const QString mainKey = historyMainKey(site.mainSite);
-        const QString hostKey = historyHostKey(site.host);
-        findSite.addBindValue(text(mainKey));
-        findSite.addBindValue(text(hostKey));
-        if (!findSite.exec())
-            return failed(findSite);
-        qint64 siteId = 0;
-        if (findSite.next()) {
-            siteId = findSite.value(0).toLongLong();
-        } else {
+        const QString key = mainKey + QLatin1Char('\n') + historyHostKey(site.host);
+        auto it = known.find(key);
+        if (it == known.end()) {
             addSite.addBindValue(text(mainKey));
-            addSite.addBindValue(text(hostKey));
+            addSite.addBindValue(text(historyHostKey(site.host)));
             addSite.addBindValue(text(site.mainSite));
             addSite.addBindValue(text(site.host));
             if (!addSite.exec())
                 return failed(addSite);
-            siteId = addSite.lastInsertId().toLongLong();
+            it = known.insert(key, {addSite.lastInsertId().toLongLong(), 0});
         }
-        findSite.finish();
+        // A second record of the same site in one run: the first stands.
+        if (stored.contains(it->id))
+            continue;
+        stored.insert(it->id);
         addRecord.addBindValue(runId);
-        addRecord.addBindValue(siteId);
+        addRecord.addBindValue(it->id);
         addRecord.addBindValue(text(site.url));
         addRecord.addBindValue(text(site.status));
         addRecord.addBindValue(site.links);
@@ -193,8 +200,32 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
         addRecord.addBindValue(text(site.notes));
         addRecord.addBindValue(text(site.errors));
         addRecord.addBindValue(site.skipped ? 1 : 0);
+        addRecord.addBindValue(it->lastChecked);
         if (!addRecord.exec())
             return failed(addRecord);
+        if (site.skipped)
+            continue; // a skipped site keeps the run it is compared with
+        Totals &t = totals[mainKey];
+        t.links += site.links;
+        t.nonLinking += site.hasLink() ? 0 : 1;
+    }
+    // The sites checked in this run are compared with it next time.
+    q.prepare(QStringLiteral("UPDATE sites SET last_checked = ? WHERE id IN "
+                             "(SELECT site_id FROM site_runs WHERE run_id = ? AND skipped = 0)"));
+    q.addBindValue(runId);
+    q.addBindValue(runId);
+    if (!q.exec())
+        return failed(q);
+    QSqlQuery addTotals(d);
+    if (!addTotals.prepare(QStringLiteral("INSERT INTO run_totals (main_key, run_id, links, non_linking) VALUES (?, ?, ?, ?)")))
+        return failed(addTotals);
+    for (auto t = totals.cbegin(); t != totals.cend(); ++t) {
+        addTotals.addBindValue(t.key());
+        addTotals.addBindValue(runId);
+        addTotals.addBindValue(t.value().links);
+        addTotals.addBindValue(t.value().nonLinking);
+        if (!addTotals.exec())
+            return failed(addTotals);
     }
     if (!q.exec(QStringLiteral("COMMIT")))
         return failed(q);
@@ -232,16 +263,37 @@ RunChanges HistoryDatabase::changesOf(qint64 runId) const
     result.runId = runId;
     if (!m_open)
         return result;
+    // The Main Sites of the run, each with the latest earlier run one of its
+    // sites is compared with (0: none of them was checked before).
     QSqlQuery q(db());
     q.setForwardOnly(true);
-    // Each checked site of the run beside its latest earlier checked record.
+    q.prepare(QStringLiteral("SELECT s.main_key, MAX(c.prev_run) FROM site_runs c JOIN sites s ON s.id = c.site_id "
+                             "WHERE c.run_id = ? AND c.skipped = 0 GROUP BY s.main_key"));
+    q.addBindValue(runId);
+    if (!q.exec()) {
+        fail(q.lastError().text());
+        return result;
+    }
+    QSet<QString> mainsCheckedBefore;
+    while (q.next()) {
+        const qint64 previous = q.value(1).toLongLong();
+        if (previous > 0)
+            mainsCheckedBefore.insert(q.value(0).toString());
+        result.previousRunId = std::max(result.previousRunId, previous);
+    }
+    if (result.previousRunId == 0)
+        return result; // nothing to compare with
+
+    // Each checked site of the run beside the record it is compared with;
+    // SQL leaves out the sites whose links did not change.
     q.prepare(QStringLiteral(
         "SELECT s.main_site, s.host, s.main_key, c.%1, p.run_id, p.%2 "
         "FROM site_runs c JOIN sites s ON s.id = c.site_id "
-        "LEFT JOIN site_runs p ON p.site_id = c.site_id AND p.run_id = "
-        " (SELECT MAX(e.run_id) FROM site_runs e"
-        "  WHERE e.site_id = c.site_id AND e.skipped = 0 AND e.run_id < c.run_id) "
-        "WHERE c.run_id = ? AND c.skipped = 0 "
+        "LEFT JOIN site_runs p ON p.run_id = c.prev_run AND p.site_id = c.site_id "
+        "WHERE c.run_id = ? AND c.skipped = 0 AND ("
+        " (p.run_id IS NULL AND c.links > 0)"
+        " OR (p.links > 0) != (c.links > 0)"
+        " OR (c.links > 0 AND (p.found_on != c.found_on OR p.notes != c.notes))) "
         "ORDER BY s.main_key, s.host_key")
                   .arg(QString::fromLatin1(kRecordColumns).replace(QLatin1String(", "), QLatin1String(", c.")),
                        QString::fromLatin1(kRecordColumns).replace(QLatin1String(", "), QLatin1String(", p."))));
@@ -250,34 +302,22 @@ RunChanges HistoryDatabase::changesOf(qint64 runId) const
         fail(q.lastError().text());
         return result;
     }
-    struct Pair { SiteChange change; QString mainKey; };
-    QList<Pair> rows;
-    QSet<QString> mainsCheckedBefore;
     const int recordColumns = 8;
     while (q.next()) {
-        Pair p;
-        p.mainKey = q.value(2).toString();
-        p.change.now = recordAt(q, 3);
-        p.change.now.mainSite = q.value(0).toString();
-        p.change.now.host = q.value(1).toString();
+        SiteChange c;
+        c.now = recordAt(q, 3);
+        c.now.mainSite = q.value(0).toString();
+        c.now.host = q.value(1).toString();
         const QVariant beforeRun = q.value(3 + recordColumns);
-        p.change.checkedBefore = !beforeRun.isNull();
-        if (p.change.checkedBefore) {
-            p.change.beforeRun = beforeRun.toLongLong();
-            p.change.before = recordAt(q, 4 + recordColumns);
-            p.change.before.mainSite = p.change.now.mainSite;
-            p.change.before.host = p.change.now.host;
-            mainsCheckedBefore.insert(p.mainKey);
-            result.previousRunId = std::max(result.previousRunId, p.change.beforeRun);
-        }
-        rows.append(p);
-    }
-    for (Pair &p : rows) {
-        SiteChange &c = p.change;
+        c.checkedBefore = !beforeRun.isNull();
         if (c.checkedBefore) {
+            c.beforeRun = beforeRun.toLongLong();
+            c.before = recordAt(q, 4 + recordColumns);
+            c.before.mainSite = c.now.mainSite;
+            c.before.host = c.now.host;
             if (classify(c.before, c.now, &c.kind))
                 result.changes.append(c);
-        } else if (c.now.hasLink() && mainsCheckedBefore.contains(p.mainKey)) {
+        } else if (mainsCheckedBefore.contains(q.value(2).toString())) {
             // A Linking Site new to a Main Site that was checked before: a new link.
             c.kind = ChangeKind::New;
             result.changes.append(c);
@@ -303,9 +343,8 @@ QList<ChartPoint> HistoryDatabase::chart(const QString &mainSite) const
     QSqlQuery q(db());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(
-        "SELECT r.run_id, runs.started, SUM(r.links), SUM(r.links = 0) "
-        "FROM sites s JOIN site_runs r ON r.site_id = s.id JOIN runs ON runs.id = r.run_id "
-        "WHERE s.main_key = ? AND r.skipped = 0 GROUP BY r.run_id ORDER BY r.run_id"));
+        "SELECT t.run_id, runs.started, t.links, t.non_linking "
+        "FROM run_totals t JOIN runs ON runs.id = t.run_id WHERE t.main_key = ? ORDER BY t.run_id"));
     q.addBindValue(text(historyMainKey(mainSite)));
     if (!q.exec()) {
         fail(q.lastError().text());
@@ -331,8 +370,8 @@ QList<SiteRunEntry> HistoryDatabase::siteHistory(const QString &mainSite, const 
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(
         "SELECT runs.id, runs.started, runs.finished, runs.scan_type, runs.settings, s.main_site, s.host, r.%1 "
-        "FROM sites s JOIN site_runs r ON r.site_id = s.id JOIN runs ON runs.id = r.run_id "
-        "WHERE s.main_key = ? AND s.host_key = ? ORDER BY r.run_id")
+        "FROM sites s CROSS JOIN runs CROSS JOIN site_runs r ON r.run_id = runs.id AND r.site_id = s.id "
+        "WHERE s.main_key = ? AND s.host_key = ? ORDER BY runs.id")
                   .arg(QString::fromLatin1(kRecordColumns).replace(QLatin1String(", "), QLatin1String(", r."))));
     q.addBindValue(text(historyMainKey(mainSite)));
     q.addBindValue(text(historyHostKey(host)));
