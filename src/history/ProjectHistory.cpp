@@ -25,6 +25,7 @@ void ProjectHistory::setPath(const QString &historyPath)
     m_db.reset();
     m_path = historyPath;
     m_reportRun = -1;
+    m_error.clear();
 }
 
 void ProjectHistory::scanStarted(int scanType)
@@ -44,6 +45,7 @@ HistoryDatabase *ProjectHistory::open(bool create)
     if (!create && !QFileInfo::exists(m_path))
         return nullptr;
     m_db = std::make_unique<HistoryDatabase>(m_path);
+    m_error = m_db->errorText();
     return m_db.get();
 }
 
@@ -61,7 +63,7 @@ ProjectHistory::Outcome ProjectHistory::scanFinished(const Project &project)
     m_reportRun = 0;
     HistoryDatabase *db = open(true);
     if (!db->isOpen()) {
-        out.error = db->errorText();
+        out.error = m_error = db->errorText();
         m_db.reset(); // the next attempt opens the file anew
         return out;
     }
@@ -75,9 +77,10 @@ ProjectHistory::Outcome ProjectHistory::scanFinished(const Project &project)
     m_settings.clear();
     const qint64 id = db->storeRun(run);
     if (id == 0) {
-        out.error = db->errorText();
+        out.error = m_error = db->errorText();
         return out;
     }
+    m_error.clear();
     out.stored = true;
     out.changes = db->changesOf(id);
     m_reportRun = id;

@@ -49,6 +49,8 @@ public:
     // The database for reading; nullptr when there is none yet (a database
     // is created by the first stored run) or it cannot be opened.
     HistoryDatabase *database();
+    // Why the database could not be opened or written last time; "" when it could.
+    QString errorText() const { return m_error; }
 
 private:
     HistoryDatabase *open(bool create);
@@ -59,6 +61,7 @@ private:
     QDateTime m_started;
     int m_scanType = 0;
     QString m_settings;
+    QString m_error;
 };
 
 // The report's view of a run's changes.
