@@ -6,7 +6,8 @@ QString scanUsage()
         "usage: reciplex-scan [--scan-type N] [--main-site N] [--linking-site N] [--set KEY=VALUE]...\n"
         "                     [--program-folder DIR] [--port N]\n"
         "                     [--errors FILE] [--output FILE] [--report FILE] [--tab FILE]\n"
-        "                     [--links-page FILE] [--post] [--post-log FILE] [--quiet] PROJECT");
+        "                     [--links-page FILE] [--post] [--post-log FILE]\n"
+        "                     [--history FILE] [--changes] [--quiet] PROJECT");
 }
 
 static bool wholeNumber(const QString &text, int min, int max, int *value)
@@ -81,6 +82,11 @@ bool parseScanOptions(const QStringList &arguments, ScanRunOptions *o, QString *
         } else if (arg == QLatin1String("--links-page")) {
             if (!value(&o->linksPagePath))
                 return false;
+        } else if (arg == QLatin1String("--history")) {
+            if (!value(&o->historyPath))
+                return false;
+        } else if (arg == QLatin1String("--changes")) {
+            o->changes = true;
         } else if (arg == QLatin1String("--post")) {
             o->post = true;
         } else if (arg == QLatin1String("--post-log")) {

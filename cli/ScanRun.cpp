@@ -2,6 +2,8 @@
 
 #include "ErrorsFile.h"
 #include "HeadlessFrontEnd.h"
+#include "history/ChangeText.h"
+#include "history/ProjectHistory.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "outputs/LinkPageBuilder.h"
@@ -15,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -39,12 +42,13 @@ static bool writeLinksPage(Project &project, const QString &path)
 
 // The report of the finished scan, then the two saves as their buttons do;
 // existing files are overwritten without a question.
-static bool writeReportAndTab(const Project &project, qint64 pagesScanned, const ScanRunOptions &o)
+static bool writeReportAndTab(const Project &project, qint64 pagesScanned, const ScanRunOptions &o,
+                              const ReportChanges *changes)
 {
     bool ok = true;
     if (!o.reportPath.isEmpty()) {
         FileFailure failure;
-        if (buildReport(project, pagesScanned, &failure).isEmpty()) {
+        if (buildReport(project, pagesScanned, &failure, changes).isEmpty()) {
             printErr(QStringLiteral("reciplex-scan: cannot write the report: %1").arg(failure.description));
             ok = false;
         } else {
@@ -92,6 +96,35 @@ static bool postAndLog(const Project &project, const ScanRunOptions &o)
     return true;
 }
 
+// The history to write: --history, else the database beside the project
+// when there is one; "" for none.
+static QString historyPathFor(const ScanRunOptions &o)
+{
+    if (!o.historyPath.isEmpty())
+        return o.historyPath;
+    const QString beside = ProjectHistory::pathFor(o.projectPath);
+    return QFileInfo::exists(beside) ? beside : QString();
+}
+
+// Stores the run; with --changes prints its changes on stdout, one a line.
+static bool storeHistory(ProjectHistory &history, const Project &project, const ScanRunOptions &o, RunChanges *changes)
+{
+    const ProjectHistory::Outcome outcome = history.scanFinished(project);
+    if (!outcome.stored) {
+        printErr(QStringLiteral("reciplex-scan: cannot write the history %1: %2").arg(history.path(), outcome.error));
+        return false;
+    }
+    *changes = outcome.changes;
+    if (o.changes) {
+        QByteArray lines;
+        for (const SiteChange &c : changes->changes)
+            lines += ChangeText::line(c).toLocal8Bit() + '\n';
+        std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
+        std::fflush(stdout);
+    }
+    return true;
+}
+
 int runScan(const ScanRunOptions &o)
 {
     SettingsStore &store = SettingsStore::instance();
@@ -115,6 +148,15 @@ int runScan(const ScanRunOptions &o)
                      .arg(read.stopLineNumber)
                      .arg(read.stopLine));
 
+    ProjectHistory history;
+    history.setPath(historyPathFor(o));
+    if (o.changes && !history.hasPath()) {
+        printErr(QStringLiteral("reciplex-scan: --changes needs a history: %1 does not exist; "
+                                "give --history FILE to start one")
+                     .arg(ProjectHistory::pathFor(o.projectPath)));
+        return ExitCannotStart;
+    }
+
     HeadlessFrontEnd frontEnd(o.quiet, o.mainSite, o.linkingSite);
     ScanEngine engine(project, frontEnd);
     engine.setPort(quint16(o.port));
@@ -123,6 +165,7 @@ int runScan(const ScanRunOptions &o)
     engine.setPageLimit(PageLimits::limitForIndex(store.readInt(Keys::cmbAdvance, PageLimits::defaultIndex)));
     frontEnd.setOnStopped([] { QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit); });
 
+    history.scanStarted(o.scanType);
     engine.startScan();
     if (!engine.isScanning() && !frontEnd.stopped()) {
         for (const QString &m : frontEnd.messages())
@@ -135,12 +178,18 @@ int runScan(const ScanRunOptions &o)
 
     bool written = true;
     QString error;
+    // The history first: the report shows the changes since the previous run.
+    RunChanges changes;
+    if (history.hasPath() && !storeHistory(history, project, o, &changes))
+        written = false;
+    const std::optional<ReportChanges> reportChanges =
+        changes.hasPrevious() ? std::optional<ReportChanges>(reportChangesOf(changes)) : std::nullopt;
     // The links page first: it renews the project's generated links, which
     // --output then saves as the window's Save would.
     if (!o.linksPagePath.isEmpty() && !writeLinksPage(project, o.linksPagePath))
         written = false;
     if (!o.reportPath.isEmpty() || !o.tabPath.isEmpty()) {
-        if (!writeReportAndTab(project, engine.statistics().pagesScanned, o))
+        if (!writeReportAndTab(project, engine.statistics().pagesScanned, o, reportChanges ? &*reportChanges : nullptr))
             written = false;
     }
     if (o.post && !postAndLog(project, o))
@@ -156,5 +205,7 @@ int runScan(const ScanRunOptions &o)
     store.sync();
     if (!written)
         return ExitCannotStart;
+    if (changes.count(ChangeKind::Lost) > 0)
+        return ExitLinkLost;
     return frontEnd.someSiteWithoutLink() ? ExitSomeMissing : ExitAllLinked;
 }

@@ -20,11 +20,13 @@ struct ScanRunOptions
     QString linksPagePath;  // --links-page: generateLinks for all Main Sites, then "Save Webpage"
     bool post = false;      // --post: postResults in the stored posting mode
     QString postLogPath;    // --post-log: the posting log (stdout otherwise)
+    QString historyPath;    // --history: the history database (else the one beside the project, if any)
+    bool changes = false;   // --changes: print the changes since the previous run
     bool quiet = false;
 };
 
 // Exit statuses of reciplex-scan.
-enum ScanExit { ExitAllLinked = 0, ExitSomeMissing = 1, ExitCannotStart = 2 };
+enum ScanExit { ExitAllLinked = 0, ExitSomeMissing = 1, ExitCannotStart = 2, ExitLinkLost = 3 };
 
 // Parses the arguments (argv[0] included). On failure returns false with the
 // reason in *error.

@@ -14,6 +14,7 @@ struct CliRun
 {
     int exitCode = -1;
     QString stdErr;
+    QString stdOut;
 };
 
 class TestScanCli : public QObject
@@ -61,6 +62,7 @@ class TestScanCli : public QObject
         }
         r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         r.stdErr = QString::fromLocal8Bit(process.readAllStandardError());
+        r.stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
         return r;
     }
 
@@ -127,6 +129,37 @@ private slots:
         const CliRun r = run({"--scan-type", "2", "--main-site", "1", "--linking-site", "2", project});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(!r.stdErr.contains("None Found"));
+    }
+
+    // Scheduled scans keep a history beside the project once one is started;
+    // a lost link exits 3 even where 1 would do.
+    void historyOfScheduledScans()
+    {
+        const QString project = writeProject({"127.0.0.1/direct/"}, "hist.prj");
+        CliRun r = run({"--quiet", "--changes", project});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.stdErr.contains("--changes needs a history"));
+        QVERIFY(!QFile::exists(path("hist.history.sqlite")));
+
+        r = run({"--quiet", "--history", path("hist.history.sqlite"), "--changes", project});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.stdOut, QString());
+        QVERIFY(QFile::exists(path("hist.history.sqlite")));
+
+        // A page limit of one leaves the link on the third page unseen.
+        r = run({"--quiet", "--set", "cmbAdvance=0", "--changes", "--report", path("hist-report.htm"), project});
+        QCOMPARE(r.exitCode, 3);
+        const QStringList lines = r.stdOut.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.at(0).startsWith("Lost\tmysite.com/links.htm\t127.0.0.1\tDirect Link on 127.0.0.1/direct/"),
+                 qPrintable(lines.at(0)));
+        QFile report(path("hist-report.htm"));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QVERIFY(report.readAll().contains("<b>Lost Links</b><BR>\r\nSite: <a href='127.0.0.1'>"));
+
+        r = run({"--quiet", "--changes", project});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.stdOut.startsWith("New\tmysite.com/links.htm\t127.0.0.1\tNone Found"), qPrintable(r.stdOut));
     }
 
     void cannotStartExitsTwo()
