@@ -32,8 +32,8 @@ void ProjectCommands::newProject()
 
 void ProjectCommands::setFilePath(const QString &path)
 {
-    if (path == m_filePath)
-        return;
+    // Told at every open, save and New, the same file again included: what
+    // belongs to the file (its history) is read anew.
     m_filePath = path;
     emit filePathChanged(path);
 }

@@ -30,6 +30,7 @@ public:
 signals:
     // A project file was read; complete is false when a line stopped the reading.
     void fileRead(bool complete);
+    // The project was opened from, saved to or (New) detached from a file.
     void filePathChanged(const QString &path);
 
 private:
