@@ -20,8 +20,6 @@ QString ProjectHistory::pathFor(const QString &projectPath)
 
 void ProjectHistory::setPath(const QString &historyPath)
 {
-    if (historyPath == m_path && m_db)
-        return;
     m_db.reset();
     m_path = historyPath;
     m_reportRun = -1;
