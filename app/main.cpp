@@ -1,3 +1,5 @@
+#include "ui/Artwork.h"
+#include "ui/Identity.h"
 #include "ui/MainWindow.h"
 #include "ui/SoundPlayer.h"
 #include "ui/SplashWindow.h"
@@ -27,7 +29,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Reciplex"));
-    QApplication::setApplicationVersion(QStringLiteral("3.0"));
+    QApplication::setApplicationVersion(Identity::versionText());
+    // Lets the desktop match the windows to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("reciplex"));
+    QApplication::setWindowIcon(Artwork::applicationIcon());
     installSoundPlayer(&app);
 
     MainWindow window;

@@ -7,15 +7,24 @@
 
 #include <functional>
 
-// The front end of the headless scanner: progress on stderr (one line per
-// finished Linking Site, and a live status line when stderr is a terminal),
-// the selection given on the command line, messages collected for the exit.
+class ScanJournal;
+
+// The front end of the headless scanner: the selection given on the command
+// line, messages collected for the exit, each finished site in the journal,
+// and progress on stderr when stderr is a terminal (a line per finished
+// Linking Site under one updating status line). Nothing is drawn when stderr
+// is a file or a pipe, so a scheduled run stays silent.
 class HeadlessFrontEnd : public ScanFrontEnd
 {
 public:
-    HeadlessFrontEnd(bool quiet, int selectedMainSite, int selectedLinkingSite);
+    HeadlessFrontEnd(bool showProgress, int selectedMainSite, int selectedLinkingSite, ScanJournal &journal);
+
+    // The number of Linking Sites the scan will visit, for "3 of 12".
+    void setSitesToScan(int count) { m_sitesToScan = count; }
 
     void setStatusText(int panel, const QString &text) override;
+    void statisticsChanged(const ScanStatistics &stats) override;
+    void selectLinkingSite(int mainPos, int row) override;
     void showMessage(const QString &text) override;
     void linkingSiteFinished(const QString &mainSite, const QString &host, const QString &outcome) override;
     void scanStopped() override;
@@ -27,15 +36,20 @@ public:
     bool someSiteWithoutLink() const { return m_siteWithoutLink; }
     const QStringList &messages() const { return m_messages; }
 
+    // Whether stderr is a terminal that can show an updating line.
+    static bool stderrIsTerminal();
+
 private:
     void drawLiveLine(bool force);
     void clearLiveLine();
 
-    bool m_quiet;
     bool m_live;
     int m_mainSite;
     int m_linkingSite;
-    QString m_panels[4];
+    ScanJournal &m_journal;
+    int m_sitesToScan = 0;
+    ScanStatistics m_stats;
+    QString m_searching;
     QElapsedTimer m_lastDraw;
     bool m_liveShown = false;
     bool m_stopped = false;

@@ -1,109 +1,193 @@
 #include "ScanRun.h"
 
-QString scanUsage()
+#include <QCommandLineParser>
+
+#include <functional>
+
+namespace {
+
+// Stores an option's value in the options; false, with the reason, when the
+// value is not acceptable. Flags are applied with an empty value.
+using Apply = std::function<bool(const QString &value, ScanRunOptions &o, QString *error)>;
+
+// One option of the command line. Adding an option is adding a row to
+// optionTable() and a field to ScanRunOptions.
+struct OptionRow
+{
+    QStringList names;    // short form first, if any
+    QString valueName;    // empty for a flag
+    QString description;
+    Apply apply;
+};
+
+Apply wholeNumber(int ScanRunOptions::*field, int min, int max, int stored, const QString &message)
+{
+    return [=](const QString &value, ScanRunOptions &o, QString *error) {
+        bool ok = false;
+        const int n = value.toInt(&ok);
+        if (!ok || n < min || n > max) {
+            *error = message;
+            return false;
+        }
+        o.*field = n + stored;
+        return true;
+    };
+}
+
+Apply text(QString ScanRunOptions::*field)
+{
+    return [=](const QString &value, ScanRunOptions &o, QString *) {
+        o.*field = value;
+        return true;
+    };
+}
+
+Apply flag(bool ScanRunOptions::*field)
+{
+    return [=](const QString &, ScanRunOptions &o, QString *) {
+        o.*field = true;
+        return true;
+    };
+}
+
+const QList<OptionRow> &optionTable()
+{
+    static const QList<OptionRow> table{
+        {{"t", "scan-type"}, "N",
+         "0 (default) all Main Sites, 1 the selected Main Site, 2 the selected Linking Site.",
+         wholeNumber(&ScanRunOptions::scanType, 0, 2, 0, "--scan-type must be 0, 1 or 2")},
+        {{"m", "main-site"}, "N", "1-based position of the selected Main Site (scan types 1 and 2).",
+         wholeNumber(&ScanRunOptions::mainSite, 1, 1 << 30, -1, "--main-site must be a position from 1")},
+        {{"l", "linking-site"}, "N", "1-based position of the selected Linking Site row (scan type 2).",
+         wholeNumber(&ScanRunOptions::linkingSite, 1, 1 << 30, -1, "--linking-site must be a position from 1")},
+        {{"s", "set"}, "KEY=VALUE",
+         "Use VALUE for settings key KEY during this run only; nothing is stored. Repeatable.",
+         [](const QString &value, ScanRunOptions &o, QString *error) {
+             if (value.indexOf(QLatin1Char('=')) < 1) {
+                 *error = QStringLiteral("--set needs KEY=VALUE");
+                 return false;
+             }
+             o.settingOverrides << value;
+             return true;
+         }},
+        {{"program-folder"}, "DIR",
+         "The program folder (default: the executable's folder, or the user's data folder when installed).",
+         text(&ScanRunOptions::programFolder)},
+        {{"port"}, "N", "Connect to port N instead of 80 (local test servers).",
+         wholeNumber(&ScanRunOptions::port, 1, 65535, 0, "--port must be a port number from 1 to 65535")},
+        {{"tls-port"}, "N", "Connect to port N instead of 443 for https pages (local test servers).",
+         wholeNumber(&ScanRunOptions::tlsPort, 1, 65535, 0, "--tls-port must be a port number from 1 to 65535")},
+        {{"e", "errors"}, "FILE", "Write the errors list to FILE.", text(&ScanRunOptions::errorsPath)},
+        {{"o", "output"}, "FILE",
+         "Write the project with its new results (and the Linking Site URLs the scan replaced) as Save would.",
+         text(&ScanRunOptions::outputPath)},
+        {{"r", "report"}, "FILE", "Write the report of the finished scan (\".htm\" is added to a name without it).",
+         text(&ScanRunOptions::reportPath)},
+        {{"tab"}, "FILE", "Write the results tab-delimited (\".tab\" is added to a name without it).",
+         text(&ScanRunOptions::tabPath)},
+        {{"links-page"}, "FILE",
+         "After the scan, generate the links for all Main Sites and write the links page to FILE.",
+         text(&ScanRunOptions::linksPagePath)},
+        {{"post"}, QString(), "After the scan, post every result to the project's script URL(s).",
+         flag(&ScanRunOptions::post)},
+        {{"post-log"}, "FILE", "Write the posting log to FILE (otherwise to stdout with --post).",
+         text(&ScanRunOptions::postLogPath)},
+        {{"j", "json"}, "FILE", "Write the finished scan as one JSON document to FILE (\"-\" for stdout).",
+         text(&ScanRunOptions::jsonPath)},
+        {{"history"}, "FILE",
+         "Store this run in the history database FILE, created when missing. Without it, a history "
+         "beside the project (NAME.history.sqlite) is written when it exists.",
+         text(&ScanRunOptions::historyPath)},
+        {{"changes"}, QString(),
+         "Print the changes since the previous run of the history on stdout, one per line: change, Main Site, "
+         "Linking Site, before, now, separated by tabs. Needs a history.",
+         flag(&ScanRunOptions::changes)},
+        {{"q", "quiet"}, QString(), "No progress, not even on a terminal.", flag(&ScanRunOptions::quiet)},
+    };
+    return table;
+}
+
+QString exitStatusText()
 {
     return QStringLiteral(
-        "usage: reciplex-scan [--scan-type N] [--main-site N] [--linking-site N] [--set KEY=VALUE]...\n"
-        "                     [--program-folder DIR] [--port N]\n"
-        "                     [--errors FILE] [--output FILE] [--report FILE] [--tab FILE]\n"
-        "                     [--links-page FILE] [--post] [--post-log FILE]\n"
-        "                     [--history FILE] [--changes] [--quiet] PROJECT");
+        "\nExit status:\n"
+        "  0  every Linking Site ended with a link\n"
+        "  1  some Linking Site ended with \"None Found\" or \"Missing\"\n"
+        "  2  the scan could not start (a bad option, a project file that cannot be\n"
+        "     opened, a failed start check) or an output file or the history could\n"
+        "     not be written\n"
+        "  3  a link was lost since the previous run of the history (it takes\n"
+        "     precedence over 1)\n");
 }
 
-static bool wholeNumber(const QString &text, int min, int max, int *value)
+} // namespace
+
+QString scanUsage()
 {
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    if (!ok || v < min || v > max)
-        return false;
-    *value = v;
-    return true;
+    return QStringLiteral("usage: reciplex-scan [options] PROJECT\n"
+                          "Try 'reciplex-scan --help' for more information.");
 }
 
-bool parseScanOptions(const QStringList &arguments, ScanRunOptions *o, QString *error)
+ScanCommandLine parseScanCommandLine(const QStringList &arguments)
 {
-    QStringList positional;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString arg = arguments.at(i);
-        auto value = [&](QString *out) {
-            if (i + 1 >= arguments.size()) {
-                *error = arg + QStringLiteral(" needs a value");
-                return false;
-            }
-            *out = arguments.at(++i);
-            return true;
-        };
-        QString v;
-        if (arg == QLatin1String("--quiet")) {
-            o->quiet = true;
-        } else if (arg == QLatin1String("--scan-type")) {
-            if (!value(&v) || !wholeNumber(v, 0, 2, &o->scanType)) {
-                if (error->isEmpty())
-                    *error = QStringLiteral("--scan-type must be 0, 1 or 2");
-                return false;
-            }
-        } else if (arg == QLatin1String("--main-site") || arg == QLatin1String("--linking-site")) {
-            int n = 0;
-            if (!value(&v) || !wholeNumber(v, 1, 1 << 30, &n)) {
-                if (error->isEmpty())
-                    *error = arg + QStringLiteral(" must be a position from 1");
-                return false;
-            }
-            (arg == QLatin1String("--main-site") ? o->mainSite : o->linkingSite) = n - 1;
-        } else if (arg == QLatin1String("--port")) {
-            if (!value(&v) || !wholeNumber(v, 1, 65535, &o->port)) {
-                if (error->isEmpty())
-                    *error = QStringLiteral("--port must be a port number from 1 to 65535");
-                return false;
-            }
-        } else if (arg == QLatin1String("--set")) {
-            if (!value(&v))
-                return false;
-            if (v.indexOf(QLatin1Char('=')) < 1) {
-                *error = QStringLiteral("--set needs KEY=VALUE");
-                return false;
-            }
-            o->settingOverrides << v;
-        } else if (arg == QLatin1String("--program-folder")) {
-            if (!value(&o->programFolder))
-                return false;
-        } else if (arg == QLatin1String("--errors")) {
-            if (!value(&o->errorsPath))
-                return false;
-        } else if (arg == QLatin1String("--output")) {
-            if (!value(&o->outputPath))
-                return false;
-        } else if (arg == QLatin1String("--report")) {
-            if (!value(&o->reportPath))
-                return false;
-        } else if (arg == QLatin1String("--tab")) {
-            if (!value(&o->tabPath))
-                return false;
-        } else if (arg == QLatin1String("--links-page")) {
-            if (!value(&o->linksPagePath))
-                return false;
-        } else if (arg == QLatin1String("--history")) {
-            if (!value(&o->historyPath))
-                return false;
-        } else if (arg == QLatin1String("--changes")) {
-            o->changes = true;
-        } else if (arg == QLatin1String("--post")) {
-            o->post = true;
-        } else if (arg == QLatin1String("--post-log")) {
-            if (!value(&o->postLogPath))
-                return false;
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            *error = QStringLiteral("unknown option ") + arg;
-            return false;
-        } else {
-            positional << arg;
-        }
+    ScanCommandLine result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Scans the Linking Sites of a project for their links back, without a window, and writes what it found."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    QList<QCommandLineOption> options;
+    for (const OptionRow &row : optionTable()) {
+        options << QCommandLineOption(row.names, row.description, row.valueName);
+        parser.addOption(options.last());
     }
+    parser.addPositionalArgument(QStringLiteral("PROJECT"), QStringLiteral("The project file to scan."));
+
+    if (!parser.parse(arguments)) {
+        result.text = parser.errorText();
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.action = ScanCommandLine::Action::Help;
+        // Qt names the program as it was called; the help names it as installed.
+        const QString qtHelp = parser.helpText();
+        const qsizetype options = qtHelp.indexOf(QLatin1String(" [options]"));
+        result.text = QStringLiteral("Usage: reciplex-scan") + (options < 0 ? qtHelp : qtHelp.mid(options)) + exitStatusText();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = ScanCommandLine::Action::Version;
+        result.text = QStringLiteral("reciplex-scan ") + QStringLiteral(RECIPLEX_VERSION);
+        return result;
+    }
+
+    ScanRunOptions &o = result.options;
+    for (int i = 0; i < options.size(); ++i) {
+        const OptionRow &row = optionTable().at(i);
+        // Every value in command-line order: a repeated option keeps its last.
+        const QStringList values = row.valueName.isEmpty()
+            ? (parser.isSet(options.at(i)) ? QStringList{QString()} : QStringList())
+            : parser.values(options.at(i));
+        for (const QString &value : values)
+            if (!row.apply(value, o, &result.text))
+                return result;
+    }
+
+    const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1) {
-        *error = positional.isEmpty() ? QStringLiteral("no project file given")
-                                      : QStringLiteral("only one project file may be given");
-        return false;
+        result.text = positional.isEmpty() ? QStringLiteral("no project file given")
+                                           : QStringLiteral("only one project file may be given");
+        return result;
     }
-    o->projectPath = positional.first();
-    return true;
+    o.projectPath = positional.first();
+    if (o.jsonPath == QLatin1String("-") && o.post && o.postLogPath.isEmpty()) {
+        result.text = QStringLiteral("--json - and --post without --post-log would both write to stdout");
+        return result;
+    }
+    if (o.jsonPath == QLatin1String("-") && o.changes) {
+        result.text = QStringLiteral("--json - and --changes would both write to stdout");
+        return result;
+    }
+    result.action = ScanCommandLine::Action::Scan;
+    return result;
 }

@@ -2,6 +2,8 @@
 
 #include "ErrorsFile.h"
 #include "HeadlessFrontEnd.h"
+#include "ScanJournal.h"
+#include "ScanJson.h"
 #include "history/ChangeText.h"
 #include "history/ProjectHistory.h"
 #include "model/Project.h"
@@ -16,6 +18,7 @@
 #include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -71,14 +74,14 @@ static bool writeReportAndTab(const Project &project, qint64 pagesScanned, const
 
 // postResults in the stored posting mode with the project's script URL or
 // script targets; the log goes to --post-log or to stdout.
-static bool postAndLog(const Project &project, const ScanRunOptions &o)
+static bool postAndLog(const Project &project, const ScanRunOptions &o, bool showProgress)
 {
     QString log;
     PostingRun run;
     run.mode = postingModeFromSettings();
     run.oneUrlTemplate = project.scriptUrl();
     run.appendLog = [&log](const QString &text) { log += text; };
-    if (!o.quiet)
+    if (showProgress)
         run.showStatus = [](const QString &text) { printErr(text); };
     if (postResults(project, run) == PostingOutcome::NoResults)
         printErr(QStringLiteral("reciplex-scan: ") + kNoResultsToPost);
@@ -125,6 +128,19 @@ static bool storeHistory(ProjectHistory &history, const Project &project, const 
     return true;
 }
 
+// How many Linking Sites the scan type will visit.
+static int sitesToScan(const Project &project, const ScanRunOptions &o)
+{
+    if (o.scanType == 2)
+        return 1;
+    if (o.scanType == 1)
+        return o.mainSite >= 0 && o.mainSite < project.mainSiteCount() ? int(project.linkingSites(o.mainSite).size()) : 0;
+    int count = 0;
+    for (const MainSite &main : project.mainSites())
+        count += int(main.linkingSites.size());
+    return count;
+}
+
 int runScan(const ScanRunOptions &o)
 {
     SettingsStore &store = SettingsStore::instance();
@@ -157,7 +173,10 @@ int runScan(const ScanRunOptions &o)
         return ExitCannotStart;
     }
 
-    HeadlessFrontEnd frontEnd(o.quiet, o.mainSite, o.linkingSite);
+    const bool showProgress = !o.quiet && HeadlessFrontEnd::stderrIsTerminal();
+    ScanJournal journal(project);
+    HeadlessFrontEnd frontEnd(showProgress, o.mainSite, o.linkingSite, journal);
+    frontEnd.setSitesToScan(sitesToScan(project, o));
     ScanEngine engine(project, frontEnd);
     engine.setPort(quint16(o.port));
     engine.setScanType(o.scanType);
@@ -165,6 +184,7 @@ int runScan(const ScanRunOptions &o)
     engine.setPageLimit(PageLimits::limitForIndex(store.readInt(Keys::cmbAdvance, PageLimits::defaultIndex)));
     frontEnd.setOnStopped([] { QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit); });
 
+    const QDateTime started = QDateTime::currentDateTime();
     history.scanStarted(o.scanType);
     engine.startScan();
     if (!engine.isScanning() && !frontEnd.stopped()) {
@@ -175,6 +195,7 @@ int runScan(const ScanRunOptions &o)
     if (!frontEnd.stopped())
         QCoreApplication::exec();
     engine.shutdown();
+    const QDateTime finished = QDateTime::currentDateTime();
 
     bool written = true;
     QString error;
@@ -192,7 +213,7 @@ int runScan(const ScanRunOptions &o)
         if (!writeReportAndTab(project, engine.statistics().pagesScanned, o, reportChanges ? &*reportChanges : nullptr))
             written = false;
     }
-    if (o.post && !postAndLog(project, o))
+    if (o.post && !postAndLog(project, o, showProgress))
         written = false;
     if (!o.errorsPath.isEmpty() && !writeErrorsFile(project.errors(), o.errorsPath, &error)) {
         printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(o.errorsPath, error));
@@ -202,10 +223,27 @@ int runScan(const ScanRunOptions &o)
         printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(o.outputPath, error));
         written = false;
     }
+    // A link lost since the previous run outranks a site without its link.
+    const int scanStatus = changes.count(ChangeKind::Lost) > 0 ? ExitLinkLost
+        : frontEnd.someSiteWithoutLink()                       ? ExitSomeMissing
+                                                               : ExitAllLinked;
+    if (!o.jsonPath.isEmpty()) {
+        ScanJsonInput json;
+        json.projectPath = o.projectPath;
+        json.started = started;
+        json.finished = finished;
+        json.settings = scanSettingsInEffect(o, engine);
+        json.journal = &journal;
+        json.project = &project;
+        json.engine = &engine;
+        json.exitStatus = written ? scanStatus : ExitCannotStart;
+        if (!writeScanJson(scanJson(json), o.jsonPath, &error)) {
+            printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(o.jsonPath, error));
+            written = false;
+        }
+    }
     store.sync();
     if (!written)
         return ExitCannotStart;
-    if (changes.count(ChangeKind::Lost) > 0)
-        return ExitLinkLost;
-    return frontEnd.someSiteWithoutLink() ? ExitSomeMissing : ExitAllLinked;
+    return scanStatus;
 }

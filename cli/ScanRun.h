@@ -13,6 +13,7 @@ struct ScanRunOptions
     QStringList settingOverrides; // KEY=VALUE
     QString programFolder;
     int port = 80;
+    int tlsPort = 443;       // --tls-port: where https pages are fetched (local test servers)
     QString errorsPath;
     QString outputPath;
     QString reportPath;     // --report: as "Save Report As" would write it
@@ -20,6 +21,7 @@ struct ScanRunOptions
     QString linksPagePath;  // --links-page: generateLinks for all Main Sites, then "Save Webpage"
     bool post = false;      // --post: postResults in the stored posting mode
     QString postLogPath;    // --post-log: the posting log (stdout otherwise)
+    QString jsonPath;       // --json: the finished scan as one JSON document; "-" is stdout
     QString historyPath;    // --history: the history database (else the one beside the project, if any)
     bool changes = false;   // --changes: print the changes since the previous run
     bool quiet = false;
@@ -28,9 +30,19 @@ struct ScanRunOptions
 // Exit statuses of reciplex-scan.
 enum ScanExit { ExitAllLinked = 0, ExitSomeMissing = 1, ExitCannotStart = 2, ExitLinkLost = 3 };
 
-// Parses the arguments (argv[0] included). On failure returns false with the
-// reason in *error.
-bool parseScanOptions(const QStringList &arguments, ScanRunOptions *options, QString *error);
+// What the command line asks for: a scan, the help or version text, or
+// nothing because it could not be understood.
+struct ScanCommandLine
+{
+    enum class Action { Scan, Help, Version, Error };
+    Action action = Action::Error;
+    ScanRunOptions options;
+    QString text; // the help text, the version line, or what was wrong
+};
+
+// Parses the arguments (argv[0] included).
+ScanCommandLine parseScanCommandLine(const QStringList &arguments);
+// The short usage line printed with an error.
 QString scanUsage();
 
 // Reads the project, runs the scan to its end on the running application's

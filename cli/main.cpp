@@ -11,15 +11,22 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Reciplex"));
+    // The same name as the window's, so both share one data folder.
     QCoreApplication::setApplicationName(QStringLiteral("Reciplex"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RECIPLEX_VERSION));
 
-    ScanRunOptions options;
-    QString error;
-    if (!parseScanOptions(QCoreApplication::arguments(), &options, &error)) {
-        std::fprintf(stderr, "reciplex-scan: %s\n%s\n", error.toLocal8Bit().constData(),
+    const ScanCommandLine command = parseScanCommandLine(QCoreApplication::arguments());
+    switch (command.action) {
+    case ScanCommandLine::Action::Help:
+    case ScanCommandLine::Action::Version:
+        std::printf("%s\n", command.text.trimmed().toLocal8Bit().constData());
+        return 0;
+    case ScanCommandLine::Action::Error:
+        std::fprintf(stderr, "reciplex-scan: %s\n%s\n", command.text.toLocal8Bit().constData(),
                      scanUsage().toLocal8Bit().constData());
         return ExitCannotStart;
+    case ScanCommandLine::Action::Scan:
+        break;
     }
-    return runScan(options);
+    return runScan(command.options);
 }

@@ -1,11 +1,15 @@
 // The built reciplex-scan run against nginx: exit statuses, progress and the
-// files it writes, with its own settings location.
+// files it writes, with its own settings location; and its command line.
+#include "ScanRun.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "support/NginxRunner.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestEnv.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,8 +18,56 @@ struct CliRun
 {
     int exitCode = -1;
     QString stdErr;
-    QString stdOut;
+    QByteArray stdOut;
 };
+
+// The parsed options that differ from the defaults, in one line.
+static QString summary(const ScanCommandLine &c)
+{
+    switch (c.action) {
+    case ScanCommandLine::Action::Help:
+        return QStringLiteral("help");
+    case ScanCommandLine::Action::Version:
+        return QStringLiteral("version ") + c.text;
+    case ScanCommandLine::Action::Error:
+        return QStringLiteral("error ") + c.text;
+    case ScanCommandLine::Action::Scan:
+        break;
+    }
+    const ScanRunOptions &o = c.options;
+    const ScanRunOptions d;
+    QStringList parts{o.projectPath};
+    const auto number = [&](const char *name, int value, int byDefault) {
+        if (value != byDefault)
+            parts << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(value);
+    };
+    const auto text = [&](const char *name, const QString &value) {
+        if (!value.isEmpty())
+            parts << QLatin1String(name) + QLatin1Char('=') + value;
+    };
+    number("type", o.scanType, d.scanType);
+    number("main", o.mainSite, d.mainSite);
+    number("linking", o.linkingSite, d.linkingSite);
+    number("port", o.port, d.port);
+    number("tls", o.tlsPort, d.tlsPort);
+    text("set", o.settingOverrides.join(QLatin1Char(',')));
+    text("folder", o.programFolder);
+    text("errors", o.errorsPath);
+    text("output", o.outputPath);
+    text("report", o.reportPath);
+    text("tab", o.tabPath);
+    text("links", o.linksPagePath);
+    text("log", o.postLogPath);
+    text("json", o.jsonPath);
+    text("history", o.historyPath);
+    if (o.changes)
+        parts << QStringLiteral("changes");
+    if (o.post)
+        parts << QStringLiteral("post");
+    if (o.quiet)
+        parts << QStringLiteral("quiet");
+    return parts.join(QLatin1Char(' '));
+}
 
 class TestScanCli : public QObject
 {
@@ -62,8 +114,17 @@ class TestScanCli : public QObject
         }
         r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         r.stdErr = QString::fromLocal8Bit(process.readAllStandardError());
-        r.stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+        r.stdOut = process.readAllStandardOutput();
         return r;
+    }
+
+    QJsonObject readJson(const QByteArray &bytes)
+    {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+        if (error.error != QJsonParseError::NoError)
+            qWarning("%s in %s", qPrintable(error.errorString()), bytes.constData());
+        return doc.object();
     }
 
 private slots:
@@ -81,8 +142,9 @@ private slots:
         const QString output = path("out.prj");
         const CliRun r = run({"--output", output, "--errors", path("errors.txt"), project});
         QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.stdErr.contains("mysite.com/links.htm\t127.0.0.1\tDirect Link\n"), qPrintable(r.stdErr));
-        QVERIFY(r.stdErr.contains("mysite.com/links.htm\t127.0.0.1\tDomain Link\n"));
+        // Progress is for a terminal only: a scheduled run says nothing.
+        QCOMPARE(r.stdErr, QString());
+        QCOMPARE(r.stdOut, QByteArray());
 
         Project saved;
         QVERIFY(ProjectFile::read(saved, output).complete);
@@ -143,13 +205,13 @@ private slots:
 
         r = run({"--quiet", "--history", path("hist.history.sqlite"), "--changes", project});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.stdOut, QString());
+        QCOMPARE(r.stdOut, QByteArray());
         QVERIFY(QFile::exists(path("hist.history.sqlite")));
 
         // A page limit of one leaves the link on the third page unseen.
         r = run({"--quiet", "--set", "cmbAdvance=0", "--changes", "--report", path("hist-report.htm"), project});
         QCOMPARE(r.exitCode, 3);
-        const QStringList lines = r.stdOut.split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = QString::fromLocal8Bit(r.stdOut).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines.at(0).startsWith("Lost\tmysite.com/links.htm\t127.0.0.1\tDirect Link on 127.0.0.1/direct/"),
                  qPrintable(lines.at(0)));
@@ -159,7 +221,232 @@ private slots:
 
         r = run({"--quiet", "--changes", project});
         QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.stdOut.startsWith("New\tmysite.com/links.htm\t127.0.0.1\tNone Found"), qPrintable(r.stdOut));
+        QVERIFY2(r.stdOut.startsWith("New\tmysite.com/links.htm\t127.0.0.1\tNone Found"), r.stdOut.constData());
+    }
+
+    // On a terminal: a line per finished site under one updating status line.
+    void progressOnATerminal()
+    {
+        const QString project = writeProject({"127.0.0.1/direct/", "127.0.0.1/nothere/"}, "tty.prj");
+        QStringList command{QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-scan"), "--port", QString::number(m_nginx->port()),
+                            "--program-folder", m_env->programFolder(), project};
+        for (QString &word : command)
+            word = "'" + word + "'";
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder());
+        process.setProcessEnvironment(env);
+        // script(1) gives the scanner a terminal and copies what it shows to stdout.
+        process.start("script", {"-qec", command.join(' '), "/dev/null"});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 1);
+        const QByteArray shown = process.readAllStandardOutput();
+        QVERIFY2(shown.contains("\r\033[K0 of 2 Linking Sites done, "), shown.constData());
+        QVERIFY(shown.contains("mysite.com/links.htm\t127.0.0.1\tDirect Link\r\n"));
+        QVERIFY(shown.contains("mysite.com/links.htm\t127.0.0.1\tNone Found (404 Not found)\r\n"));
+        QVERIFY(shown.contains("\r\033[K2 of 2 Linking Sites done, 5 pages, 1 links found"));
+        QVERIFY(shown.endsWith("\r\033[K"));
+    }
+
+    // Every way of writing each option, and the command lines that are refused.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("parsed");
+        QTest::newRow("project only") << QStringList{"p.prj"} << "p.prj";
+        QTest::newRow("long, space") << QStringList{"--scan-type", "2", "--main-site", "1", "--linking-site", "3", "p.prj"}
+                                     << "p.prj type=2 main=0 linking=2";
+        QTest::newRow("long, equals") << QStringList{"--scan-type=1", "--main-site=2", "--port=8080", "--tls-port=8443", "p.prj"}
+                                      << "p.prj type=1 main=1 port=8080 tls=8443";
+        QTest::newRow("short forms")
+            << QStringList{"-t", "2", "-m", "1", "-l", "4", "-s", "a=1", "-e", "e.txt", "-o", "o.prj", "-r", "r", "-j", "-", "-q", "p.prj"}
+            << "p.prj type=2 main=0 linking=3 set=a=1 errors=e.txt output=o.prj report=r json=- quiet";
+        QTest::newRow("short, value attached") << QStringList{"-t1", "-m2", "-qjout.json", "p.prj"}
+                                               << "p.prj type=1 main=1 json=out.json quiet";
+        QTest::newRow("every other option")
+            << QStringList{"--program-folder", "/tmp/pf", "--tab=t", "--links-page", "l.html", "--post", "--post-log", "log.txt", "p.prj"}
+            << "p.prj folder=/tmp/pf tab=t links=l.html log=log.txt post";
+        QTest::newRow("options after the project") << QStringList{"p.prj", "--quiet", "--errors", "e"} << "p.prj errors=e quiet";
+        QTest::newRow("a project named like an option") << QStringList{"-q", "--", "--odd.prj"} << "--odd.prj quiet";
+        QTest::newRow("--set repeats, in order") << QStringList{"--set", "a=1", "-s", "b=2", "--set=c=x=y", "p.prj"}
+                                                 << "p.prj set=a=1,b=2,c=x=y";
+        QTest::newRow("the last of a repeated option") << QStringList{"--port", "81", "--port", "82", "p.prj"} << "p.prj port=82";
+        QTest::newRow("json to stdout, posting log to a file") << QStringList{"--json", "-", "--post", "--post-log", "l", "p.prj"}
+                                                               << "p.prj log=l json=- post";
+        QTest::newRow("history and changes") << QStringList{"--history", "h.sqlite", "--changes", "p.prj"}
+                                             << "p.prj history=h.sqlite changes";
+        QTest::newRow("history with equals, json to a file") << QStringList{"--history=h.sqlite", "--changes", "-j", "s.json", "p.prj"}
+                                                             << "p.prj json=s.json history=h.sqlite changes";
+
+        QTest::newRow("--help") << QStringList{"--help"} << "help";
+        QTest::newRow("-h with others") << QStringList{"-h", "--bad-port", "p.prj"} << "error Unknown option 'bad-port'.";
+        QTest::newRow("-h") << QStringList{"-h", "p.prj"} << "help";
+        QTest::newRow("--version") << QStringList{"--version"} << "version reciplex-scan 3.0";
+        QTest::newRow("-v") << QStringList{"-v"} << "version reciplex-scan 3.0";
+
+        QTest::newRow("unknown option") << QStringList{"--bogus", "p.prj"} << "error Unknown option 'bogus'.";
+        QTest::newRow("unknown short option") << QStringList{"-x", "p.prj"} << "error Unknown option 'x'.";
+        QTest::newRow("missing value") << QStringList{"p.prj", "--port"} << "error Missing value after '--port'.";
+        QTest::newRow("a flag with a value") << QStringList{"--quiet=yes", "p.prj"} << "error Unexpected value after '--quiet'.";
+        QTest::newRow("scan type 3") << QStringList{"--scan-type", "3", "p.prj"} << "error --scan-type must be 0, 1 or 2";
+        QTest::newRow("scan type text") << QStringList{"-t", "all", "p.prj"} << "error --scan-type must be 0, 1 or 2";
+        QTest::newRow("main site 0") << QStringList{"--main-site=0", "p.prj"} << "error --main-site must be a position from 1";
+        QTest::newRow("linking site -1") << QStringList{"--linking-site", "-1", "p.prj"}
+                                         << "error --linking-site must be a position from 1";
+        QTest::newRow("port 65536") << QStringList{"--port", "65536", "p.prj"}
+                                    << "error --port must be a port number from 1 to 65535";
+        QTest::newRow("tls port 0") << QStringList{"--tls-port", "0", "p.prj"}
+                                    << "error --tls-port must be a port number from 1 to 65535";
+        QTest::newRow("--set without =") << QStringList{"--set", "chkLog", "p.prj"} << "error --set needs KEY=VALUE";
+        QTest::newRow("--set without key") << QStringList{"-s", "=1", "p.prj"} << "error --set needs KEY=VALUE";
+        QTest::newRow("no project") << QStringList{"--quiet"} << "error no project file given";
+        QTest::newRow("two projects") << QStringList{"a.prj", "b.prj"} << "error only one project file may be given";
+        QTest::newRow("json and posting log both on stdout")
+            << QStringList{"--json", "-", "--post", "p.prj"}
+            << "error --json - and --post without --post-log would both write to stdout";
+        QTest::newRow("json and changes both on stdout") << QStringList{"--changes", "-j", "-", "p.prj"}
+                                                         << "error --json - and --changes would both write to stdout";
+        QTest::newRow("history without its file") << QStringList{"p.prj", "--history"}
+                                                  << "error Missing value after '--history'.";
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, parsed);
+        QCOMPARE(summary(parseScanCommandLine(QStringList{"reciplex-scan"} + arguments)), parsed);
+    }
+
+    // What the built program prints for each kind of command line, and where.
+    void helpVersionAndErrors()
+    {
+        CliRun r = run({"--help"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.stdErr, QString());
+        QVERIFY2(r.stdOut.startsWith("Usage: reciplex-scan [options] PROJECT\n"), r.stdOut.constData());
+        for (const char *option : {"-t, --scan-type <N>", "--tls-port <N>", "-j, --json <FILE>", "--history <FILE>", "--changes",
+                                   "-q, --quiet", "Exit status:", "  3  a link was lost since the previous run"})
+            QVERIFY2(r.stdOut.contains(option), option);
+
+        r = run({"-v"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.stdOut, QByteArray("reciplex-scan 3.0\n"));
+
+        r = run({"--scan-type=9", "p.prj"});
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.stdOut, QByteArray());
+        QCOMPARE(r.stdErr, QString("reciplex-scan: --scan-type must be 0, 1 or 2\nusage: reciplex-scan [options] PROJECT\n"
+                                   "Try 'reciplex-scan --help' for more information.\n"));
+    }
+
+    // The JSON document of a finished scan: every member of the schema in
+    // README.md, with its type, and what the scan found per Linking Site.
+    void jsonDocument()
+    {
+        Project p;
+        const int m = p.addMainSite(QStringLiteral("http://www.mysite.com/links.htm"));
+        p.addLinkingSite(m, QStringLiteral("127.0.0.1/direct/"));
+        const int missing = p.addLinkingSite(m, QStringLiteral("127.0.0.1/missing/"));
+        LinkingSite three = p.linkingSites(m).at(missing);
+        three.linksExpected = QStringLiteral("3");
+        p.updateLinkingSite(m, missing, three);
+        p.addLinkingSite(m, QStringLiteral("127.0.0.1/nothere/"));
+        const QString project = path(QStringLiteral("json.prj"));
+        QVERIFY(ProjectFile::write(p, project));
+
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        const CliRun r = run({"--json", path("scan.json"), "--set", "txtTimeout=30", project});
+        QCOMPARE(r.exitCode, 1);
+        QFile file(path("scan.json"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject doc = readJson(file.readAll());
+
+        // [member, type] of the document, of "settings", "statistics", each site, row and error.
+        const QList<QPair<QString, QJsonValue::Type>> topMembers{
+            {"formatVersion", QJsonValue::Double}, {"project", QJsonValue::String},  {"started", QJsonValue::String},
+            {"finished", QJsonValue::String},      {"settings", QJsonValue::Object}, {"statistics", QJsonValue::Object},
+            {"linkingSites", QJsonValue::Array},   {"errors", QJsonValue::Array},    {"exitStatus", QJsonValue::Double}};
+        const QList<QPair<QString, QJsonValue::Type>> settingsMembers{
+            {"scanType", QJsonValue::Double},        {"mainSite", QJsonValue::Null},          {"linkingSite", QJsonValue::Null},
+            {"port", QJsonValue::Double},            {"tlsPort", QJsonValue::Double},         {"pageLimit", QJsonValue::Double},
+            {"skipType", QJsonValue::Double},        {"timeout", QJsonValue::Double},         {"stopAtPageLimit", QJsonValue::Bool},
+            {"stopWhenLinksFound", QJsonValue::Bool}, {"filterPageTypes", QJsonValue::Bool},  {"pageTypes", QJsonValue::Array},
+            {"updateUrls", QJsonValue::Bool},        {"redirectLinks", QJsonValue::Bool},     {"logRules", QJsonValue::Bool},
+            {"overrides", QJsonValue::Object}};
+        const QList<QPair<QString, QJsonValue::Type>> statisticsMembers{
+            {"mainSites", QJsonValue::Double}, {"linkingSites", QJsonValue::Double}, {"pagesScanned", QJsonValue::Double},
+            {"pagesFound", QJsonValue::Double}, {"linksFound", QJsonValue::Double}};
+        const QList<QPair<QString, QJsonValue::Type>> siteMembers{
+            {"mainSite", QJsonValue::String}, {"url", QJsonValue::String},    {"updatedUrl", QJsonValue::String},
+            {"host", QJsonValue::String},     {"status", QJsonValue::String}, {"linked", QJsonValue::Bool},
+            {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"rows", QJsonValue::Array},
+            {"errors", QJsonValue::Array}};
+        const auto checkMembers = [](const QJsonObject &o, const QList<QPair<QString, QJsonValue::Type>> &members) {
+            QStringList names;
+            for (const auto &[name, type] : members) {
+                names << name;
+                if (o.value(name).type() != type)
+                    return QStringLiteral("%1 has type %2").arg(name).arg(o.value(name).type());
+            }
+            names.sort();
+            return o.keys() == names ? QString() : QStringLiteral("members %1").arg(o.keys().join(','));
+        };
+        QCOMPARE(checkMembers(doc, topMembers), QString());
+        QCOMPARE(checkMembers(doc["settings"].toObject(), settingsMembers), QString());
+        QCOMPARE(checkMembers(doc["statistics"].toObject(), statisticsMembers), QString());
+        QCOMPARE(doc["linkingSites"].toArray().size(), 3);
+
+        QCOMPARE(doc["formatVersion"].toInt(), 1);
+        QCOMPARE(doc["project"].toString(), project);
+        QCOMPARE(doc["exitStatus"].toInt(), 1);
+        const QDateTime started = QDateTime::fromString(doc["started"].toString(), Qt::ISODate);
+        const QDateTime finished = QDateTime::fromString(doc["finished"].toString(), Qt::ISODate);
+        QVERIFY2(started >= before && started <= finished && finished <= QDateTime::currentDateTime(),
+                 qPrintable(doc["started"].toString()));
+        const QJsonObject settings = doc["settings"].toObject();
+        QCOMPARE(settings["timeout"].toInt(), 30);
+        QCOMPARE(settings["pageLimit"].toInt(), 500);
+        QCOMPARE(settings["port"].toInt(), m_nginx->port());
+        QCOMPARE(settings["pageTypes"].toArray(), QJsonArray({".html", ".htm"}));
+        QCOMPARE(settings["overrides"].toObject(), QJsonObject({{"txtTimeout", "30"}}));
+        QCOMPARE(doc["statistics"].toObject()["linkingSites"].toInt(), 3);
+        QCOMPARE(doc["statistics"].toObject()["linksFound"].toInt(), 2);
+
+        // Per site: [url, updatedUrl, status, linked, number, foundOn, rows "status|number|url", errors "error|url"].
+        const auto describe = [](const QJsonObject &site) {
+            QStringList rows, errors;
+            for (const QJsonValue &row : site["rows"].toArray())
+                rows << QStringList{row["status"].toString(), row["number"].toString(), row["url"].toString()}.join('|');
+            for (const QJsonValue &e : site["errors"].toArray())
+                errors << e["error"].toString() + '|' + e["url"].toString();
+            return QStringList{site["mainSite"].toString(), site["url"].toString(), site["updatedUrl"].toString("null"),
+                               site["host"].toString(), site["status"].toString(), site["linked"].toBool() ? "linked" : "-",
+                               site["number"].toString(), site["foundOn"].toString(), rows.join(';'), errors.join(';')}
+                .join(' ');
+        };
+        const QJsonArray sites = doc["linkingSites"].toArray();
+        QCOMPARE(describe(sites[0].toObject()),
+                 QString("mysite.com/links.htm 127.0.0.1/direct/ 127.0.0.1/direct/Page3.html 127.0.0.1 Direct Link linked 001 "
+                         "127.0.0.1/direct/Page3.html Direct Link|001|127.0.0.1/direct/Page3.html "));
+        QCOMPARE(describe(sites[1].toObject()),
+                 QString("mysite.com/links.htm 127.0.0.1/missing/ 127.0.0.1/missing 127.0.0.1 Missing 002 - 000 "
+                         "127.0.0.1/missing/second.html Direct Link|001|127.0.0.1/missing;"
+                         "Missing 002|000|127.0.0.1/missing/second.html "));
+        QCOMPARE(describe(sites[2].toObject()),
+                 QString("mysite.com/links.htm 127.0.0.1/nothere/ null 127.0.0.1 None Found (404 Not found) - 000 127.0.0.1 "
+                         "None Found (404 Not found)|000|127.0.0.1 404 Not found|127.0.0.1/nothere/"));
+        QCOMPARE(doc["errors"].toArray(), QJsonArray({QJsonObject{{"error", "404 Not found"}, {"url", "127.0.0.1/nothere/"}}}));
+
+        // "-" is stdout, with nothing else on it.
+        const CliRun toStdout = run({"-j", "-", "-t", "2", "-m", "1", "-l", "1", project});
+        QCOMPARE(toStdout.exitCode, 0);
+        const QJsonObject one = readJson(toStdout.stdOut);
+        QCOMPARE(one["linkingSites"].toArray().size(), 1);
+        QCOMPARE(one["settings"].toObject()["mainSite"].toInt(), 1);
+        QCOMPARE(one["exitStatus"].toInt(), 0);
+
+        // A document that cannot be written is a failed run.
+        QCOMPARE(run({"--json", path("no-such-folder/scan.json"), project}).exitCode, 2);
     }
 
     void cannotStartExitsTwo()

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestSettings : public QObject
@@ -95,6 +96,67 @@ private slots:
     {
         TestEnv env;
         QCOMPARE(ProgramFolder::filePath("sounds\\finished.wav"), env.programFolder() + "/sounds/finished.wav");
+    }
+
+    // Where the program's files go for an executable in "exe": the build
+    // tree keeps everything beside it; an installed program (shipped files in
+    // share/reciplex, even in a folder it could write, as root) or one in a
+    // folder it cannot write uses the user's data and documents folders.
+    void programFolderLayout_data()
+    {
+        QTest::addColumn<bool>("helpBeside");
+        QTest::addColumn<bool>("installedFiles");
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<bool>("projectFilesInDocuments");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("shipped");
+        QTest::addColumn<QString>("projectFiles");
+        QTest::addColumn<QString>("userFiles");
+        QTest::newRow("build tree") << true << false << true << false << "exe" << "exe" << "exe/Project Files" << "exe";
+        QTest::newRow("build tree beside an install")
+            << true << true << true << false << "exe" << "exe" << "exe/Project Files" << "exe";
+        QTest::newRow("installed, writable bin") << false << true << true << false << "data" << "share" << "docs" << "docs";
+        QTest::newRow("installed") << false << true << false << false << "data" << "share" << "docs" << "docs";
+        QTest::newRow("installed, Project Files made")
+            << false << true << false << true << "data" << "share" << "docs/Project Files" << "docs";
+        QTest::newRow("copy in a read-only folder") << true << false << false << false << "data" << "exe" << "docs" << "docs";
+        QTest::newRow("bare executable") << false << false << true << false << "exe" << "exe" << "exe/Project Files" << "exe";
+    }
+
+    void programFolderLayout()
+    {
+        QFETCH(bool, helpBeside);
+        QFETCH(bool, installedFiles);
+        QFETCH(bool, writable);
+        QFETCH(bool, projectFilesInDocuments);
+        QTemporaryDir dir;
+        QDir root(dir.path());
+        const QString exe = root.filePath("prefix/bin");
+        const QString share = QDir::cleanPath(exe + "/" RECIPLEX_SHIPPED_FROM_BIN);
+        QVERIFY(root.mkpath(exe) && root.mkpath("docs") && root.mkpath("data"));
+        if (helpBeside)
+            QVERIFY(QFile(exe + "/Help.html").open(QIODevice::WriteOnly));
+        if (installedFiles)
+            QVERIFY(root.mkpath(share + "/sounds"));
+        if (projectFilesInDocuments)
+            QVERIFY(root.mkpath("docs/Project Files"));
+        // "exe/Project Files" is that file in the executable's folder, and so on.
+        const auto place = [&](const QString &name) {
+            const QString head = name.section('/', 0, 0);
+            const QString rest = name.mid(head.size());
+            return (head == "exe" ? exe : head == "share" ? share : root.filePath(head)) + rest;
+        };
+
+        const ProgramFolder::Layout l = ProgramFolder::layoutFor(exe, writable, root.filePath("data"), root.filePath("docs"));
+        QFETCH(QString, program);
+        QFETCH(QString, shipped);
+        QFETCH(QString, projectFiles);
+        QFETCH(QString, userFiles);
+        QCOMPARE(l.programFolder, place(program));
+        QCOMPARE(l.shippedFolder, place(shipped));
+        QCOMPARE(l.projectFiles, place(projectFiles));
+        QCOMPARE(l.userFiles, place(userFiles));
+        QCOMPARE(l.inUserData, program == "data");
     }
 };
 

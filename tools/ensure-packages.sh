@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Reciplex needs to build, test and run, but only
 # those that are missing. Needs root (or sudo) when something must be installed.
+#   tools/ensure-packages.sh [EXTRA_PACKAGE ...]   also the packages a script needs
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-webengine-dev libgl-dev
   libqt6sql6-sqlite qt6-charts-dev
+  librsvg2-bin
   nginx-light wget apache2-utils
   xvfb xauth imagemagick
+  desktop-file-utils appstream groff-base file
   clang libclang-rt-14-dev
+  "$@"
 )
 
 missing=()

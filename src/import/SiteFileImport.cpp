@@ -40,7 +40,7 @@ QStringList entryLines(const QString &text)
 
 QString importStartFolder()
 {
-    return ProgramFolder::filePath(QStringLiteral("Project Files"));
+    return ProgramFolder::projectFilesFolder();
 }
 
 QList<LinkingSite> parseLinkingSitesText(const QString &text)

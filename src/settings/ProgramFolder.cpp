@@ -2,6 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+// Where the install puts the shipped files, relative to the installed
+// executables (the build system knows both folders).
+#ifndef RECIPLEX_SHIPPED_FROM_BIN
+#define RECIPLEX_SHIPPED_FROM_BIN "../share/reciplex"
+#endif
 
 QString &ProgramFolder::override()
 {
@@ -9,11 +17,58 @@ QString &ProgramFolder::override()
     return folder;
 }
 
+ProgramFolder::Layout ProgramFolder::layoutFor(const QString &executableFolder, bool executableFolderWritable,
+                                               const QString &userDataFolder, const QString &documentsFolder)
+{
+    const QDir exe(executableFolder);
+    // Help and sounds beside the executable: the build tree, or a copy of the
+    // program kept in a folder of its own.
+    const bool shippedBeside = exe.exists(QStringLiteral("Help.html")) || exe.exists(QStringLiteral("sounds"));
+    const QString installedShipped = QDir::cleanPath(exe.filePath(QStringLiteral(RECIPLEX_SHIPPED_FROM_BIN)));
+    // An installed program keeps its own files out of bin/ even where it could
+    // write there (run by root, or installed under the user's home).
+    const bool installed = !shippedBeside && QFileInfo(installedShipped).isDir();
+
+    Layout layout;
+    layout.shippedFolder = installed ? installedShipped : exe.absolutePath();
+    layout.inUserData = installed || !executableFolderWritable;
+    if (!layout.inUserData) {
+        layout.programFolder = exe.absolutePath();
+        layout.projectFiles = exe.filePath(QStringLiteral("Project Files"));
+        layout.userFiles = layout.programFolder;
+        return layout;
+    }
+    layout.programFolder = userDataFolder;
+    // The program never creates "Project Files"; until the user makes one, the
+    // dialogs start in the documents folder itself.
+    const QString projectFiles = QDir(documentsFolder).filePath(QStringLiteral("Project Files"));
+    layout.projectFiles = QFileInfo(projectFiles).isDir() ? projectFiles : documentsFolder;
+    layout.userFiles = documentsFolder;
+    return layout;
+}
+
+const ProgramFolder::Layout &ProgramFolder::automaticLayout()
+{
+    static const Layout layout = [] {
+        const QString exe = QCoreApplication::applicationDirPath();
+        // A home without a documents folder: the dialogs start at home.
+        QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(documents).isDir())
+            documents = QDir::homePath();
+        Layout l = layoutFor(exe, QFileInfo(exe).isWritable(),
+                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), documents);
+        if (l.inUserData)
+            QDir().mkpath(l.programFolder);
+        return l;
+    }();
+    return layout;
+}
+
 QString ProgramFolder::path()
 {
     if (!override().isEmpty())
         return override();
-    return QCoreApplication::applicationDirPath();
+    return automaticLayout().programFolder;
 }
 
 void ProgramFolder::setPath(const QString &folder)
@@ -21,9 +76,35 @@ void ProgramFolder::setPath(const QString &folder)
     override() = folder.isEmpty() ? QString() : QDir(folder).absolutePath();
 }
 
-QString ProgramFolder::filePath(const QString &relative)
+static QString joined(const QString &folder, const QString &relative)
 {
     QString rel = relative;
     rel.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return QDir(path()).filePath(rel);
+    return QDir(folder).filePath(rel);
+}
+
+QString ProgramFolder::filePath(const QString &relative)
+{
+    return joined(path(), relative);
+}
+
+QString ProgramFolder::shippedFilePath(const QString &relative)
+{
+    if (!override().isEmpty())
+        return joined(override(), relative);
+    return joined(automaticLayout().shippedFolder, relative);
+}
+
+QString ProgramFolder::projectFilesFolder()
+{
+    if (!override().isEmpty())
+        return joined(override(), QStringLiteral("Project Files"));
+    return automaticLayout().projectFiles;
+}
+
+QString ProgramFolder::userFilesFolder()
+{
+    if (!override().isEmpty())
+        return override();
+    return automaticLayout().userFiles;
 }

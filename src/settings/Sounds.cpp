@@ -19,7 +19,7 @@ void playSound(const QString &relativePath)
 {
     if (!player())
         return;
-    const QString path = ProgramFolder::filePath(relativePath);
+    const QString path = ProgramFolder::shippedFilePath(relativePath);
     if (!QFileInfo::exists(path))
         return;
     player()(path);

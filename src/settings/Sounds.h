@@ -15,6 +15,6 @@ using Player = std::function<void(const QString &absolutePath)>;
 void setPlayer(Player player);
 } // namespace Sounds
 
-// Plays a file of the program folder without waiting; a missing file, or no
+// Plays a sound shipped with the program without waiting; a missing file, or no
 // player installed, is silent.
 void playSound(const QString &relativePath);

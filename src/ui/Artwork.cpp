@@ -3,11 +3,21 @@
 #include "ui/Identity.h"
 
 #include <QCoreApplication>
+#include <QDirIterator>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace Artwork {
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    QDirIterator sizes(QStringLiteral(":/icons"), {QStringLiteral("reciplex-*.png")});
+    while (sizes.hasNext())
+        icon.addFile(sizes.next());
+    return icon;
+}
 
 void paintBanner(QPainter &p, const QRect &area, bool withTagline)
 {
@@ -18,34 +28,38 @@ void paintBanner(QPainter &p, const QRect &area, bool withTagline)
     sky.setColorAt(1.0, QColor(40, 120, 140));
     p.fillRect(area, sky);
 
-    // Two interlocking rings: a link that goes both ways.
-    const int r = area.height() / 5;
-    const QPoint centre(area.left() + area.height() / 2, area.center().y() - (withTagline ? r / 3 : 0));
-    QPen ring(QColor(250, 205, 90), qMax(3, r / 5));
-    p.setPen(ring);
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(centre + QPoint(-r / 2, 0), r, r);
-    ring.setColor(QColor(235, 240, 245));
-    p.setPen(ring);
-    p.drawEllipse(centre + QPoint(r / 2, 0), r, r);
+    // The application icon, and beside it the name with the tagline under it,
+    // the two as one block centred on the icon.
+    const int side = area.height() * 11 / 20;
+    const QRect iconArea(area.left() + area.height() / 8, area.center().y() - side / 2, side, side);
+    applicationIcon().paint(&p, iconArea);
 
+    const int textLeft = iconArea.right() + area.height() / 8;
+    const int textWidth = area.right() - area.height() / 12 - textLeft;
     QFont title = p.font();
-    title.setPointSizeF(qMax(14.0, area.height() / 6.5));
     title.setBold(true);
+    title.setPixelSize(qMax(12, area.height() / 5));
+    while (title.pixelSize() > 12 && QFontMetrics(title).horizontalAdvance(Identity::product()) > textWidth)
+        title.setPixelSize(title.pixelSize() - 1);
+    QFont small = p.font();
+    small.setPixelSize(qMax(9, title.pixelSize() * 3 / 10));
+    const QString tagline =
+        QCoreApplication::translate("Artwork", "Reciprocal link checking for webmasters\nVersion %1 - %2")
+            .arg(Identity::versionText(), Identity::company());
+    const int titleHeight = QFontMetrics(title).height();
+    const QRect taglineSize = QFontMetrics(small).boundingRect(QRect(0, 0, textWidth, area.height()),
+                                                               Qt::TextWordWrap, tagline);
+    const int blockHeight = titleHeight + (withTagline ? taglineSize.height() : 0);
+    const int top = iconArea.center().y() - blockHeight / 2;
+
     p.setFont(title);
     p.setPen(Qt::white);
-    const QRect textArea(centre.x() + r * 2, area.top(), area.right() - centre.x() - r * 2, area.height());
-    p.drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft, Identity::product());
+    p.drawText(QRect(textLeft, top, textWidth, titleHeight), Qt::AlignVCenter | Qt::AlignLeft, Identity::product());
     if (withTagline) {
-        QFont small = p.font();
-        small.setPointSizeF(title.pointSizeF() / 3.2);
-        small.setBold(false);
         p.setFont(small);
         p.setPen(QColor(210, 225, 235));
-        const QRect below = textArea.adjusted(0, int(title.pointSizeF() * 2.6), 0, 0);
-        p.drawText(below, Qt::AlignTop | Qt::AlignLeft,
-                   QCoreApplication::translate("Artwork", "Reciprocal link checking for webmasters\nVersion %1 - %2")
-                       .arg(Identity::versionText(), Identity::company()));
+        p.drawText(QRect(textLeft, top + titleHeight, textWidth, taglineSize.height()),
+                   Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap, tagline);
     }
     p.restore();
 }

@@ -42,7 +42,7 @@ static void recordMachineWide(QWidget *parent)
 
 bool openHelpFile(QWidget *parent)
 {
-    const QString path = ProgramFolder::filePath(QStringLiteral("Help.html"));
+    const QString path = ProgramFolder::shippedFilePath(QStringLiteral("Help.html"));
     if (!QFileInfo(path).isFile())
         return false;
     DialogService::instance().openWithDesktop(path);

@@ -16,7 +16,7 @@ ProjectCommands::ProjectCommands(Project &project, QWidget *dialogParent)
 
 QString ProjectCommands::projectFolder()
 {
-    return ProgramFolder::filePath(QStringLiteral("Project Files"));
+    return ProgramFolder::projectFilesFolder();
 }
 
 QString ProjectCommands::fileFilter()

@@ -190,7 +190,7 @@ void PageBuilderPanel::generateLinks()
 void PageBuilderPanel::saveWebpage()
 {
     const QString path =
-        m_dialogs.saveFile(this, ProgramFolder::path(), QString(), dialogFilter(kLinkPageSaveFilter));
+        m_dialogs.saveFile(this, ProgramFolder::userFilesFolder(), QString(), dialogFilter(kLinkPageSaveFilter));
     if (path.isEmpty())
         return;
     FileFailure failure;

@@ -1,0 +1,145 @@
+#include "ScanJson.h"
+
+#include "model/Project.h"
+#include "scan/ScanEngine.h"
+#include "settings/FileTypes.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+#include <cstdio>
+
+// Local time with its offset from UTC, so a reader needs no time zone.
+static QString isoTime(const QDateTime &time)
+{
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+static QJsonValue positionOrNull(int zeroBased)
+{
+    return zeroBased < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(zeroBased + 1);
+}
+
+static QJsonValue textOrNull(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+// The same readers and defaults as the scan's own.
+QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanEngine &engine)
+{
+    const SettingsStore &store = SettingsStore::instance();
+    QJsonObject overrides;
+    for (const QString &kv : o.settingOverrides) {
+        const int eq = int(kv.indexOf(QLatin1Char('=')));
+        overrides.insert(kv.left(eq), kv.mid(eq + 1));
+    }
+    const bool filterPageTypes = store.readFlag(Keys::chkFileTypes, true);
+    return QJsonObject{
+        {"scanType", engine.scanType()},
+        {"mainSite", positionOrNull(o.mainSite)},
+        {"linkingSite", positionOrNull(o.linkingSite)},
+        {"port", int(engine.port())},
+        {"tlsPort", o.tlsPort},
+        {"pageLimit", engine.pageLimit()},
+        {"skipType", engine.skipType()},
+        {"timeout", store.readInt(Keys::txtTimeout, 60, -32768, 32767)},
+        {"stopAtPageLimit", store.readFlag(Keys::chkAuto, true)},
+        {"stopWhenLinksFound", store.readFlag(Keys::chkAuto2, true)},
+        {"filterPageTypes", filterPageTypes},
+        {"pageTypes", QJsonArray::fromStringList(filterPageTypes ? FileTypes::scanPatterns() : QStringList())},
+        {"updateUrls", store.readFlag(Keys::chkUpdate, true)},
+        {"redirectLinks", store.readFlag(Keys::chkRedirect, true)},
+        {"logRules", store.readFlag(Keys::chkLog, false)},
+        {"overrides", overrides},
+    };
+}
+
+static QJsonObject rowObject(const LinkResult &row)
+{
+    return {{"status", row.status}, {"number", row.number}, {"url", row.url}};
+}
+
+static QJsonArray errorArray(const QList<ErrorEntry> &errors)
+{
+    QJsonArray array;
+    for (const ErrorEntry &e : errors)
+        array.append(QJsonObject{{"error", e.error}, {"url", e.url}});
+    return array;
+}
+
+// The row that gives the site its status: the first link row of a site that
+// found all its links, otherwise the closing row.
+static const LinkResult *statusRow(const ScanJournal::Site &site)
+{
+    for (const LinkResult &row : site.rows)
+        if (row.status == site.status)
+            return &row;
+    return site.rows.isEmpty() ? nullptr : &site.rows.last();
+}
+
+static QJsonObject siteObject(const ScanJournal::Site &site)
+{
+    QJsonArray rows;
+    for (const LinkResult &row : site.rows)
+        rows.append(rowObject(row));
+    const LinkResult *row = statusRow(site);
+    return {
+        {"mainSite", site.mainSite},
+        {"url", site.url},
+        {"updatedUrl", textOrNull(site.updatedUrl)},
+        {"host", site.host},
+        {"status", site.status},
+        {"linked", site.linked},
+        {"number", row ? row->number : QString()},
+        {"foundOn", row ? row->url : QString()},
+        {"rows", rows},
+        {"errors", errorArray(site.errors)},
+    };
+}
+
+QByteArray scanJson(const ScanJsonInput &in)
+{
+    QJsonArray sites;
+    for (const ScanJournal::Site &site : in.journal->sites())
+        sites.append(siteObject(site));
+    const ScanStatistics &stats = in.engine->statistics();
+    const QJsonObject document{
+        {"formatVersion", kScanJsonVersion},
+        {"project", QFileInfo(in.projectPath).absoluteFilePath()},
+        {"started", isoTime(in.started)},
+        {"finished", isoTime(in.finished)},
+        {"settings", in.settings},
+        {"statistics",
+         QJsonObject{{"mainSites", stats.mainSites},
+                     {"linkingSites", stats.linkingSites},
+                     {"pagesScanned", stats.pagesScanned},
+                     {"pagesFound", stats.pagesFound},
+                     {"linksFound", stats.linksFound}}},
+        {"linkingSites", sites},
+        {"errors", errorArray(in.project->errors())},
+        {"exitStatus", in.exitStatus},
+    };
+    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+bool writeScanJson(const QByteArray &json, const QString &path, QString *error)
+{
+    if (path == QLatin1String("-")) {
+        const bool ok = std::fwrite(json.constData(), 1, size_t(json.size()), stdout) == size_t(json.size())
+            && std::fflush(stdout) == 0;
+        if (!ok)
+            *error = QStringLiteral("cannot write to stdout");
+        return ok;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
