@@ -287,9 +287,10 @@ RunChanges HistoryDatabase::changesOf(qint64 runId) const
     // Each checked site of the run beside the record it is compared with;
     // SQL leaves out the sites whose links did not change.
     q.prepare(QStringLiteral(
-        "SELECT s.main_site, s.host, s.main_key, c.%1, p.run_id, p.%2 "
+        "SELECT s.main_site, s.host, s.main_key, c.%1, p.run_id, p.%2, pr.started "
         "FROM site_runs c JOIN sites s ON s.id = c.site_id "
         "LEFT JOIN site_runs p ON p.run_id = c.prev_run AND p.site_id = c.site_id "
+        "LEFT JOIN runs pr ON pr.id = p.run_id "
         "WHERE c.run_id = ? AND c.skipped = 0 AND ("
         " (p.run_id IS NULL AND c.links > 0)"
         " OR (p.links > 0) != (c.links > 0)"
@@ -313,6 +314,7 @@ RunChanges HistoryDatabase::changesOf(qint64 runId) const
         if (c.checkedBefore) {
             c.beforeRun = beforeRun.toLongLong();
             c.before = recordAt(q, 4 + recordColumns);
+            c.beforeStarted = timeOf(q.value(4 + 2 * recordColumns));
             c.before.mainSite = c.now.mainSite;
             c.before.host = c.now.host;
             if (classify(c.before, c.now, &c.kind))

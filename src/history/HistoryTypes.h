@@ -49,6 +49,7 @@ struct SiteChange
     SiteRecord before;          // empty when the site was never checked before
     bool checkedBefore = false;
     qint64 beforeRun = 0;       // the run `before` comes from
+    QDateTime beforeStarted;    // when that run started (UTC)
     SiteRecord now;
 };
 
