@@ -237,6 +237,8 @@ int runScan(const ScanRunOptions &o)
         json.project = &project;
         json.engine = &engine;
         json.exitStatus = written ? scanStatus : ExitCannotStart;
+        json.historyPath = history.path();
+        json.changes = &changes;
         if (!writeScanJson(scanJson(json), o.jsonPath, &error)) {
             printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(o.jsonPath, error));
             written = false;

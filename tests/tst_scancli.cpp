@@ -365,7 +365,8 @@ private slots:
         const QList<QPair<QString, QJsonValue::Type>> topMembers{
             {"formatVersion", QJsonValue::Double}, {"project", QJsonValue::String},  {"started", QJsonValue::String},
             {"finished", QJsonValue::String},      {"settings", QJsonValue::Object}, {"statistics", QJsonValue::Object},
-            {"linkingSites", QJsonValue::Array},   {"errors", QJsonValue::Array},    {"exitStatus", QJsonValue::Double}};
+            {"linkingSites", QJsonValue::Array},   {"errors", QJsonValue::Array},    {"exitStatus", QJsonValue::Double},
+            {"history", QJsonValue::Null},         {"changesSince", QJsonValue::Null}, {"changes", QJsonValue::Array}};
         const QList<QPair<QString, QJsonValue::Type>> settingsMembers{
             {"scanType", QJsonValue::Double},        {"mainSite", QJsonValue::Null},          {"linkingSite", QJsonValue::Null},
             {"port", QJsonValue::Double},            {"tlsPort", QJsonValue::Double},         {"pageLimit", QJsonValue::Double},
@@ -381,6 +382,13 @@ private slots:
             {"host", QJsonValue::String},     {"status", QJsonValue::String}, {"linked", QJsonValue::Bool},
             {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"rows", QJsonValue::Array},
             {"errors", QJsonValue::Array}};
+        const QList<QPair<QString, QJsonValue::Type>> changeMembers{
+            {"kind", QJsonValue::String},       {"mainSite", QJsonValue::String}, {"host", QJsonValue::String},
+            {"url", QJsonValue::String},        {"previousRun", QJsonValue::String}, {"before", QJsonValue::Object},
+            {"now", QJsonValue::Object}};
+        const QList<QPair<QString, QJsonValue::Type>> stateMembers{
+            {"status", QJsonValue::String}, {"links", QJsonValue::Double}, {"foundOn", QJsonValue::String},
+            {"notes", QJsonValue::String},  {"missing", QJsonValue::String}, {"text", QJsonValue::String}};
         const auto checkMembers = [](const QJsonObject &o, const QList<QPair<QString, QJsonValue::Type>> &members) {
             QStringList names;
             for (const auto &[name, type] : members) {
@@ -395,6 +403,7 @@ private slots:
         QCOMPARE(checkMembers(doc["settings"].toObject(), settingsMembers), QString());
         QCOMPARE(checkMembers(doc["statistics"].toObject(), statisticsMembers), QString());
         QCOMPARE(doc["linkingSites"].toArray().size(), 3);
+        QCOMPARE(doc["changes"].toArray(), QJsonArray());
 
         QCOMPARE(doc["formatVersion"].toInt(), 1);
         QCOMPARE(doc["project"].toString(), project);
@@ -437,13 +446,54 @@ private slots:
                          "None Found (404 Not found)|000|127.0.0.1 404 Not found|127.0.0.1/nothere/"));
         QCOMPARE(doc["errors"].toArray(), QJsonArray({QJsonObject{{"error", "404 Not found"}, {"url", "127.0.0.1/nothere/"}}}));
 
-        // "-" is stdout, with nothing else on it.
-        const CliRun toStdout = run({"-j", "-", "-t", "2", "-m", "1", "-l", "1", project});
+        // "-" is stdout, with nothing else on it. The first run of a history
+        // has nothing to compare with.
+        const QString history = path("json.history.sqlite");
+        const CliRun toStdout = run({"-j", "-", "-t", "2", "-m", "1", "-l", "1", "--history", history, project});
         QCOMPARE(toStdout.exitCode, 0);
         const QJsonObject one = readJson(toStdout.stdOut);
         QCOMPARE(one["linkingSites"].toArray().size(), 1);
         QCOMPARE(one["settings"].toObject()["mainSite"].toInt(), 1);
         QCOMPARE(one["exitStatus"].toInt(), 0);
+        QCOMPARE(one["history"].toString(), history);
+        QCOMPARE(one["changesSince"].type(), QJsonValue::Null);
+        QCOMPARE(one["changes"].toArray(), QJsonArray());
+
+        // The history beside the project is found without --history. A page
+        // limit of one loses the link on the third page: a change since the
+        // run above, and exit status 3.
+        const CliRun lost = run({"-j", path("lost.json"), "-t", "2", "-m", "1", "-l", "1", "--set", "cmbAdvance=0", project});
+        QCOMPARE(lost.exitCode, 3);
+        QFile lostFile(path("lost.json"));
+        QVERIFY(lostFile.open(QIODevice::ReadOnly));
+        const QJsonObject two = readJson(lostFile.readAll());
+        QCOMPARE(two["exitStatus"].toInt(), 3);
+        QCOMPARE(two["history"].toString(), history);
+        const auto withinRunOne = [&](const QJsonValue &time) {
+            const QDateTime t = QDateTime::fromString(time.toString(), Qt::ISODate);
+            return t.isValid() && t >= QDateTime::fromString(one["started"].toString(), Qt::ISODate)
+                && t <= QDateTime::fromString(one["finished"].toString(), Qt::ISODate);
+        };
+        QVERIFY2(withinRunOne(two["changesSince"]), qPrintable(two["changesSince"].toString()));
+        const QJsonArray changes = two["changes"].toArray();
+        QCOMPARE(changes.size(), 1);
+        const QJsonObject change = changes[0].toObject();
+        QCOMPARE(checkMembers(change, changeMembers), QString());
+        QCOMPARE(checkMembers(change["before"].toObject(), stateMembers), QString());
+        QCOMPARE(checkMembers(change["now"].toObject(), stateMembers), QString());
+        QVERIFY2(withinRunOne(change["previousRun"]), qPrintable(change["previousRun"].toString()));
+        // [kind, mainSite, host, url] then [status, links, foundOn, notes, missing, text] before and now.
+        const auto state = [](const QJsonValue &s) {
+            return QStringList{s["status"].toString(), QString::number(s["links"].toInt()), s["foundOn"].toString(),
+                               s["notes"].toString(), s["missing"].toString(), s["text"].toString()}
+                .join('|');
+        };
+        QCOMPARE(QStringList({change["kind"].toString(), change["mainSite"].toString(), change["host"].toString(),
+                              change["url"].toString()}),
+                 QStringList({"Lost", "mysite.com/links.htm", "127.0.0.1", "127.0.0.1/direct/"}));
+        QCOMPARE(state(change["before"]),
+                 QString("Direct Link|1|127.0.0.1/direct/Page3.html|||Direct Link on 127.0.0.1/direct/Page3.html"));
+        QCOMPARE(state(change["now"]), QString("None Found|0|127.0.0.1|||None Found"));
 
         // A document that cannot be written is a failed run.
         QCOMPARE(run({"--json", path("no-such-folder/scan.json"), project}).exitCode, 2);
