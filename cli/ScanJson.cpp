@@ -1,5 +1,6 @@
 #include "ScanJson.h"
 
+#include "history/ChangeText.h"
 #include "model/Project.h"
 #include "scan/ScanEngine.h"
 #include "settings/FileTypes.h"
@@ -102,6 +103,46 @@ static QJsonObject siteObject(const ScanJournal::Site &site)
     };
 }
 
+// History times are kept in UTC; the document gives local time like the rest.
+static QJsonValue historyTime(const QDateTime &utc)
+{
+    return utc.isValid() ? QJsonValue(isoTime(utc.toLocalTime())) : QJsonValue(QJsonValue::Null);
+}
+
+static QJsonObject stateObject(const SiteRecord &record)
+{
+    return {
+        {"status", record.status},
+        {"links", record.links},
+        {"foundOn", record.foundOn},
+        {"notes", record.notes},
+        {"missing", record.missing},
+        {"text", ChangeText::describe(record)},
+    };
+}
+
+static QJsonObject changeObject(const SiteChange &change)
+{
+    return {
+        {"kind", ChangeText::kindName(change.kind)},
+        {"mainSite", change.now.mainSite},
+        {"host", change.now.host},
+        {"url", change.now.url},
+        {"previousRun", change.checkedBefore ? historyTime(change.beforeStarted) : QJsonValue(QJsonValue::Null)},
+        {"before", change.checkedBefore ? QJsonValue(stateObject(change.before)) : QJsonValue(QJsonValue::Null)},
+        {"now", stateObject(change.now)},
+    };
+}
+
+static QJsonArray changeArray(const RunChanges *changes)
+{
+    QJsonArray array;
+    if (changes)
+        for (const SiteChange &c : changes->changes)
+            array.append(changeObject(c));
+    return array;
+}
+
 QByteArray scanJson(const ScanJsonInput &in)
 {
     QJsonArray sites;
@@ -123,6 +164,11 @@ QByteArray scanJson(const ScanJsonInput &in)
         {"linkingSites", sites},
         {"errors", errorArray(in.project->errors())},
         {"exitStatus", in.exitStatus},
+        {"history", in.historyPath.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                             : QJsonValue(QFileInfo(in.historyPath).absoluteFilePath())},
+        {"changesSince", in.changes && in.changes->hasPrevious() ? historyTime(in.changes->previousStarted)
+                                                                 : QJsonValue(QJsonValue::Null)},
+        {"changes", changeArray(in.changes)},
     };
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }

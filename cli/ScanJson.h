@@ -7,13 +7,15 @@
 
 #include "ScanJournal.h"
 #include "ScanRun.h"
+#include "history/HistoryTypes.h"
 
 class Project;
 class ScanEngine;
 
 // The finished scan as one JSON document (the schema is in README.md):
 // the project, when the scan ran, the settings in effect, every Linking
-// Site with its rows and errors, the whole errors list and the exit status.
+// Site with its rows and errors, the whole errors list, the exit status, and
+// the changes since the previous run of the history.
 struct ScanJsonInput
 {
     QString projectPath;
@@ -24,6 +26,8 @@ struct ScanJsonInput
     const Project *project = nullptr;
     const ScanEngine *engine = nullptr;
     int exitStatus = 0;
+    QString historyPath;                 // "" without a history
+    const RunChanges *changes = nullptr; // the stored run's; nullptr when none was stored
 };
 
 inline constexpr int kScanJsonVersion = 1;

@@ -94,6 +94,14 @@ const QList<OptionRow> &optionTable()
          text(&ScanRunOptions::postLogPath)},
         {{"j", "json"}, "FILE", "Write the finished scan as one JSON document to FILE (\"-\" for stdout).",
          text(&ScanRunOptions::jsonPath)},
+        {{"history"}, "FILE",
+         "Store this run in the history database FILE, created when missing. Without it, a history "
+         "beside the project (NAME.history.sqlite) is written when it exists.",
+         text(&ScanRunOptions::historyPath)},
+        {{"changes"}, QString(),
+         "Print the changes since the previous run of the history on stdout, one per line: change, Main Site, "
+         "Linking Site, before, now, separated by tabs. Needs a history.",
+         flag(&ScanRunOptions::changes)},
         {{"q", "quiet"}, QString(), "No progress, not even on a terminal.", flag(&ScanRunOptions::quiet)},
     };
     return table;
@@ -106,7 +114,10 @@ QString exitStatusText()
         "  0  every Linking Site ended with a link\n"
         "  1  some Linking Site ended with \"None Found\" or \"Missing\"\n"
         "  2  the scan could not start (a bad option, a project file that cannot be\n"
-        "     opened, a failed start check) or an output file could not be written\n");
+        "     opened, a failed start check) or an output file or the history could\n"
+        "     not be written\n"
+        "  3  a link was lost since the previous run of the history (it takes\n"
+        "     precedence over 1)\n");
 }
 
 } // namespace
@@ -171,6 +182,10 @@ ScanCommandLine parseScanCommandLine(const QStringList &arguments)
     o.projectPath = positional.first();
     if (o.jsonPath == QLatin1String("-") && o.post && o.postLogPath.isEmpty()) {
         result.text = QStringLiteral("--json - and --post without --post-log would both write to stdout");
+        return result;
+    }
+    if (o.jsonPath == QLatin1String("-") && o.changes) {
+        result.text = QStringLiteral("--json - and --changes would both write to stdout");
         return result;
     }
     result.action = ScanCommandLine::Action::Scan;

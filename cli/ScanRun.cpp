@@ -4,6 +4,8 @@
 #include "HeadlessFrontEnd.h"
 #include "ScanJournal.h"
 #include "ScanJson.h"
+#include "history/ChangeText.h"
+#include "history/ProjectHistory.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "outputs/LinkPageBuilder.h"
@@ -18,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -42,12 +45,13 @@ static bool writeLinksPage(Project &project, const QString &path)
 
 // The report of the finished scan, then the two saves as their buttons do;
 // existing files are overwritten without a question.
-static bool writeReportAndTab(const Project &project, qint64 pagesScanned, const ScanRunOptions &o)
+static bool writeReportAndTab(const Project &project, qint64 pagesScanned, const ScanRunOptions &o,
+                              const ReportChanges *changes)
 {
     bool ok = true;
     if (!o.reportPath.isEmpty()) {
         FileFailure failure;
-        if (buildReport(project, pagesScanned, &failure).isEmpty()) {
+        if (buildReport(project, pagesScanned, &failure, changes).isEmpty()) {
             printErr(QStringLiteral("reciplex-scan: cannot write the report: %1").arg(failure.description));
             ok = false;
         } else {
@@ -95,6 +99,35 @@ static bool postAndLog(const Project &project, const ScanRunOptions &o, bool sho
     return true;
 }
 
+// The history to write: --history, else the database beside the project
+// when there is one; "" for none.
+static QString historyPathFor(const ScanRunOptions &o)
+{
+    if (!o.historyPath.isEmpty())
+        return o.historyPath;
+    const QString beside = ProjectHistory::pathFor(o.projectPath);
+    return QFileInfo::exists(beside) ? beside : QString();
+}
+
+// Stores the run; with --changes prints its changes on stdout, one a line.
+static bool storeHistory(ProjectHistory &history, const Project &project, const ScanRunOptions &o, RunChanges *changes)
+{
+    const ProjectHistory::Outcome outcome = history.scanFinished(project);
+    if (!outcome.stored) {
+        printErr(QStringLiteral("reciplex-scan: cannot write the history %1: %2").arg(history.path(), outcome.error));
+        return false;
+    }
+    *changes = outcome.changes;
+    if (o.changes) {
+        QByteArray lines;
+        for (const SiteChange &c : changes->changes)
+            lines += ChangeText::line(c).toLocal8Bit() + '\n';
+        std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
+        std::fflush(stdout);
+    }
+    return true;
+}
+
 // How many Linking Sites the scan type will visit.
 static int sitesToScan(const Project &project, const ScanRunOptions &o)
 {
@@ -131,6 +164,15 @@ int runScan(const ScanRunOptions &o)
                      .arg(read.stopLineNumber)
                      .arg(read.stopLine));
 
+    ProjectHistory history;
+    history.setPath(historyPathFor(o));
+    if (o.changes && !history.hasPath()) {
+        printErr(QStringLiteral("reciplex-scan: --changes needs a history: %1 does not exist; "
+                                "give --history FILE to start one")
+                     .arg(ProjectHistory::pathFor(o.projectPath)));
+        return ExitCannotStart;
+    }
+
     const bool showProgress = !o.quiet && HeadlessFrontEnd::stderrIsTerminal();
     ScanJournal journal(project);
     HeadlessFrontEnd frontEnd(showProgress, o.mainSite, o.linkingSite, journal);
@@ -144,6 +186,7 @@ int runScan(const ScanRunOptions &o)
     frontEnd.setOnStopped([] { QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit); });
 
     const QDateTime started = QDateTime::currentDateTime();
+    history.scanStarted(o.scanType);
     engine.startScan();
     if (!engine.isScanning() && !frontEnd.stopped()) {
         for (const QString &m : frontEnd.messages())
@@ -157,12 +200,18 @@ int runScan(const ScanRunOptions &o)
 
     bool written = true;
     QString error;
+    // The history first: the report shows the changes since the previous run.
+    RunChanges changes;
+    if (history.hasPath() && !storeHistory(history, project, o, &changes))
+        written = false;
+    const std::optional<ReportChanges> reportChanges =
+        changes.hasPrevious() ? std::optional<ReportChanges>(reportChangesOf(changes)) : std::nullopt;
     // The links page first: it renews the project's generated links, which
     // --output then saves as the window's Save would.
     if (!o.linksPagePath.isEmpty() && !writeLinksPage(project, o.linksPagePath))
         written = false;
     if (!o.reportPath.isEmpty() || !o.tabPath.isEmpty()) {
-        if (!writeReportAndTab(project, engine.statistics().pagesScanned, o))
+        if (!writeReportAndTab(project, engine.statistics().pagesScanned, o, reportChanges ? &*reportChanges : nullptr))
             written = false;
     }
     if (o.post && !postAndLog(project, o, showProgress))
@@ -175,7 +224,10 @@ int runScan(const ScanRunOptions &o)
         printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(o.outputPath, error));
         written = false;
     }
-    const int scanStatus = frontEnd.someSiteWithoutLink() ? ExitSomeMissing : ExitAllLinked;
+    // A link lost since the previous run outranks a site without its link.
+    const int scanStatus = changes.count(ChangeKind::Lost) > 0 ? ExitLinkLost
+        : frontEnd.someSiteWithoutLink()                       ? ExitSomeMissing
+                                                               : ExitAllLinked;
     if (!o.jsonPath.isEmpty()) {
         ScanJsonInput json;
         json.projectPath = o.projectPath;
@@ -186,6 +238,8 @@ int runScan(const ScanRunOptions &o)
         json.project = &project;
         json.engine = &engine;
         json.exitStatus = written ? scanStatus : ExitCannotStart;
+        json.historyPath = history.path();
+        json.changes = &changes;
         if (!writeScanJson(scanJson(json), o.jsonPath, &error)) {
             printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(o.jsonPath, error));
             written = false;

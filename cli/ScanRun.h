@@ -22,11 +22,13 @@ struct ScanRunOptions
     bool post = false;      // --post: postResults in the stored posting mode
     QString postLogPath;    // --post-log: the posting log (stdout otherwise)
     QString jsonPath;       // --json: the finished scan as one JSON document; "-" is stdout
+    QString historyPath;    // --history: the history database (else the one beside the project, if any)
+    bool changes = false;   // --changes: print the changes since the previous run
     bool quiet = false;
 };
 
 // Exit statuses of reciplex-scan.
-enum ScanExit { ExitAllLinked = 0, ExitSomeMissing = 1, ExitCannotStart = 2 };
+enum ScanExit { ExitAllLinked = 0, ExitSomeMissing = 1, ExitCannotStart = 2, ExitLinkLost = 3 };
 
 // What the command line asks for: a scan, the help or version text, or
 // nothing because it could not be understood.

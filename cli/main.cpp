@@ -1,6 +1,7 @@
 // reciplex-scan: the headless scanner for scheduled checks. It runs the same
 // scan engine as the window on a project file and exits with 0 when every
-// Linking Site links back, 1 when some do not, 2 when the scan cannot start.
+// Linking Site links back, 1 when some do not, 2 when the scan cannot start,
+// 3 when a link was lost since the previous run of the history.
 #include "ScanRun.h"
 
 #include <QCoreApplication>

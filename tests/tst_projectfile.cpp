@@ -142,6 +142,28 @@ private slots:
         QCOMPARE(q.results().at(1).url, QString("a.org/p"));
         QCOMPARE(q.rules().at(0).ruleValue, QString("x"));
         QCOMPARE(q.linkingSites(0).at(2).description, QString("d"));
+        QCOMPARE(q.results().at(1).notes, QString("extra")); // a seventh field: the link notes
+    }
+
+    // Notes are a seventh field, written only when there are any: a project
+    // without notes keeps its bytes, and a reader that knows six fields still
+    // reads the row.
+    void resultNotesRoundTrip()
+    {
+        TestEnv env;
+        Project p;
+        p.addMainSite("mysite.com");
+        p.appendResult(LinkResult{2, "mysite.com", "a.org", "Direct Link", "001", "a.org/p", RowColour::Blue, "nofollow, ugc"});
+        p.appendResult(LinkResult{2, "mysite.com", "b.org", "Direct Link", "001", "b.org/p", RowColour::Blue, ""});
+        const QByteArray bytes = ProjectFile::serialise(p);
+        QVERIFY(bytes.contains("\r\nRESULT:2|mysite.com|a.org|Direct Link|001|a.org/p|nofollow, ugc\r\n"));
+        QVERIFY(bytes.contains("\r\nRESULT:2|mysite.com|b.org|Direct Link|001|b.org/p\r\n"));
+        Project q;
+        QVERIFY(ProjectFile::readText(q, bytes).complete);
+        QCOMPARE(q.results().at(0).notes, QString("nofollow, ugc"));
+        QCOMPARE(q.results().at(0).url, QString("a.org/p"));
+        QCOMPARE(q.results().at(1).notes, QString());
+        QCOMPARE(ProjectFile::serialise(q), bytes);
     }
 
     void linesEndAtLoneCrOrLf()

@@ -180,6 +180,31 @@ private slots:
                               + notLinked("evil.com", "None Found (&lt;img src=x onerror=alert(1)&gt;)")));
     }
 
+    // With a previous run in the history: the lost and new links since its
+    // date, escaped, between the percentages and the Main Site overviews.
+    void changesSinceThePreviousRun()
+    {
+        Project p;
+        ReportChanges changes;
+        changes.since = QDateTime(QDate(2024, 2, 27), QTime(9, 30));
+        changes.lost.append({"mysite.com", "a.org", "None Found (<b>Timeout</b>)", "a.org/l?x=1&y=2"});
+        QString html = buildReportHtml(p, 0, kNow, QLocale::c(), &changes);
+        QVERIFY(html.contains(kNoClassifiedRows
+                              + "<h1>Changes since 27 Feb 2024 09:30:00</h1>\r\n"
+                                "<b>Lost Links</b><BR>\r\n"
+                                "Site: <a href='a.org'>a.org</a><BR>Main Site: mysite.com<BR>"
+                                "Status: None Found (&lt;b&gt;Timeout&lt;/b&gt;)<BR>"
+                                "Was Found On: <a href='a.org/l?x=1&amp;y=2'>a.org/l?x=1&amp;y=2</a><BR>\r\n"
+                                "<BR>\r\n"
+                                "<b>New Links</b><BR>\r\n"
+                                "None<BR>\r\n"
+                                "<BR>\r\n"
+                                "<h1>Main Site Specific Overviews</h1>\r\n"));
+        QCOMPARE(html.remove(QRegularExpression("<h1>Changes since.*(?=<h1>Main Site)",
+                                                QRegularExpression::DotMatchesEverythingOption)),
+                 buildReportHtml(p, 0, kNow, QLocale::c()));
+    }
+
     // The user's regional format: decimal comma, grouping in F(x) only.
     void regionalNumberFormat()
     {

@@ -59,6 +59,9 @@ static QString summary(const ScanCommandLine &c)
     text("links", o.linksPagePath);
     text("log", o.postLogPath);
     text("json", o.jsonPath);
+    text("history", o.historyPath);
+    if (o.changes)
+        parts << QStringLiteral("changes");
     if (o.post)
         parts << QStringLiteral("post");
     if (o.quiet)
@@ -218,6 +221,37 @@ private slots:
         QVERIFY(!r.stdErr.contains("None Found"));
     }
 
+    // Scheduled scans keep a history beside the project once one is started;
+    // a lost link exits 3 even where 1 would do.
+    void historyOfScheduledScans()
+    {
+        const QString project = writeProject({"127.0.0.1/direct/"}, "hist.prj");
+        CliRun r = run({"--quiet", "--changes", project});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.stdErr.contains("--changes needs a history"));
+        QVERIFY(!QFile::exists(path("hist.history.sqlite")));
+
+        r = run({"--quiet", "--history", path("hist.history.sqlite"), "--changes", project});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.stdOut, QByteArray());
+        QVERIFY(QFile::exists(path("hist.history.sqlite")));
+
+        // A page limit of one leaves the link on the third page unseen.
+        r = run({"--quiet", "--set", "cmbAdvance=0", "--changes", "--report", path("hist-report.htm"), project});
+        QCOMPARE(r.exitCode, 3);
+        const QStringList lines = QString::fromLocal8Bit(r.stdOut).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.at(0).startsWith("Lost\tmysite.com/links.htm\t127.0.0.1\tDirect Link on 127.0.0.1/direct/"),
+                 qPrintable(lines.at(0)));
+        QFile report(path("hist-report.htm"));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QVERIFY(report.readAll().contains("<b>Lost Links</b><BR>\r\nSite: <a href='127.0.0.1'>"));
+
+        r = run({"--quiet", "--changes", project});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.stdOut.startsWith("New\tmysite.com/links.htm\t127.0.0.1\tNone Found"), r.stdOut.constData());
+    }
+
     // On a terminal: a line per finished site under one updating status line.
     void progressOnATerminal()
     {
@@ -267,6 +301,10 @@ private slots:
         QTest::newRow("the last of a repeated option") << QStringList{"--port", "81", "--port", "82", "p.prj"} << "p.prj port=82";
         QTest::newRow("json to stdout, posting log to a file") << QStringList{"--json", "-", "--post", "--post-log", "l", "p.prj"}
                                                                << "p.prj log=l json=- post";
+        QTest::newRow("history and changes") << QStringList{"--history", "h.sqlite", "--changes", "p.prj"}
+                                             << "p.prj history=h.sqlite changes";
+        QTest::newRow("history with equals, json to a file") << QStringList{"--history=h.sqlite", "--changes", "-j", "s.json", "p.prj"}
+                                                             << "p.prj json=s.json history=h.sqlite changes";
 
         QTest::newRow("--help") << QStringList{"--help"} << "help";
         QTest::newRow("-h with others") << QStringList{"-h", "--bad-port", "p.prj"} << "error Unknown option 'bad-port'.";
@@ -294,6 +332,10 @@ private slots:
         QTest::newRow("json and posting log both on stdout")
             << QStringList{"--json", "-", "--post", "p.prj"}
             << "error --json - and --post without --post-log would both write to stdout";
+        QTest::newRow("json and changes both on stdout") << QStringList{"--changes", "-j", "-", "p.prj"}
+                                                         << "error --json - and --changes would both write to stdout";
+        QTest::newRow("history without its file") << QStringList{"p.prj", "--history"}
+                                                  << "error Missing value after '--history'.";
     }
 
     void commandLine()
@@ -310,7 +352,8 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.stdErr, QString());
         QVERIFY2(r.stdOut.startsWith("Usage: reciplex-scan [options] PROJECT\n"), r.stdOut.constData());
-        for (const char *option : {"-t, --scan-type <N>", "--tls-port <N>", "-j, --json <FILE>", "-q, --quiet", "Exit status:"})
+        for (const char *option : {"-t, --scan-type <N>", "--tls-port <N>", "-j, --json <FILE>", "--history <FILE>", "--changes",
+                                   "-q, --quiet", "Exit status:", "  3  a link was lost since the previous run"})
             QVERIFY2(r.stdOut.contains(option), option);
 
         r = run({"-v"});
@@ -350,7 +393,8 @@ private slots:
         const QList<QPair<QString, QJsonValue::Type>> topMembers{
             {"formatVersion", QJsonValue::Double}, {"project", QJsonValue::String},  {"started", QJsonValue::String},
             {"finished", QJsonValue::String},      {"settings", QJsonValue::Object}, {"statistics", QJsonValue::Object},
-            {"linkingSites", QJsonValue::Array},   {"errors", QJsonValue::Array},    {"exitStatus", QJsonValue::Double}};
+            {"linkingSites", QJsonValue::Array},   {"errors", QJsonValue::Array},    {"exitStatus", QJsonValue::Double},
+            {"history", QJsonValue::Null},         {"changesSince", QJsonValue::Null}, {"changes", QJsonValue::Array}};
         const QList<QPair<QString, QJsonValue::Type>> settingsMembers{
             {"scanType", QJsonValue::Double},        {"mainSite", QJsonValue::Null},          {"linkingSite", QJsonValue::Null},
             {"port", QJsonValue::Double},            {"tlsPort", QJsonValue::Double},         {"pageLimit", QJsonValue::Double},
@@ -366,6 +410,13 @@ private slots:
             {"host", QJsonValue::String},     {"status", QJsonValue::String}, {"linked", QJsonValue::Bool},
             {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"rows", QJsonValue::Array},
             {"errors", QJsonValue::Array}};
+        const QList<QPair<QString, QJsonValue::Type>> changeMembers{
+            {"kind", QJsonValue::String},       {"mainSite", QJsonValue::String}, {"host", QJsonValue::String},
+            {"url", QJsonValue::String},        {"previousRun", QJsonValue::String}, {"before", QJsonValue::Object},
+            {"now", QJsonValue::Object}};
+        const QList<QPair<QString, QJsonValue::Type>> stateMembers{
+            {"status", QJsonValue::String}, {"links", QJsonValue::Double}, {"foundOn", QJsonValue::String},
+            {"notes", QJsonValue::String},  {"missing", QJsonValue::String}, {"text", QJsonValue::String}};
         const auto checkMembers = [](const QJsonObject &o, const QList<QPair<QString, QJsonValue::Type>> &members) {
             QStringList names;
             for (const auto &[name, type] : members) {
@@ -380,6 +431,7 @@ private slots:
         QCOMPARE(checkMembers(doc["settings"].toObject(), settingsMembers), QString());
         QCOMPARE(checkMembers(doc["statistics"].toObject(), statisticsMembers), QString());
         QCOMPARE(doc["linkingSites"].toArray().size(), 3);
+        QCOMPARE(doc["changes"].toArray(), QJsonArray());
 
         QCOMPARE(doc["formatVersion"].toInt(), 1);
         QCOMPARE(doc["project"].toString(), project);
@@ -422,13 +474,54 @@ private slots:
                          "None Found (404 Not found)|000|127.0.0.1 404 Not found|127.0.0.1/nothere/"));
         QCOMPARE(doc["errors"].toArray(), QJsonArray({QJsonObject{{"error", "404 Not found"}, {"url", "127.0.0.1/nothere/"}}}));
 
-        // "-" is stdout, with nothing else on it.
-        const CliRun toStdout = run({"-j", "-", "-t", "2", "-m", "1", "-l", "1", project});
+        // "-" is stdout, with nothing else on it. The first run of a history
+        // has nothing to compare with.
+        const QString history = path("json.history.sqlite");
+        const CliRun toStdout = run({"-j", "-", "-t", "2", "-m", "1", "-l", "1", "--history", history, project});
         QCOMPARE(toStdout.exitCode, 0);
         const QJsonObject one = readJson(toStdout.stdOut);
         QCOMPARE(one["linkingSites"].toArray().size(), 1);
         QCOMPARE(one["settings"].toObject()["mainSite"].toInt(), 1);
         QCOMPARE(one["exitStatus"].toInt(), 0);
+        QCOMPARE(one["history"].toString(), history);
+        QCOMPARE(one["changesSince"].type(), QJsonValue::Null);
+        QCOMPARE(one["changes"].toArray(), QJsonArray());
+
+        // The history beside the project is found without --history. A page
+        // limit of one loses the link on the third page: a change since the
+        // run above, and exit status 3.
+        const CliRun lost = run({"-j", path("lost.json"), "-t", "2", "-m", "1", "-l", "1", "--set", "cmbAdvance=0", project});
+        QCOMPARE(lost.exitCode, 3);
+        QFile lostFile(path("lost.json"));
+        QVERIFY(lostFile.open(QIODevice::ReadOnly));
+        const QJsonObject two = readJson(lostFile.readAll());
+        QCOMPARE(two["exitStatus"].toInt(), 3);
+        QCOMPARE(two["history"].toString(), history);
+        const auto withinRunOne = [&](const QJsonValue &time) {
+            const QDateTime t = QDateTime::fromString(time.toString(), Qt::ISODate);
+            return t.isValid() && t >= QDateTime::fromString(one["started"].toString(), Qt::ISODate)
+                && t <= QDateTime::fromString(one["finished"].toString(), Qt::ISODate);
+        };
+        QVERIFY2(withinRunOne(two["changesSince"]), qPrintable(two["changesSince"].toString()));
+        const QJsonArray changes = two["changes"].toArray();
+        QCOMPARE(changes.size(), 1);
+        const QJsonObject change = changes[0].toObject();
+        QCOMPARE(checkMembers(change, changeMembers), QString());
+        QCOMPARE(checkMembers(change["before"].toObject(), stateMembers), QString());
+        QCOMPARE(checkMembers(change["now"].toObject(), stateMembers), QString());
+        QVERIFY2(withinRunOne(change["previousRun"]), qPrintable(change["previousRun"].toString()));
+        // [kind, mainSite, host, url] then [status, links, foundOn, notes, missing, text] before and now.
+        const auto state = [](const QJsonValue &s) {
+            return QStringList{s["status"].toString(), QString::number(s["links"].toInt()), s["foundOn"].toString(),
+                               s["notes"].toString(), s["missing"].toString(), s["text"].toString()}
+                .join('|');
+        };
+        QCOMPARE(QStringList({change["kind"].toString(), change["mainSite"].toString(), change["host"].toString(),
+                              change["url"].toString()}),
+                 QStringList({"Lost", "mysite.com/links.htm", "127.0.0.1", "127.0.0.1/direct/"}));
+        QCOMPARE(state(change["before"]),
+                 QString("Direct Link|1|127.0.0.1/direct/Page3.html|||Direct Link on 127.0.0.1/direct/Page3.html"));
+        QCOMPARE(state(change["now"]), QString("None Found|0|127.0.0.1|||None Found"));
 
         // A document that cannot be written is a failed run.
         QCOMPARE(run({"--json", path("no-such-folder/scan.json"), project}).exitCode, 2);

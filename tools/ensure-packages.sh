@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-webengine-dev libgl-dev
+  libqt6sql6-sqlite qt6-charts-dev
   librsvg2-bin
   nginx-light wget apache2-utils
   xvfb xauth imagemagick

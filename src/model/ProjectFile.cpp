@@ -92,7 +92,12 @@ QByteArray serialise(const Project &project, int skipMainSite)
     for (const LinkResult &r : project.results()) {
         out += kResult + QString::number(r.icon) + QLatin1Char('|') + field(r.mainSite) + QLatin1Char('|')
              + field(r.remoteSite) + QLatin1Char('|') + field(r.status) + QLatin1Char('|')
-             + field(r.number) + QLatin1Char('|') + field(r.url) + kCrLf;
+             + field(r.number) + QLatin1Char('|') + field(r.url);
+        // Link notes only when there are any: a project without them keeps
+        // its bytes, and a six-field reader still reads the row.
+        if (!r.notes.isEmpty())
+            out += QLatin1Char('|') + field(r.notes);
+        out += kCrLf;
     }
     for (const Rule &r : project.rules()) {
         out += kRule + field(r.mainSite) + QLatin1Char('|') + field(r.remoteSite) + QLatin1Char('|')
@@ -176,6 +181,8 @@ ReadResult readText(Project &project, const QByteArray &bytes)
             r.status = f.at(2 + o);
             r.number = f.at(3 + o);
             r.url = f.at(4 + o);
+            if (o)
+                r.notes = f.value(6);
             results.append(r);
         } else if (line.startsWith(kNextSite)) {
             line.remove(kNextSite);

@@ -60,6 +60,9 @@ struct LinkResult
     QString number;
     QString url;
     RowColour colour = RowColour::Default;
+    // Link notes such as "nofollow, ugc"; "" for none. Last, so the rows
+    // written field by field elsewhere keep their meaning.
+    QString notes = {};
 };
 
 struct ErrorEntry

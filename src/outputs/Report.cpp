@@ -64,6 +64,32 @@ void appendEntry(QString &out, const QString &escapedKey, const LinkResult &row)
     out += QLatin1String("<BR>");
 }
 
+// "Changes since" and the previous run's date, then the lost and the new links.
+QString changesSection(const ReportChanges &changes, const QLocale &locale)
+{
+    const QDateTime since = changes.since.toLocalTime();
+    QString out = QLatin1String("<h1>Changes since ") + locale.toString(since.date(), QLocale::ShortFormat)
+                + QLatin1Char(' ') + clockText(since.time(), locale) + QLatin1String("</h1>") + kCrLf;
+    const auto list = [&out](const char *caption, const char *foundOn, const QList<ReportChanges::Link> &links) {
+        out += QLatin1String("<b>") + QLatin1String(caption) + QLatin1String("</b><BR>") + kCrLf;
+        if (links.isEmpty())
+            out += QLatin1String("None<BR>") + kCrLf;
+        for (const ReportChanges::Link &l : links) {
+            const QString site = escapeHtml(l.linkingSite);
+            const QString url = escapeHtml(l.url);
+            out += QLatin1String("Site: <a href='") + site + QLatin1String("'>") + site + QLatin1String("</a><BR>");
+            out += QLatin1String("Main Site: ") + escapeHtml(l.mainSite) + QLatin1String("<BR>");
+            out += QLatin1String("Status: ") + escapeHtml(l.status) + QLatin1String("<BR>");
+            out += QLatin1String(foundOn) + QLatin1String(": <a href='") + url + QLatin1String("'>") + url
+                 + QLatin1String("</a><BR>") + kCrLf;
+        }
+        out += QLatin1String("<BR>") + kCrLf;
+    };
+    list("Lost Links", "Was Found On", changes.lost);
+    list("New Links", "Found On", changes.added);
+    return out;
+}
+
 } // namespace
 
 ReportFigures reportFigures(const Project &project, qint64 pagesScanned)
@@ -98,7 +124,7 @@ QString formatReportNumber(double value, const QLocale &locale)
 }
 
 QString buildReportHtml(const Project &project, qint64 pagesScanned, const QDateTime &now,
-                        const QLocale &locale)
+                        const QLocale &locale, const ReportChanges *changes)
 {
     const ReportFigures f = reportFigures(project, pagesScanned);
     const auto row = [](const char *label, qint64 figure) {
@@ -144,6 +170,8 @@ QString buildReportHtml(const Project &project, qint64 pagesScanned, const QDate
                               "<tr><td>Average Pages Scanned Per Site:</td><td>0</td></tr></table><BR><BR>\r\n");
     }
 
+    if (changes)
+        html += changesSection(*changes, locale);
     html += QLatin1String("<h1>Main Site Specific Overviews</h1>\r\n");
 
     // Every row of one key, in results order, is what each Linking Site of
@@ -181,9 +209,10 @@ QString writeReportFile(const QString &html, FileFailure *failure)
     return path;
 }
 
-QString buildReport(const Project &project, qint64 pagesScanned, FileFailure *failure)
+QString buildReport(const Project &project, qint64 pagesScanned, FileFailure *failure, const ReportChanges *changes)
 {
-    return writeReportFile(buildReportHtml(project, pagesScanned, QDateTime::currentDateTime()), failure);
+    return writeReportFile(buildReportHtml(project, pagesScanned, QDateTime::currentDateTime(), QLocale::system(), changes),
+                           failure);
 }
 
 ReportSaveOutcome saveReportAs(const QString &chosenName, const OverwriteQuestion &askOverwrite)

@@ -3,6 +3,7 @@
 #include "outputs/SaveTarget.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QLocale>
 #include <QString>
 
@@ -36,10 +37,27 @@ QString reportKey(const QString &url);
 // symbol, digit grouping, leading zero).
 QString formatReportNumber(double value, const QLocale &locale);
 
+// The lost and new links since the previous run of the scan history, shown
+// in a section of their own before the Main Site overviews.
+struct ReportChanges
+{
+    struct Link
+    {
+        QString mainSite;
+        QString linkingSite;   // the Linking Site's host
+        QString status;        // its status now
+        QString url;           // where the link was (lost) or is (new) found
+    };
+    QDateTime since;           // the previous run's start
+    QList<Link> lost;
+    QList<Link> added;
+};
+
 // The report HTML. Dates, times and numbers follow `locale` (the user's
 // regional settings by default). Text from the project or a scan is escaped.
+// Without changes the report is what it always was.
 QString buildReportHtml(const Project &project, qint64 pagesScanned, const QDateTime &now,
-                        const QLocale &locale = QLocale::system());
+                        const QLocale &locale = QLocale::system(), const ReportChanges *changes = nullptr);
 
 // tempreport.html in the program folder.
 QString reportFilePath();
@@ -51,7 +69,8 @@ QString writeReportFile(const QString &html, FileFailure *failure = nullptr);
 
 // Builds the report for now and writes it: what a scan stop and a project
 // read do. Returns the path to show, or "" when the file could not be written.
-QString buildReport(const Project &project, qint64 pagesScanned, FileFailure *failure = nullptr);
+QString buildReport(const Project &project, qint64 pagesScanned, FileFailure *failure = nullptr,
+                    const ReportChanges *changes = nullptr);
 
 // "Save Report As" after the dialog: the shared save rules with ".htm", then a
 // byte copy of tempreport.html. A copy that fails (no report built yet) is

@@ -1,5 +1,8 @@
 #include "ui/MainWindow.h"
 
+#include "history/ChangeText.h"
+#include "history/ProjectHistory.h"
+#include "history/widgets/HistoryPanel.h"
 #include "import/widgets/ImportWindow.h"
 #include "outputs/widgets/PageBuilderPanel.h"
 #include "outputs/widgets/PostPanel.h"
@@ -20,6 +23,7 @@
 #include "ui/WebTab.h"
 #include "ui/WebsiteWindow.h"
 #include "ui/WebsitesPanel.h"
+#include "url/UrlText.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -44,7 +48,7 @@
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), m_quit([] { QCoreApplication::quit(); })
+    : QMainWindow(parent), m_history(std::make_unique<ProjectHistory>()), m_quit([] { QCoreApplication::quit(); })
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(Identity::product() + tr(" by ") + Identity::company());
@@ -101,6 +105,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(this, &MainWindow::reportRebuildRequested, m_reportsPanel, &ReportsPanel::rebuildReport);
     connect(m_websites, &WebsitesPanel::importMainSitesRequested, this, [this] { openImportWindow(true); });
     connect(m_websites, &WebsitesPanel::importLinkingSitesRequested, this, [this] { openImportWindow(false); });
+    connectHistory();
     resize(1280, 860);
 }
 
@@ -235,13 +240,15 @@ QWidget *MainWindow::buildLinkResults()
                                     statusBar()->repaint();
                                 },
                                 m_tabs);
-    const struct { QWidget *page; QString caption; QString tip; } tabs[5] = {
+    m_historyPanel = new HistoryPanel(*m_history, m_tabs);
+    const struct { QWidget *page; QString caption; QString tip; } tabs[6] = {
         {m_resultsPanel, tr("Links"), tr("View Link Results")},
         {m_webTab, tr("Web"), tr("Visit Linking Sites")},
         {m_pageBuilder, tr("Pages"), tr("Create link pages based on results")},
         {m_reportsPanel, tr("Reports"), tr("View Reports")},
-        {m_postPanel, tr("Post"), tr("Post links to a database")}};
-    for (int i = 0; i < 5; ++i) {
+        {m_postPanel, tr("Post"), tr("Post links to a database")},
+        {m_historyPanel, tr("History"), tr("Links lost and found since the last scans")}};
+    for (int i = 0; i < 6; ++i) {
         m_tabs->addTab(tabs[i].page, tabs[i].caption);
         m_tabs->setTabToolTip(i, tabs[i].tip);
     }
@@ -436,6 +443,7 @@ void MainWindow::setControls(Controls state)
     const bool idle = state == Controls::Idle;
     switch (state) {
     case Controls::Scanning:
+        m_history->scanStarted(m_engine->session().iScanType);
         m_scanTypeArrow->setEnabled(false);
         m_skip->setEnabled(true);
         m_stop->setEnabled(true);
@@ -507,7 +515,44 @@ void MainWindow::scanStopped()
     for (int p = 2; p <= 4; ++p)
         setStatusText(p, QString());
     setProgressToMaximum();
+    // The run goes into the history before the report, which shows its changes.
+    const ProjectHistory::Outcome outcome = m_history->scanFinished(m_project);
+    if (outcome.stored && outcome.changes.hasPrevious())
+        setStatusText(1, tr("Stopped: %1").arg(ChangeText::summary(outcome.changes)));
+    else if (!outcome.stored && !outcome.error.isEmpty())
+        setStatusText(1, tr("Stopped: the history could not be stored: %1").arg(outcome.error));
     emit reportRebuildRequested();
+    m_historyPanel->historyChanged();
+}
+
+// The history follows the project file, the current Main Site and the chosen
+// Linking Site; the report takes its changes from it.
+void MainWindow::connectHistory()
+{
+    m_reportsPanel->setChangesSource([this] { return m_history->reportChanges(); });
+    connect(m_commands, &ProjectCommands::filePathChanged, this, [this](const QString &path) {
+        m_history->setPath(ProjectHistory::pathFor(path));
+        m_historyPanel->historyChanged();
+        showHistoryOf();
+    });
+    connect(&m_project, &Project::currentMainSiteChanged, this, &MainWindow::showHistoryOf);
+    connect(&m_project, &Project::mainSitesChanged, this, &MainWindow::showHistoryOf);
+    connect(&m_project, &Project::projectReset, this, &MainWindow::showHistoryOf);
+    connect(m_websites, &WebsitesPanel::linkingSelectionChanged, this, &MainWindow::showHistoryOf);
+}
+
+void MainWindow::showHistoryOf()
+{
+    const int main = m_project.currentMainSite();
+    QString mainSite;
+    if (main >= 0 && main < m_project.mainSiteCount()) {
+        QString url = m_project.mainSite(main).url;
+        mainSite = normaliseMainSite(url);
+    }
+    m_historyPanel->setMainSite(mainSite);
+    const int row = m_websites->firstSelectedLinkingSite();
+    const bool chosen = main >= 0 && main < m_project.mainSiteCount() && row >= 0 && row < m_project.linkingSites(main).size();
+    m_historyPanel->chooseLinkingSite(chosen ? hostOfCopy(m_project.linkingSites(main).at(row).url) : QString());
 }
 
 int MainWindow::selectedMainSite() const

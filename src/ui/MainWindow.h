@@ -12,6 +12,8 @@
 #include <memory>
 
 class BrowserView;
+class HistoryPanel;
+class ProjectHistory;
 class PageBuilderPanel;
 class PostPanel;
 class ProjectCommands;
@@ -35,7 +37,7 @@ class MainWindow : public QMainWindow, public ScanFrontEnd
 {
     Q_OBJECT
 public:
-    enum Tab { LinksTab, WebTabIndex, PagesTab, ReportsTab, PostTab };
+    enum Tab { LinksTab, WebTabIndex, PagesTab, ReportsTab, PostTab, HistoryTab };
 
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -55,6 +57,8 @@ public:
     ReportsPanel *reportsPanel() const { return m_reportsPanel; }
     PageBuilderPanel *pageBuilderPanel() const { return m_pageBuilder; }
     PostPanel *postPanel() const { return m_postPanel; }
+    HistoryPanel *historyPanel() const { return m_historyPanel; }
+    ProjectHistory &history() { return *m_history; }
     WebsiteWindow *websiteWindow() const { return m_websiteWindow; }
     ProjectCommands *projectCommands() const { return m_commands; }
     QString statusText(int panel) const;
@@ -113,6 +117,8 @@ private:
     void openImportWindow(bool mainSites);
     void sizeColumnsOnce();
     void websiteWindowClosed();
+    void connectHistory();
+    void showHistoryOf();
 
     Project m_project;
     std::unique_ptr<ScanEngine> m_engine;
@@ -125,6 +131,8 @@ private:
     ReportsPanel *m_reportsPanel = nullptr;
     PageBuilderPanel *m_pageBuilder = nullptr;
     PostPanel *m_postPanel = nullptr;
+    std::unique_ptr<ProjectHistory> m_history;
+    HistoryPanel *m_historyPanel = nullptr;
     StatisticsPanel *m_statistics = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_panels[4] = {};

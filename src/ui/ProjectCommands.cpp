@@ -27,6 +27,15 @@ QString ProjectCommands::fileFilter()
 void ProjectCommands::newProject()
 {
     m_project.clearProject();
+    setFilePath(QString());
+}
+
+void ProjectCommands::setFilePath(const QString &path)
+{
+    // Told at every open, save and New, the same file again included: what
+    // belongs to the file (its history) is read anew.
+    m_filePath = path;
+    emit filePathChanged(path);
 }
 
 void ProjectCommands::openProject()
@@ -40,6 +49,7 @@ void ProjectCommands::openProject()
 void ProjectCommands::openFile(const QString &path)
 {
     const ProjectFile::ReadResult result = ProjectStorage::open(m_project, path);
+    setFilePath(result.opened ? path : QString());
     if (result.opened)
         emit fileRead(result.complete);
 }
@@ -51,14 +61,18 @@ bool ProjectCommands::saveProject()
     if (path.isEmpty())
         return false;
     QString error;
-    if (ProjectStorage::save(m_project, path, &error))
+    if (ProjectStorage::save(m_project, path, &error)) {
+        setFilePath(path);
         return true;
+    }
     // A second chance under a plain name.
     path = dialogs.saveFile(m_parent, projectFolder(), QStringLiteral("unnamed.prj"), fileFilter());
     if (path.isEmpty())
         return false;
-    if (ProjectStorage::save(m_project, path, &error))
+    if (ProjectStorage::save(m_project, path, &error)) {
+        setFilePath(path);
         return true;
+    }
     // Two failed writes are not passed over in silence: the project is still unsaved.
     dialogs.message(m_parent, tr("The project could not be saved to %1: %2").arg(path, error), tr("Save Project"),
                     DialogService::Buttons::Ok, DialogService::Icon::Warning);

@@ -23,11 +23,20 @@ public:
     static QString projectFolder();
     static QString fileFilter();
 
+    // The file the project was last opened from or saved to; "" for a
+    // project never saved (New, or a file that could not be opened).
+    QString filePath() const { return m_filePath; }
+
 signals:
     // A project file was read; complete is false when a line stopped the reading.
     void fileRead(bool complete);
+    // The project was opened from, saved to or (New) detached from a file.
+    void filePathChanged(const QString &path);
 
 private:
+    void setFilePath(const QString &path);
+
     Project &m_project;
+    QString m_filePath;
     QWidget *m_parent;
 };

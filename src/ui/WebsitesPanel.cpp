@@ -125,6 +125,7 @@ WebsitesPanel::WebsitesPanel(Project &project, QWidget *parent)
     connect(m_editLinking, &QPushButton::clicked, this, &WebsitesPanel::editLinkingSite);
     connect(m_importLinking, &QPushButton::clicked, this, &WebsitesPanel::importLinkingSitesRequested);
     connect(m_linkingList, &QTreeWidget::itemClicked, this, &WebsitesPanel::linkingRowChosen);
+    connect(m_linkingList, &QTreeWidget::itemSelectionChanged, this, &WebsitesPanel::linkingSelectionChanged);
     connect(m_linkingList->header(), &QHeaderView::sectionClicked, this, &WebsitesPanel::sortLinkingSites);
     connect(m_linkingList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         QMenu menu(this);

@@ -45,6 +45,7 @@ signals:
     void importMainSitesRequested();
     void importLinkingSitesRequested();
     void projectRebuilt();                          // the report is rebuilt after a snapshot read
+    void linkingSelectionChanged();                 // rows of the Linking Sites list (de)selected
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -10,12 +10,17 @@
 #include "ui/Identity.h"
 #include "outputs/widgets/ReportsPanel.h"
 #include "outputs/widgets/ResultsPanel.h"
+#include "history/widgets/HistoryPanel.h"
 #include "ui/MainWindow.h"
+#include "ui/ProjectCommands.h"
+#include "ui/WebsitesPanel.h"
 #include "ui/WebTab.h"
 #include "ui/WebsiteWindow.h"
 #include "UiFind.h"
 
 #include <QAction>
+#include <QChartView>
+#include <QLineSeries>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -266,6 +271,60 @@ private slots:
         QVERIFY(report.contains("<h3>mysite.example</h3>"));
         // The results list shows the row the scan wrote.
         QCOMPARE(w.resultsPanel()->resultsList()->model()->rowCount(), 1);
+    }
+
+    // A saved project keeps its scans beside it: the second scan tells what
+    // was lost in the status bar, the report and the History tab.
+    void savedProjectKeepsItsHistory()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        SettingsStore::instance().write(Keys::chkAudioNext, "0");
+        ScriptedHttpServer server;
+        ScriptedReply linked;
+        linked.pieces = {{0, "HTTP/1.1 200 OK\r\n\r\n<a href=\"http://www.mysite.example/\">me</a>"}};
+        server.setReply(linked);
+        Project p;
+        p.addLinkingSite(p.addMainSite("mysite.example"), "127.0.0.1/");
+        const QString path = env.path("sites.prj");
+        QVERIFY(ProjectFile::write(p, path));
+
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        w.engine().setPort(server.port());
+        w.projectCommands()->openFile(path);
+        need<QToolButton>(&w, "Command1")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.engine().isScanning(), 10000);
+        QCOMPARE(w.statusText(1), QString("Stopped")); // nothing to compare with yet
+        QVERIFY(QFile::exists(env.path("sites.history.sqlite")));
+
+        ScriptedReply notLinked;
+        notLinked.pieces = {{0, "HTTP/1.1 200 OK\r\n\r\n<a href=\"http://elsewhere.example/\">them</a>"}};
+        server.setReply(notLinked);
+        need<QToolButton>(&w, "Command1")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.engine().isScanning(), 10000);
+        QCOMPARE(w.statusText(1), QString("Stopped: 1 link lost and 0 found since the last run"));
+        QVERIFY(env.readFile("tempreport.html").contains("<b>Lost Links</b><BR>\r\nSite: <a href='127.0.0.1'>"));
+
+        w.show();
+        w.tabs()->setCurrentIndex(MainWindow::HistoryTab);
+        QTreeWidget *changes = w.historyPanel()->changesList();
+        QCOMPARE(changes->topLevelItemCount(), 1);
+        QCOMPARE(changes->topLevelItem(0)->text(0), QString("Lost"));
+        QCOMPARE(changes->topLevelItem(0)->text(2), QString("127.0.0.1"));
+        const QList<QAbstractSeries *> series = w.historyPanel()->chartView()->chart()->series();
+        QCOMPARE(series.size(), 2);
+        const QList<QPointF> links = static_cast<QLineSeries *>(series.at(0))->points();
+        QCOMPARE(links.size(), 2);
+        QCOMPARE(links.at(0).y(), 1.0);
+        QCOMPARE(links.at(1).y(), 0.0);
+        // The Linking Site chosen in the list, run by run, the latest first.
+        w.websites()->selectLinkingSite(0, 0);
+        QTreeWidget *runs = w.historyPanel()->siteRunsList();
+        QCOMPARE(runs->topLevelItemCount(), 2);
+        QCOMPARE(runs->topLevelItem(0)->text(1), QString("None Found"));
+        QCOMPARE(runs->topLevelItem(1)->text(1), QString("Direct Link"));
     }
 
     void exitAsksToSaveAnEditedProject()

@@ -51,7 +51,9 @@ QString ReportsPanel::requestedUrl() const
 
 bool ReportsPanel::rebuildReport()
 {
-    const QString path = buildReport(m_project, m_pagesScanned ? m_pagesScanned() : 0);
+    const std::optional<ReportChanges> changes = m_changes ? m_changes() : std::nullopt;
+    const QString path =
+        buildReport(m_project, m_pagesScanned ? m_pagesScanned() : 0, nullptr, changes ? &*changes : nullptr);
     if (path.isEmpty())
         return false;
     showReport(path);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "outputs/Report.h"
+
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class DialogService;
 class Project;
@@ -26,6 +29,9 @@ public:
     // cannot be written the browser keeps the last report and the caller goes
     // on; returns false then.
     bool rebuildReport();
+    // Where the report finds the changes since the previous run, if any.
+    using ChangesSource = std::function<std::optional<ReportChanges>()>;
+    void setChangesSource(ChangesSource source) { m_changes = std::move(source); }
     // Shows a report file already written.
     void showReport(const QString &path);
 
@@ -47,6 +53,7 @@ private:
     Project &m_project;
     DialogService &m_dialogs;
     std::function<qint64()> m_pagesScanned;
+    ChangesSource m_changes;
     BrowserView *m_browser = nullptr;
     QPushButton *m_saveReport = nullptr;
     QPushButton *m_saveTab = nullptr;
