@@ -170,20 +170,32 @@ void Project::removeRulesWhere(const std::function<bool(const Rule &)> &pred)
         emit rulesChanged();
 }
 
+// Leading and trailing spaces removed; a tab or a no-break space is text.
+static QStringView withoutOuterSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return QStringView(text).mid(begin, end - begin);
+}
+
 QString Project::findScriptUrl(const QString &mainSite) const
 {
-    const QString wanted = mainSite.trimmed();
+    const QStringView wanted = withoutOuterSpaces(mainSite);
     for (const ScriptTarget &t : m_scriptTargets)
-        if (t.mainSite.trimmed() == wanted)
+        if (withoutOuterSpaces(t.mainSite) == wanted)
             return t.scriptUrl;
     return QString();
 }
 
 int Project::findMainSite(const QString &mainSite) const
 {
-    const QString wanted = mainSite.trimmed();
+    const QStringView wanted = withoutOuterSpaces(mainSite);
     for (int i = 0; i < m_mainSites.size(); ++i)
-        if (m_mainSites.at(i).url.trimmed() == wanted)
+        if (withoutOuterSpaces(m_mainSites.at(i).url) == wanted)
             return i;
     return 0;
 }
