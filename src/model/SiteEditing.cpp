@@ -67,14 +67,14 @@ QString columnText(const LinkingSite &site, int column)
     }
 }
 
-void sortLinkingSites(Project &project, int mainPos, int column, bool ascending)
+void sortLinkingSites(Project &project, int mainPos, const ListSortState &state)
 {
     if (mainPos < 0 || mainPos >= project.mainSiteCount())
         return;
     QList<LinkingSite> rows = project.linkingSites(mainPos);
     std::stable_sort(rows.begin(), rows.end(), [&](const LinkingSite &a, const LinkingSite &b) {
-        const int c = QString::compare(columnText(a, column), columnText(b, column), Qt::CaseInsensitive);
-        return ascending ? c < 0 : c > 0;
+        const int c = compareColumnTexts(columnText(a, state.column), columnText(b, state.column));
+        return state.descending ? c > 0 : c < 0;
     });
     project.setLinkingSites(mainPos, rows);
 }

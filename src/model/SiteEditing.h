@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ListSortState.h"
+
 #include <QString>
 
 class Project;
@@ -30,8 +32,8 @@ MainSiteDeletion deleteMainSite(Project &project, int pos, QString *error = null
 // HTML Name, Description.
 QString columnText(const LinkingSite &site, int column);
 
-// Sorts a Main Site's Linking Sites by one column's text, ignoring letter
-// case; rows of equal text keep their order.
-void sortLinkingSites(Project &project, int mainPos, int column, bool ascending);
+// Sorts a Main Site's Linking Sites by the state's column and direction, as
+// the results list sorts; rows of equal text keep their order.
+void sortLinkingSites(Project &project, int mainPos, const ListSortState &state);
 
 } // namespace SiteEditing

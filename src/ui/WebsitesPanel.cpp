@@ -160,7 +160,7 @@ void WebsitesPanel::projectCleared()
     m_linkingPanel->hide();
     m_shown = -1;
     m_linkingList->clear();
-    m_descending.clear();
+    m_sort.clear();
 }
 
 void WebsitesPanel::fillMainSites()
@@ -361,10 +361,9 @@ void WebsitesPanel::sortLinkingSites(int column)
 {
     if (m_shown < 0)
         return;
-    // Every click reverses the direction, whichever column was clicked before.
-    const bool wasDescending = m_descending.value(m_shown, true); // the first click sorts ascending
-    m_descending[m_shown] = !wasDescending;
-    SiteEditing::sortLinkingSites(m_project, m_shown, column, wasDescending);
+    ListSortState &state = m_sort[m_shown];
+    state.click(column);
+    SiteEditing::sortLinkingSites(m_project, m_shown, state);
 }
 
 void WebsitesPanel::sizeColumns(int w)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ListSortState.h"
+
 #include <QGroupBox>
 #include <QHash>
 
@@ -69,5 +71,5 @@ private:
     int m_shown = -1;                 // the Main Site whose Linking Sites are on display
     bool m_skipDomainChange = false;
     bool m_selecting = false;
-    QHash<int, bool> m_descending;    // each Main Site's list flips its own direction
+    QHash<int, ListSortState> m_sort; // each Main Site's list flips its own direction
 };
