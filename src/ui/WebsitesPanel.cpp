@@ -124,7 +124,10 @@ WebsitesPanel::WebsitesPanel(Project &project, QWidget *parent)
     connect(m_delLinking, &QPushButton::clicked, this, &WebsitesPanel::deleteLinkingSite);
     connect(m_editLinking, &QPushButton::clicked, this, &WebsitesPanel::editLinkingSite);
     connect(m_importLinking, &QPushButton::clicked, this, &WebsitesPanel::importLinkingSitesRequested);
+    // Del and Edit follow the selection however it was made: a click, the
+    // arrow keys, a drag, or a refill that loses it.
     connect(m_linkingList, &QTreeWidget::itemClicked, this, &WebsitesPanel::linkingRowChosen);
+    connect(m_linkingList, &QTreeWidget::itemSelectionChanged, this, &WebsitesPanel::linkingSelectionChanged);
     connect(m_linkingList->header(), &QHeaderView::sectionClicked, this, &WebsitesPanel::sortLinkingSites);
     connect(m_linkingList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         QMenu menu(this);
@@ -182,8 +185,10 @@ void WebsitesPanel::fillMainSites()
 void WebsitesPanel::fillLinkingSites()
 {
     m_linkingList->clear();
-    if (m_shown < 0 || m_shown >= m_project.mainSiteCount())
+    if (m_shown < 0 || m_shown >= m_project.mainSiteCount()) {
+        linkingSelectionChanged();
         return;
+    }
     const QList<LinkingSite> &sites = m_project.linkingSites(m_shown);
     QList<QTreeWidgetItem *> items;
     items.reserve(sites.size());
@@ -193,6 +198,7 @@ void WebsitesPanel::fillLinkingSites()
         items.append(item);
     }
     m_linkingList->addTopLevelItems(items);
+    linkingSelectionChanged(); // a refill leaves no row chosen
 }
 
 void WebsitesPanel::updateLinkingRow(int mainPos, int row)
@@ -275,6 +281,16 @@ void WebsitesPanel::addLinkingSite()
     m_project.markEdited();
     m_linkingEntry->clear();
     m_linkingEntry->setFocus();
+}
+
+void WebsitesPanel::linkingSelectionChanged()
+{
+    if (firstSelectedLinkingSite() >= 0) {
+        linkingRowChosen();
+        return;
+    }
+    m_delLinking->setEnabled(false);
+    m_editLinking->setEnabled(false);
 }
 
 void WebsitesPanel::linkingRowChosen()

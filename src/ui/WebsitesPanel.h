@@ -56,6 +56,7 @@ private:
     void fillLinkingSites();
     void updateLinkingRow(int mainPos, int row);
     void linkingRowChosen();
+    void linkingSelectionChanged();
     void projectCleared();
     void currentChanged(int pos);
 

@@ -135,6 +135,40 @@ private slots:
         QCOMPARE(f.panel.firstSelectedLinkingSite(), 1);
     }
 
+    // Del and Edit under Linking Sites follow the selection however it was
+    // made: keys, a drag, a click; a refill that loses it disables them.
+    void linkingButtonsFollowTheSelection()
+    {
+        Fixture f;
+        f.addMain("m.example");
+        for (const char *u : {"b.example", "a.example", "c.example"})
+            f.addLinking(u);
+        QPushButton *del = f.button("cmdDelLinking");
+        QPushButton *edit = f.button("cmdEditLinking");
+        QVERIFY(!del->isEnabled() && !edit->isEnabled());
+
+        f.list1()->setFocus();
+        QTest::keyClick(f.list1(), Qt::Key_Down);
+        QCOMPARE(f.panel.firstSelectedLinkingSite(), 0);
+        QVERIFY(del->isEnabled() && edit->isEnabled());
+        QVERIFY(!f.button("cmdDelMain")->isEnabled() && !f.button("cmdEditMain")->isEnabled());
+
+        // A refill (an add) loses the selection, and the buttons with it.
+        f.addLinking("d.example");
+        QCOMPARE(f.panel.firstSelectedLinkingSite(), -1);
+        QVERIFY(!del->isEnabled() && !edit->isEnabled());
+
+        // A selection made without a click (a drag selects like this).
+        f.list1()->setCurrentItem(f.list1()->topLevelItem(2));
+        QVERIFY(del->isEnabled() && edit->isEnabled());
+        emit f.list1()->header()->sectionClicked(0); // a sort refills too
+        QVERIFY(!del->isEnabled() && !edit->isEnabled());
+        f.chooseRow(1);
+        QVERIFY(del->isEnabled());
+        f.list1()->clearSelection();
+        QVERIFY(!del->isEnabled() && !edit->isEnabled());
+    }
+
     void deletingLinkingSitesCleansRules()
     {
         Fixture f;
