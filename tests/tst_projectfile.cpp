@@ -220,6 +220,42 @@ private slots:
         QCOMPARE(q.mainSite(0).url, QString("caf") + QChar(0xE9) + ".fr");
     }
 
+    // Project files are in the Western code page: the typographic quotes, the
+    // dashes and the euro sign of pasted HTML are stored and read back.
+    void westernCodePageBothWays()
+    {
+        TestEnv env;
+        Project p;
+        const QString quoted = QString::fromUtf16(u"\u201Cfine\u201D \u2013 5\u20AC \u2026 caf\u00E9 \u2122");
+        p.addMainSite("m.com");
+        p.setPageText(Project::PageText::Before, quoted);
+        p.appendLinkingSite(0, LinkingSite{"a.org", "1", "", "", QString::fromUtf16(u"snow\u2603 and \U0001F600"),
+                                           RowColour::Default});
+        const QByteArray bytes = ProjectFile::serialise(p);
+        QVERIFY(bytes.contains("HTML01:\x93" "fine\x94 \x96 5\x80 \x85 caf\xE9 \x99\r\n"));
+        QVERIFY(bytes.contains("a.org|1|||snow? and ?\r\n")); // one "?" per character
+        Project q;
+        QVERIFY(ProjectFile::readText(q, bytes).complete);
+        QCOMPARE(q.htmlBefore(), quoted);
+        // What the file cannot hold is known before writing, each character once.
+        QCOMPARE(ProjectFile::unstorableCharacters(p), QString::fromUtf16(u"\u2603\U0001F600"));
+        p.appendRule(Rule{"m.com", "a.org", RuleType::LimitString, QString::fromUtf16(u"\u2603")});
+        QCOMPARE(ProjectFile::unstorableCharacters(p), QString::fromUtf16(u"\u2603\U0001F600"));
+        QCOMPARE(ProjectFile::unstorableCharacters(q), QString());
+
+        // Any byte of an existing file reads and writes back unchanged; the
+        // five bytes the code page leaves unassigned stay themselves.
+        QByteArray every;
+        for (int b = 1; b < 256; ++b)
+            if (b != '\r' && b != '\n' && b != '|')
+                every += char(b);
+        Project r;
+        QVERIFY(ProjectFile::readText(r, every + "\r\n").complete);
+        QVERIFY(r.mainSite(0).url.contains(QChar(0x201C)) && !r.mainSite(0).url.contains(QChar(0x93)));
+        QVERIFY(r.mainSite(0).url.contains(QChar(0x81)));
+        QVERIFY(ProjectFile::serialise(r).startsWith(every + "\r\n"));
+    }
+
     void lineBreaksNeverSplitALine()
     {
         TestEnv env;

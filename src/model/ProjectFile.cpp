@@ -1,6 +1,7 @@
 #include "model/ProjectFile.h"
 
 #include "model/Project.h"
+#include "model/Windows1252.h"
 #include "url/TextLines.h"
 
 #include <QFile>
@@ -69,7 +70,8 @@ bool toWholeNumber(const QString &text, int *value)
 
 namespace ProjectFile {
 
-QByteArray serialise(const Project &project, int skipMainSite)
+// The whole text of the file before it is encoded.
+static QString fileText(const Project &project, int skipMainSite)
 {
     QString out;
     bool first = true;
@@ -103,8 +105,18 @@ QByteArray serialise(const Project &project, int skipMainSite)
     for (const ScriptTarget &t : project.scriptTargets())
         out += kPostMulti + field(t.mainSite) + QLatin1Char('|') + field(t.scriptUrl) + kCrLf;
     out += kCrLf;
-    // The one place that encodes: ISO-8859-1, characters beyond it become "?".
-    return out.toLatin1();
+    return out;
+}
+
+QByteArray serialise(const Project &project, int skipMainSite)
+{
+    // The one place that encodes: characters beyond the code page become "?".
+    return Windows1252::encode(fileText(project, skipMainSite));
+}
+
+QString unstorableCharacters(const Project &project)
+{
+    return Windows1252::unholdable(fileText(project, -1));
 }
 
 bool write(const Project &project, const QString &path, QString *error, int skipMainSite)
@@ -136,7 +148,7 @@ ReadResult readText(Project &project, const QByteArray &bytes)
     result.opened = true;
     project.clearProject();
     // A line ends at CR LF, a lone CR or a lone LF (a file edited on Linux reads back).
-    const QStringList lines = splitTextLines(QString::fromLatin1(bytes), true);
+    const QStringList lines = splitTextLines(Windows1252::decode(bytes), true);
     if (lines.isEmpty())
         return result; // an empty file stops before anything is added
     project.setSaved(true);

@@ -24,7 +24,7 @@ DialogService::Answer DialogService::message(QWidget *parent, const QString &tex
 {
     emit messageShown(text);
     if (m_answering) {
-        m_asked.append(Asked{QStringLiteral("message"), title, text, {}, {}});
+        m_asked.append(Asked{QStringLiteral("message"), title, text, {}, {}, buttons});
         if (!m_answers.isEmpty())
             return m_answers.takeFirst();
         switch (buttons) {

@@ -27,6 +27,7 @@ public:
         QString text;     // message text, or the dialog's filter / the opened URL
         QString folder;   // file dialogs: the start folder
         QString proposed; // save dialog: the proposed file name
+        Buttons buttons = Buttons::Ok; // message: the buttons offered
     };
 
     static DialogService &instance();

@@ -44,9 +44,41 @@ void ProjectCommands::openFile(const QString &path)
         emit fileRead(result.complete);
 }
 
+// Names the characters a project file cannot hold, with their code points for
+// the ones that do not show.
+static QString unstorableQuestion(const QString &characters)
+{
+    QStringList named;
+    int count = 0;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const bool pair = characters.at(i).isHighSurrogate() && i + 1 < characters.size();
+        const char32_t code = pair ? QChar::surrogateToUcs4(characters.at(i), characters.at(i + 1))
+                                   : characters.at(i).unicode();
+        if (++count <= 20)
+            named << QStringLiteral("%1 (U+%2)")
+                         .arg(characters.mid(i, pair ? 2 : 1),
+                              QString::number(uint(code), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        if (pair)
+            ++i;
+    }
+    if (count > 20)
+        named << ProjectCommands::tr("and %1 more").arg(count - 20);
+    return ProjectCommands::tr("A project file cannot hold these characters of the project; they will be saved "
+                               "as \"?\":")
+        + QLatin1Char('\n') + named.join(QStringLiteral(", ")) + QStringLiteral("\n\n")
+        + ProjectCommands::tr("Save anyway?");
+}
+
 bool ProjectCommands::saveProject()
 {
     DialogService &dialogs = DialogService::instance();
+    // Nothing the file cannot hold vanishes without the user knowing.
+    const QString unstorable = ProjectFile::unstorableCharacters(m_project);
+    if (!unstorable.isEmpty()
+        && dialogs.message(m_parent, unstorableQuestion(unstorable), tr("Save Project"),
+                           DialogService::Buttons::OkCancel, DialogService::Icon::Warning)
+               != DialogService::Answer::Ok)
+        return false;
     QString path = dialogs.saveFile(m_parent, projectFolder(), ProjectFile::proposedSaveName(m_project), fileFilter());
     if (path.isEmpty())
         return false;

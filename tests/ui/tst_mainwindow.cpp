@@ -317,6 +317,35 @@ private slots:
         }
     }
 
+    // Save names the characters a project file cannot hold before writing.
+    void saveNamesWhatTheFileCannotHold()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        w.project().addMainSite(QString::fromUtf16(u"snow\u2603.example"));
+        w.project().addMainSite(QString::fromUtf16(u"euro\u20AC.example"));
+        DialogService &dialogs = DialogService::instance();
+        dialogs.queueAnswer(DialogService::Answer::Cancel);
+        dialogs.queuePath(env.path("snow.prj"));
+        need<QToolButton>(&w, "cmdSave")->click();
+        QCOMPARE(askedMessages().size(), 1);
+        QVERIFY(askedMessages().first().contains(QChar(0x2603)));
+        QVERIFY(!askedMessages().first().contains(QChar(0x20AC)));
+        QCOMPARE(dialogs.asked().first().buttons, DialogService::Buttons::OkCancel);
+        QVERIFY(!QFile::exists(env.path("snow.prj")));
+
+        dialogs.setAnswering(true);
+        dialogs.queueAnswer(DialogService::Answer::Ok);
+        dialogs.queuePath(env.path("snow.prj"));
+        need<QToolButton>(&w, "cmdSave")->click();
+        QVERIFY(env.readFile("snow.prj").startsWith("snow?.example\r\nNEXTSITE:euro\x80.example\r\n"));
+        QVERIFY(w.project().isSaved());
+        QCOMPARE(w.project().mainSite(0).url, QString::fromUtf16(u"snow\u2603.example")); // kept in the window
+    }
+
     void websiteWindowOutlivesTheMainWindow()
     {
         TestEnv env;
