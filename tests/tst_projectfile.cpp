@@ -370,6 +370,37 @@ private slots:
         QVERIFY(QFile::exists(env.path("quicksave.qsv")));
         QVERIFY(env.readFile("quicksave.qsv").startsWith("second.com\r\nNEXTSITE:third.com\r\n"));
     }
+
+    // Whatever the snapshot cannot hold (a Linking Site that reads back as a
+    // marker line, characters beyond the code page, a "|" in a value), the
+    // working project keeps after a Main Site is deleted.
+    void rebuildLosesNothing()
+    {
+        TestEnv env;
+        Project p;
+        fill(p);
+        p.addMainSite("third.com");
+        p.appendLinkingSite(0, LinkingSite{"RESULT:c.com", "1", "", "", "", RowColour::Default});
+        const QString odd = QString::fromUtf16(u"a|b \u2603 \u201Cq\u201D");
+        p.appendLinkingSite(2, LinkingSite{"d.org", "1", "", "", odd, RowColour::Default});
+        p.setPageText(Project::PageText::After, odd);
+        p.setScriptUrl("");
+        QVERIFY(ProjectStorage::rebuildWithoutMainSite(p, 1));
+        QCOMPARE(p.mainSiteCount(), 2);
+        QCOMPARE(p.linkingSites(0).size(), 3);
+        QCOMPARE(p.linkingSites(0).at(2).url, QString("RESULT:c.com"));
+        QCOMPARE(p.mainSite(1).url, QString("third.com"));
+        QCOMPARE(p.linkingSites(1).at(0).description, odd);
+        QCOMPARE(p.htmlAfter(), odd);
+        QCOMPARE(p.results().size(), 1);
+        QCOMPARE(p.rules().size(), 1);
+        QCOMPARE(p.scriptUrl(), QString());
+        QCOMPARE(p.scriptTargets().size(), 1);
+        QCOMPARE(p.linkingSites(0).at(0).colour, RowColour::Default); // as a reopened file shows it
+        QCOMPARE(p.currentMainSite(), 0);
+        QVERIFY(!p.isSaved());
+        QVERIFY(!env.readFile("quicksave.qsv").contains("second.com"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProjectFile)
