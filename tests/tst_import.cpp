@@ -271,7 +271,13 @@ private slots:
         const int m = p.addMainSite(QStringLiteral("mine.com"));
         p.setSaved(true);
         QCOMPARE(addSelectedLinks(p, m, r.rows).count, 3);
-        QCOMPARE(addSelectedLinks(p, m, r.rows + QStringList{" ", "http://www.Kept.As.Typed.com "}).count, 4);
+        // A row that begins like a line marker of the project file is refused
+        // and named; the others are added.
+        const SiteImportResult more =
+            addSelectedLinks(p, m, r.rows + QStringList{" ", "RESULT:c.com", "http://www.Kept.As.Typed.com "});
+        QCOMPARE(more.count, 4);
+        QCOMPARE(more.refused, QStringList{"RESULT:c.com"});
+        QVERIFY(more.refusedMessage().contains("RESULT:c.com"));
         QStringList urls;
         for (const LinkingSite &s : p.linkingSites(m))
             urls << s.url + "#" + s.linksExpected;
@@ -322,7 +328,8 @@ private slots:
     {
         TestEnv env;
         env.writeFile(QStringLiteral("Project Files/sites.txt"),
-                      "partner.com|3\r\n  spaced.net  \r\n\r\n \r\nlf-only.org\n   \rlast.com|2|x");
+                      "partner.com|3\r\n  spaced.net  \r\n\r\n \r\nlf-only.org\n   \rlast.com|2|x\r\n"
+                      " NEXTSITE:x.com|2\r\nHTML01:y.com");
         const QString path = env.path(QStringLiteral("Project Files/sites.txt"));
         QCOMPARE(importStartFolder(), env.path(QStringLiteral("Project Files")));
 
@@ -333,6 +340,7 @@ private slots:
         const SiteImportResult linking = importLinkingSitesFile(p, current, path);
         QCOMPARE(linking.kind, SiteImportResult::Added);
         QCOMPARE(linking.statusText, QStringLiteral("Added 5 link(s)"));
+        QCOMPARE(linking.refused, (QStringList{"NEXTSITE:x.com", "HTML01:y.com"}));
         QStringList got;
         for (const LinkingSite &s : p.linkingSites(current))
             got << s.url + "#" + s.linksExpected;
@@ -340,12 +348,13 @@ private slots:
         QVERIFY(p.linkingSites(first).isEmpty());
 
         const SiteImportResult mains = importMainSitesFile(p, path);
-        QCOMPARE(mains.statusText, QStringLiteral("Added 5 site(s)"));
+        QCOMPARE(mains.statusText, QStringLiteral("Added 7 site(s)"));
+        QVERIFY(mains.refused.isEmpty()); // a Main Site line is always written after "NEXTSITE:"
         QStringList mainUrls;
         for (const MainSite &m : p.mainSites())
             mainUrls << m.url;
         QCOMPARE(mainUrls, (QStringList{"first.com", "current.com", "partner.com|3", "  spaced.net  ", "lf-only.org",
-                                        "   ", "last.com|2|x"}));
+                                        "   ", "last.com|2|x", " NEXTSITE:x.com|2", "HTML01:y.com"}));
         QVERIFY(p.isSaved()); // imports leave the saved flag alone
 
         Project empty;
@@ -357,7 +366,7 @@ private slots:
         const SiteImportResult unreadable = importMainSitesFile(p, env.path(QStringLiteral("missing.txt")));
         QCOMPARE(unreadable.kind, SiteImportResult::Unreadable);
         QVERIFY(unreadable.errorMessage.startsWith(QStringLiteral("Error: ")));
-        QCOMPARE(p.mainSiteCount(), 7);
+        QCOMPARE(p.mainSiteCount(), 9);
     }
 };
 

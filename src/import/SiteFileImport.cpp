@@ -2,6 +2,7 @@
 
 #include "url/TextLines.h"
 #include "model/Project.h"
+#include "model/SiteEditing.h"
 #include "settings/ProgramFolder.h"
 #include "url/TextMatch.h"
 
@@ -37,6 +38,11 @@ QStringList entryLines(const QString &text)
 }
 
 } // namespace
+
+QString SiteImportResult::refusedMessage() const
+{
+    return SiteEditing::refusedEntriesMessage(refused);
+}
 
 QString importStartFolder()
 {
@@ -76,6 +82,10 @@ SiteImportResult importLinkingSitesFile(Project &project, int mainPos, const QSt
     if (!readImportFile(path, &text, &result))
         return result;
     for (const LinkingSite &site : parseLinkingSitesText(text)) {
+        if (!SiteEditing::linkingSiteUrlRefusal(site.url).isEmpty()) {
+            result.refused << site.url;
+            continue;
+        }
         project.appendLinkingSite(mainPos, site);
         ++result.count;
     }
@@ -107,6 +117,10 @@ SiteImportResult addSelectedLinks(Project &project, int mainPos, const QStringLi
     for (const QString &row : selectedRows) {
         if (isBlankEntry(row))
             continue;
+        if (!SiteEditing::linkingSiteUrlRefusal(row).isEmpty()) {
+            result.refused << row;
+            continue;
+        }
         project.addLinkingSite(mainPos, row);
         ++result.count;
     }

@@ -21,10 +21,7 @@ const QLatin1String kCrLf("\r\n");
 
 bool isMarkerLine(const QString &line)
 {
-    for (const QString *m : {&kHtml1, &kHtml2, &kHtml3, &kResult, &kNextSite, &kRule, &kPostSingle, &kPostMulti})
-        if (line.startsWith(*m))
-            return true;
-    return false;
+    return !ProjectFile::markerAtStart(line).isEmpty();
 }
 
 // Only the page-builder texts may hold line breaks; any other field would
@@ -248,6 +245,20 @@ ReadResult read(Project &project, const QString &path)
         return ReadResult{};
     }
     return readText(project, file.readAll());
+}
+
+const QStringList &markers()
+{
+    static const QStringList all = {kHtml1, kHtml2, kHtml3, kResult, kNextSite, kRule, kPostSingle, kPostMulti};
+    return all;
+}
+
+QString markerAtStart(const QString &line)
+{
+    for (const QString &m : markers())
+        if (line.startsWith(m))
+            return m;
+    return QString();
 }
 
 QString proposedSaveName(const Project &project)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class Project;
 
@@ -38,6 +39,12 @@ bool write(const Project &project, const QString &path, QString *error = nullptr
 // current. Settings and the report are the caller's.
 ReadResult read(Project &project, const QString &path);
 ReadResult readText(Project &project, const QByteArray &bytes);
+
+// The line markers, in the order the reader tests them.
+const QStringList &markers();
+// The marker a line begins with (letter case significant), "" when none. A
+// Linking Site URL that begins with one would be read back as that line.
+QString markerAtStart(const QString &line);
 
 // "Unnamed.prj" or the first Main Site's host without dots plus ".prj".
 QString proposedSaveName(const Project &project);

@@ -1,6 +1,7 @@
 #include "model/SiteEditing.h"
 
 #include "model/Project.h"
+#include "model/ProjectFile.h"
 #include "model/ProjectStorage.h"
 #include "url/UrlText.h"
 
@@ -11,6 +12,27 @@ namespace SiteEditing {
 QString strippedEntry(const QString &typed)
 {
     return stripSchemes(typed);
+}
+
+QString linkingSiteUrlRefusal(const QString &url)
+{
+    const QString marker = ProjectFile::markerAtStart(url);
+    if (marker.isEmpty())
+        return QString();
+    return QStringLiteral("A Linking Site URL cannot begin with \"%1\": the project file would read it back as a "
+                          "line of its own.").arg(marker);
+}
+
+QString refusedEntriesMessage(const QStringList &entries)
+{
+    const int shown = 20;
+    QStringList lines = entries.mid(0, shown);
+    if (entries.size() > shown)
+        lines << QStringLiteral("... and %1 more").arg(entries.size() - shown);
+    return QStringLiteral("These entries were not added: a Linking Site URL cannot begin with \"%1\", which the "
+                          "project file would read back as lines of their own.")
+               .arg(ProjectFile::markers().join(QStringLiteral("\", \"")))
+         + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
 }
 
 void deleteLinkingSite(Project &project, int mainPos, int row)

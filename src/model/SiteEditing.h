@@ -3,6 +3,7 @@
 #include "model/ListSortState.h"
 
 #include <QString>
+#include <QStringList>
 
 class Project;
 struct LinkingSite;
@@ -14,6 +15,14 @@ namespace SiteEditing {
 // The text a typed Linking Site becomes in its entry box: every "http://" and
 // then every "https://" removed, any case, wherever it stands.
 QString strippedEntry(const QString &typed);
+
+// A Linking Site URL that begins with a line marker of the project file
+// ("RESULT:", "NEXTSITE:" ...) would be read back as that line, and the lines
+// after it with it: such a URL is refused wherever a Linking Site is entered.
+// The message telling why, "" when the URL can be stored.
+QString linkingSiteUrlRefusal(const QString &url);
+// The message naming the entries an import passed over for that reason.
+QString refusedEntriesMessage(const QStringList &entries);
 
 // Removes one Linking Site row. The first row of a list also takes every
 // linking-site rule for its URL under any Main Site; any other row takes the

@@ -1,5 +1,6 @@
 #include "ui/EntryEditor.h"
 
+#include "model/SiteEditing.h"
 #include "ui/DialogService.h"
 #include "url/TextMatch.h"
 
@@ -275,6 +276,14 @@ int EntryEditor::currentRow(int mainPos) const
 
 void EntryEditor::accept()
 {
+    if (m_kind == Kind::LinkingSite) {
+        const QString refusal = SiteEditing::linkingSiteUrlRefusal(m_fields.at(0)->text());
+        if (!refusal.isEmpty()) {
+            DialogService::instance().message(this, refusal);
+            m_fields.at(0)->setFocus();
+            return;
+        }
+    }
     QList<Rule> working;
     for (int i = 0; i < m_rules->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = m_rules->topLevelItem(i);

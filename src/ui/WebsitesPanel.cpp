@@ -277,6 +277,13 @@ void WebsitesPanel::addLinkingSite()
         m_linkingEntry->setFocus();
         return;
     }
+    // Left in the box for the user to correct.
+    const QString refusal = SiteEditing::linkingSiteUrlRefusal(text.trimmed());
+    if (!refusal.isEmpty()) {
+        DialogService::instance().message(this, refusal);
+        m_linkingEntry->setFocus();
+        return;
+    }
     m_project.addLinkingSite(mainPos, text.trimmed());
     m_project.markEdited();
     m_linkingEntry->clear();

@@ -128,6 +128,16 @@ private slots:
         QCOMPARE(askedMessages(), QStringList({"Please enter the Website URL first."}));
         QCOMPARE(f.project.linkingSites(0).size(), 4);
 
+        // A URL that begins like a line marker of the project file would read
+        // back as that line: refused, and the box keeps it for correcting.
+        f.addLinking("http://RESULT:c.com");
+        QCOMPARE(askedMessages().size(), 2);
+        QVERIFY(askedMessages().last().contains("\"RESULT:\""));
+        QCOMPARE(f.text1()->text(), QString("RESULT:c.com"));
+        QCOMPARE(f.project.linkingSites(0).size(), 4);
+        f.addLinking("result:c.com"); // markers are upper case
+        QCOMPARE(f.project.linkingSites(0).size(), 5);
+
         // Choosing a row swaps which Del/Edit pair is live.
         f.chooseRow(1);
         QVERIFY(f.button("cmdDelLinking")->isEnabled() && f.button("cmdEditLinking")->isEnabled());

@@ -266,7 +266,11 @@ void ImportWindow::importFile()
     const SiteImportResult result = linking ? importLinkingSitesFile(m_project, m_project.currentMainSite(), path)
                                             : importMainSitesFile(m_project, path);
     switch (result.kind) {
-    case SiteImportResult::Added: m_status->setText(result.statusText); break;
+    case SiteImportResult::Added:
+        m_status->setText(result.statusText);
+        if (!result.refused.isEmpty())
+            m_dialogs.message(this, result.refusedMessage());
+        break;
     case SiteImportResult::NoMainSite: m_dialogs.message(this, kSelectMainSiteFirst); break;
     case SiteImportResult::Unreadable: m_dialogs.message(this, result.errorMessage); break;
     }
@@ -308,6 +312,8 @@ void ImportWindow::addSelected()
     const SiteImportResult result = addSelectedLinks(m_project, m_project.currentMainSite(), rows);
     if (result.kind == SiteImportResult::NoMainSite)
         m_dialogs.message(this, kSelectMainSiteFirst);
+    else if (!result.refused.isEmpty())
+        m_dialogs.message(this, result.refusedMessage());
 }
 
 bool ImportWindow::eventFilter(QObject *watched, QEvent *event)
