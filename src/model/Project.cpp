@@ -2,6 +2,33 @@
 
 Project::Project(QObject *parent) : QObject(parent) {}
 
+// Ids are unique across every Project of the run, so rows read into a scratch
+// project keep theirs when handed over.
+static quint64 nextRowId()
+{
+    static quint64 last = 0;
+    return ++last;
+}
+
+int Project::mainSitePositionOf(quint64 id) const
+{
+    for (int i = 0; i < m_mainSites.size(); ++i)
+        if (m_mainSites.at(i).id == id)
+            return i;
+    return -1;
+}
+
+int Project::linkingSitePositionOf(int mainPos, quint64 id) const
+{
+    if (mainPos < 0 || mainPos >= m_mainSites.size())
+        return -1;
+    const QList<LinkingSite> &sites = m_mainSites.at(mainPos).linkingSites;
+    for (int i = 0; i < sites.size(); ++i)
+        if (sites.at(i).id == id)
+            return i;
+    return -1;
+}
+
 QString Project::pageText(PageText which) const
 {
     switch (which) {
@@ -44,7 +71,7 @@ void Project::clearProject()
 
 int Project::addMainSite(const QString &url)
 {
-    m_mainSites.append(MainSite{url, {}});
+    m_mainSites.append(MainSite{url, {}, nextRowId()});
     emit mainSitesChanged();
     return int(m_mainSites.size()) - 1;
 }
@@ -78,6 +105,7 @@ int Project::addLinkingSite(int mainPos, const QString &url)
         return -1;
     LinkingSite site;
     site.url = url;
+    site.id = nextRowId();
     m_mainSites[mainPos].linkingSites.append(site);
     emit linkingSitesChanged(mainPos);
     return int(m_mainSites[mainPos].linkingSites.size()) - 1;
@@ -306,6 +334,9 @@ void Project::setLinkingSites(int mainPos, const QList<LinkingSite> &rows)
     if (mainPos < 0 || mainPos >= m_mainSites.size())
         return;
     m_mainSites[mainPos].linkingSites = rows;
+    for (LinkingSite &s : m_mainSites[mainPos].linkingSites)
+        if (s.id == 0)
+            s.id = nextRowId();
     emit linkingSitesChanged(mainPos);
 }
 
@@ -336,6 +367,7 @@ void Project::appendLinkingSite(int mainPos, const LinkingSite &row)
     if (mainPos < 0 || mainPos >= m_mainSites.size())
         return;
     m_mainSites[mainPos].linkingSites.append(row);
+    m_mainSites[mainPos].linkingSites.last().id = nextRowId();
     emit linkingSitesChanged(mainPos);
 }
 
