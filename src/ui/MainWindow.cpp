@@ -552,7 +552,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    m_commands->askToSaveOnExit();
+    if (!m_commands->askToSaveOnExit()) {
+        event->ignore(); // Yes was chosen and nothing written: the edits stay open
+        return;
+    }
     m_engine->shutdown();
     m_mainClosed = true;
     event->accept();

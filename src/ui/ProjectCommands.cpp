@@ -26,11 +26,15 @@ QString ProjectCommands::fileFilter()
 
 void ProjectCommands::newProject()
 {
+    if (keepsUnsavedWork())
+        return;
     m_project.clearProject();
 }
 
 void ProjectCommands::openProject()
 {
+    if (keepsUnsavedWork())
+        return;
     const QString path =
         DialogService::instance().openFile(m_parent, projectFolder(), fileFilter());
     if (!path.isEmpty())
@@ -97,15 +101,32 @@ bool ProjectCommands::saveProject()
     return false;
 }
 
-void ProjectCommands::askToSaveOnExit()
+static DialogService::Answer askToSave(QWidget *parent, DialogService::Buttons buttons)
+{
+    return DialogService::instance().message(
+        parent,
+        ProjectCommands::tr("The current project has been edited but has not been saved.") + QLatin1Char('\n')
+            + ProjectCommands::tr("Would you like to save now?"),
+        ProjectCommands::tr("Save Project?"), buttons);
+}
+
+bool ProjectCommands::askToSaveOnExit()
 {
     if (m_project.isSaved())
-        return;
-    const auto answer = DialogService::instance().message(
-        m_parent,
-        tr("The current project has been edited but has not been saved.") + QLatin1Char('\n')
-            + tr("Would you like to save now?"),
-        tr("Save Project?"), DialogService::Buttons::YesNo);
-    if (answer == DialogService::Answer::Yes)
-        saveProject();
+        return true;
+    // Yes or No, no escape: leaving must not throw the edits away by a slip.
+    if (askToSave(m_parent, DialogService::Buttons::YesNoOnly) == DialogService::Answer::Yes)
+        return saveProject();
+    return true;
+}
+
+bool ProjectCommands::keepsUnsavedWork()
+{
+    if (m_project.isSaved())
+        return false;
+    switch (askToSave(m_parent, DialogService::Buttons::YesNoCancel)) {
+    case DialogService::Answer::Yes: return !saveProject();
+    case DialogService::Answer::No: return false;
+    default: return true;
+    }
 }

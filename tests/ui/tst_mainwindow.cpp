@@ -23,6 +23,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -315,6 +318,130 @@ private slots:
             QCOMPARE(SettingsStore::instance().read(Keys::LastProject, ""), env.path("kept.prj"));
             QCOMPARE(quits, 3);
         }
+        // Yes, then nothing written (the dialog cancelled, or two failed
+        // writes): the window stays open with the edits.
+        {
+            MainWindow w;
+            w.setQuitHandler([&] { ++quits; });
+            w.startUp();
+            w.project().addMainSite("still.example");
+            w.project().markEdited();
+            w.show();
+            DialogService::instance().setAnswering(true);
+            DialogService::instance().queueAnswer(DialogService::Answer::Yes);
+            w.close();
+            QCOMPARE(DialogService::instance().asked().last().kind, QString("save"));
+            QVERIFY(w.isVisible());
+            QCOMPARE(quits, 3);
+            DialogService::instance().queueAnswer(DialogService::Answer::Yes);
+            DialogService::instance().queuePath(env.path("no/such/folder/a.prj"));
+            DialogService::instance().queuePath(env.path("no/such/folder/b.prj"));
+            w.close();
+            QVERIFY(w.isVisible());
+            QCOMPARE(quits, 3);
+            QCOMPARE(w.project().mainSites().last().url, QString("still.example"));
+            // The question itself has no escape.
+            QCOMPARE(DialogService::instance().asked().first().buttons, DialogService::Buttons::YesNoOnly);
+            DialogService::instance().queueAnswer(DialogService::Answer::No);
+            w.close();
+            QCOMPARE(quits, 4);
+        }
+    }
+
+    // The real question box: Esc and the close box do nothing, only Yes or No
+    // answers it.
+    void theSaveQuestionHasNoEscape()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        int quits = 0;
+        MainWindow w;
+        w.setQuitHandler([&] { ++quits; });
+        w.startUp();
+        w.project().addMainSite("edited.example");
+        w.project().markEdited();
+        w.show();
+        DialogService::instance().setAnswering(false);
+        bool stayedAfterEscape = false;
+        bool stayedAfterClose = false;
+        QTimer poll;
+        int step = 0;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            if (step == 0) {
+                QTest::keyClick(box, Qt::Key_Escape);
+            } else if (step == 1) {
+                stayedAfterEscape = box->isVisible();
+                box->close();
+            } else {
+                stayedAfterClose = box->isVisible();
+                box->button(QMessageBox::No)->click();
+            }
+            ++step;
+        });
+        poll.start(20);
+        w.close();
+        poll.stop();
+        DialogService::instance().setAnswering(true);
+        QVERIFY(stayedAfterEscape);
+        QVERIFY(stayedAfterClose);
+        QCOMPARE(quits, 1);
+    }
+
+    // New and Open ask before an edited project is replaced, with Cancel.
+    void newAndOpenAskFirst()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        {
+            Project other;
+            other.addMainSite("other.example");
+            QVERIFY(ProjectFile::write(other, env.path("other.prj")));
+        }
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        DialogService &dialogs = DialogService::instance();
+
+        // Unchanged: no question.
+        need<QToolButton>(&w, "cmdNew")->click();
+        QVERIFY(dialogs.asked().isEmpty());
+
+        w.project().addMainSite("work.example");
+        w.project().markEdited();
+        dialogs.queueAnswer(DialogService::Answer::Cancel);
+        need<QToolButton>(&w, "cmdNew")->click();
+        QCOMPARE(askedMessages(), QStringList({"The current project has been edited but has not been saved.\n"
+                                               "Would you like to save now?"}));
+        QCOMPARE(dialogs.asked().last().title, QString("Save Project?"));
+        QCOMPARE(dialogs.asked().last().buttons, DialogService::Buttons::YesNoCancel);
+        QCOMPARE(w.project().mainSiteCount(), 1);
+
+        // Cancel before Open: no file dialog, nothing read.
+        dialogs.clearAsked();
+        dialogs.queueAnswer(DialogService::Answer::Cancel);
+        dialogs.queuePath(env.path("other.prj"));
+        menuItem(w, "Open Project")->trigger();
+        QCOMPARE(dialogs.asked().size(), 1);
+        QCOMPARE(w.project().mainSite(0).url, QString("work.example"));
+
+        // Yes saves first, then opens.
+        dialogs.setAnswering(true);
+        dialogs.queueAnswer(DialogService::Answer::Yes);
+        dialogs.queuePath(env.path("work.prj"));
+        dialogs.queuePath(env.path("other.prj"));
+        need<QToolButton>(&w, "cmdOpen")->click();
+        QVERIFY(env.readFile("work.prj").startsWith("work.example\r\n"));
+        QCOMPARE(w.project().mainSite(0).url, QString("other.example"));
+
+        // No throws the edits away.
+        w.project().addMainSite("dropped.example");
+        w.project().markEdited();
+        dialogs.queueAnswer(DialogService::Answer::No);
+        menuItem(w, "New Project")->trigger();
+        QCOMPARE(w.project().mainSiteCount(), 0);
     }
 
     // Save names the characters a project file cannot hold before writing.
