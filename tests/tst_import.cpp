@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -270,7 +271,9 @@ private slots:
         Project p;
         const int m = p.addMainSite(QStringLiteral("mine.com"));
         p.setSaved(true);
+        QSignalSpy rows(&p, &Project::linkingSitesChanged);
         QCOMPARE(addSelectedLinks(p, m, r.rows).count, 3);
+        QCOMPARE(rows.count(), 1);
         // A row that begins like a line marker of the project file is refused
         // and named; the others are added.
         const SiteImportResult more =
@@ -337,7 +340,12 @@ private slots:
         const int first = p.addMainSite(QStringLiteral("first.com"));
         const int current = p.addMainSite(QStringLiteral("current.com"));
         p.setSaved(true);
+        // The rows are announced once, not once each: a window redraws its
+        // list once for an import of thousands.
+        QSignalSpy linkingRows(&p, &Project::linkingSitesChanged);
+        QSignalSpy mainRows(&p, &Project::mainSitesChanged);
         const SiteImportResult linking = importLinkingSitesFile(p, current, path);
+        QCOMPARE(linkingRows.count(), 1);
         QCOMPARE(linking.kind, SiteImportResult::Added);
         QCOMPARE(linking.statusText, QStringLiteral("Added 5 link(s)"));
         QCOMPARE(linking.refused, (QStringList{"NEXTSITE:x.com", "HTML01:y.com"}));
@@ -348,6 +356,7 @@ private slots:
         QVERIFY(p.linkingSites(first).isEmpty());
 
         const SiteImportResult mains = importMainSitesFile(p, path);
+        QCOMPARE(mainRows.count(), 1);
         QCOMPARE(mains.statusText, QStringLiteral("Added 7 site(s)"));
         QVERIFY(mains.refused.isEmpty()); // a Main Site line is always written after "NEXTSITE:"
         QStringList mainUrls;

@@ -81,14 +81,16 @@ SiteImportResult importLinkingSitesFile(Project &project, int mainPos, const QSt
     QString text;
     if (!readImportFile(path, &text, &result))
         return result;
+    QList<LinkingSite> accepted;
     for (const LinkingSite &site : parseLinkingSitesText(text)) {
-        if (!SiteEditing::linkingSiteUrlRefusal(site.url).isEmpty()) {
+        if (!SiteEditing::linkingSiteUrlRefusal(site.url).isEmpty())
             result.refused << site.url;
-            continue;
-        }
-        project.appendLinkingSite(mainPos, site);
-        ++result.count;
+        else
+            accepted << site;
     }
+    // In one piece: the lists show thousands of new rows at once.
+    project.appendLinkingSites(mainPos, accepted);
+    result.count = int(accepted.size());
     result.statusText = QStringLiteral("Added ") + QString::number(result.count) + QStringLiteral(" link(s)");
     return result;
 }
@@ -99,10 +101,9 @@ SiteImportResult importMainSitesFile(Project &project, const QString &path)
     QString text;
     if (!readImportFile(path, &text, &result))
         return result;
-    for (const QString &line : parseMainSitesText(text)) {
-        project.addMainSite(line);
-        ++result.count;
-    }
+    const QStringList lines = parseMainSitesText(text);
+    project.addMainSites(lines);
+    result.count = int(lines.size());
     result.statusText = QStringLiteral("Added ") + QString::number(result.count) + QStringLiteral(" site(s)");
     return result;
 }
@@ -114,6 +115,7 @@ SiteImportResult addSelectedLinks(Project &project, int mainPos, const QStringLi
         result.kind = SiteImportResult::NoMainSite;
         return result;
     }
+    QList<LinkingSite> accepted;
     for (const QString &row : selectedRows) {
         if (isBlankEntry(row))
             continue;
@@ -121,8 +123,11 @@ SiteImportResult addSelectedLinks(Project &project, int mainPos, const QStringLi
             result.refused << row;
             continue;
         }
-        project.addLinkingSite(mainPos, row);
-        ++result.count;
+        LinkingSite site;
+        site.url = row;
+        accepted << site;
     }
+    project.appendLinkingSites(mainPos, accepted);
+    result.count = int(accepted.size());
     return result;
 }

@@ -371,6 +371,29 @@ void Project::appendLinkingSite(int mainPos, const LinkingSite &row)
     emit linkingSitesChanged(mainPos);
 }
 
+void Project::appendLinkingSites(int mainPos, const QList<LinkingSite> &rows)
+{
+    if (mainPos < 0 || mainPos >= m_mainSites.size() || rows.isEmpty())
+        return;
+    QList<LinkingSite> &list = m_mainSites[mainPos].linkingSites;
+    list.reserve(list.size() + rows.size());
+    for (const LinkingSite &row : rows) {
+        list.append(row);
+        list.last().id = nextRowId();
+    }
+    emit linkingSitesChanged(mainPos);
+}
+
+void Project::addMainSites(const QStringList &urls)
+{
+    if (urls.isEmpty())
+        return;
+    m_mainSites.reserve(m_mainSites.size() + urls.size());
+    for (const QString &url : urls)
+        m_mainSites.append(MainSite{url, {}, nextRowId()});
+    emit mainSitesChanged();
+}
+
 void Project::setRules(const QList<Rule> &rules)
 {
     m_rules = rules;

@@ -82,6 +82,9 @@ public:
     // a scratch project) and announces it as one reset.
     void assign(const Project &other);
     void appendLinkingSite(int mainPos, const LinkingSite &row);
+    // Many rows at once (imports), announced once.
+    void appendLinkingSites(int mainPos, const QList<LinkingSite> &rows);
+    void addMainSites(const QStringList &urls);
     void setRules(const QList<Rule> &rules);
 
     void setScriptUrl(const QString &url);

@@ -57,6 +57,7 @@ WebsitesPanel::WebsitesPanel(Project &project, QWidget *parent)
         b->setEnabled(false);
     m_mainList = new QListWidget(mainPanel);
     m_mainList->setObjectName(QStringLiteral("List4"));
+    m_mainList->setUniformItemSizes(true); // thousands of rows lay out at once
     auto *mainLayout = new QVBoxLayout(mainPanel);
     mainLayout->addWidget(new QLabel(tr("Main Site URL:"), mainPanel));
     mainLayout->addLayout(entryRow(m_domain, {m_addMain, m_delMain, m_editMain, m_importMain}));
@@ -79,6 +80,7 @@ WebsitesPanel::WebsitesPanel(Project &project, QWidget *parent)
     m_linkingList = new QTreeWidget(m_linkingPanel);
     m_linkingList->setObjectName(QStringLiteral("List1"));
     m_linkingList->setRootIsDecorated(false);
+    m_linkingList->setUniformRowHeights(true);
     m_linkingList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_linkingList->setHeaderLabels({tr("Website"), tr("#"), tr("HTML Link"), tr("HTML Name"), tr("Description")});
     m_linkingList->header()->setSectionsClickable(true);
@@ -170,8 +172,11 @@ void WebsitesPanel::fillMainSites()
 {
     m_selecting = true;
     m_mainList->clear();
+    QStringList urls;
+    urls.reserve(m_project.mainSiteCount());
     for (const MainSite &m : m_project.mainSites())
-        m_mainList->addItem(m.url);
+        urls << m.url;
+    m_mainList->addItems(urls);
     if (m_shown >= m_project.mainSiteCount())
         m_shown = -1;
     if (m_shown >= 0)
