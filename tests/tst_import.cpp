@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -188,6 +189,50 @@ private slots:
         QVERIFY(cleaned.startsWith(QStringLiteral("site0.com|site1.com|")));
         QVERIFY(!cleaned.contains(QLatin1Char('<')));
         QVERIFY(t.elapsed() < 10000);
+    }
+
+    // The one-pass removal gives what the tag-by-tag rule gives: the first "<"
+    // with the first ">" after it, removed wherever it occurs, until no "<"
+    // has a ">" after it. Every short text of brackets and two letters, then
+    // longer texts built of tags that join into new tags as others go.
+    void markupRemovalMatchesTheTagByTagRule()
+    {
+        const auto tagByTag = [](QString t) {
+            for (;;) {
+                const qsizetype open = t.indexOf(QLatin1Char('<'));
+                if (open < 0)
+                    return t;
+                const qsizetype close = t.indexOf(QLatin1Char('>'), open + 1);
+                if (close < 0)
+                    return t;
+                t.remove(t.mid(open, close - open + 1), Qt::CaseSensitive);
+            }
+        };
+        const QString alphabet = QStringLiteral("<>ab");
+        int checked = 0;
+        for (int len = 0; len <= 9; ++len) {
+            int combos = 1;
+            for (int i = 0; i < len; ++i)
+                combos *= 4;
+            for (int c = 0; c < combos; ++c) {
+                QString text;
+                for (int i = 0, v = c; i < len; ++i, v /= 4)
+                    text += alphabet.at(v % 4);
+                QCOMPARE(removeMarkup(text), tagByTag(text));
+                ++checked;
+            }
+        }
+        const QStringList pieces = {"<a>", "<b>", "</a>", "<", ">", "x", "<a", "b>", "<<a>", "<a>>", " ", "<B>", "y<"};
+        QRandomGenerator random(11);
+        for (int n = 0; n < 20000; ++n) {
+            QString text;
+            const int count = 1 + int(random.bounded(40));
+            for (int i = 0; i < count; ++i)
+                text += pieces.at(int(random.bounded(qsizetype(pieces.size()))));
+            QCOMPARE(removeMarkup(text), tagByTag(text));
+            ++checked;
+        }
+        QVERIFY(checked > 300000);
     }
 
     void listTextAndEntries()
