@@ -291,7 +291,7 @@ void MainWindow::startUp()
         SettingsStore::instance().write(Keys::showHelp, QStringLiteral("0"));
     }
     m_engine->resetStatistics();
-    m_webTab->browser()->navigate(Identity::websiteAddress());
+    m_webTab->browser()->navigate(startPageUrl());
     QCoreApplication::processEvents();
 }
 

@@ -84,7 +84,7 @@ WebsitesPanel::WebsitesPanel(Project &project, QWidget *parent)
     m_linkingList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_linkingList->setHeaderLabels({tr("Website"), tr("#"), tr("HTML Link"), tr("HTML Name"), tr("Description")});
     m_linkingList->header()->setSectionsClickable(true);
-    m_linkingList->header()->setStretchLastSection(false);
+    m_linkingList->header()->setStretchLastSection(true);
     m_linkingList->setContextMenuPolicy(Qt::CustomContextMenu);
     auto *linkingLayout = new QVBoxLayout(m_linkingPanel);
     linkingLayout->addWidget(m_linkingLabel);
@@ -394,10 +394,13 @@ void WebsitesPanel::sortLinkingSites(int column)
     SiteEditing::sortLinkingSites(m_project, m_shown, state);
 }
 
+// The first four columns take about three quarters of the list, so that
+// "Description" starts inside it and stretches over the rest: a typed
+// description is seen without scrolling sideways.
 void WebsitesPanel::sizeColumns(int w)
 {
-    m_linkingList->setColumnWidth(0, w / 2 - 3);
+    m_linkingList->setColumnWidth(0, w * 2 / 5);
     m_linkingList->setColumnWidth(1, w / 16);
-    m_linkingList->setColumnWidth(2, qMax(40, w / 4 - 20));
-    m_linkingList->setColumnWidth(3, qMax(40, w / 4 - 20));
+    m_linkingList->setColumnWidth(2, qMax(40, w * 3 / 20));
+    m_linkingList->setColumnWidth(3, qMax(40, w * 3 / 20));
 }

@@ -13,12 +13,14 @@
 #include "ui/MainWindow.h"
 #include "ui/WebTab.h"
 #include "ui/WebsiteWindow.h"
+#include "ui/WebsitesPanel.h"
 #include "UiFind.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -87,7 +89,9 @@ private slots:
         QCOMPARE(w.pageLimit(), 500);
         QCOMPARE(w.project().htmlLinks(), ProjectDefaults::settingsHtmlLinks);
         QVERIFY(w.project().isSaved());
-        QCOMPARE(w.webTab()->browser()->requestedUrl(), Identity::websiteAddress());
+        // The maker's website has no real address: the user guide stands in,
+        // and without a guide in the program folder the tab stays blank.
+        QCOMPARE(w.webTab()->browser()->requestedUrl(), QString("about:blank"));
         QCOMPARE(w.reportBrowser()->requestedUrl(), QString("about:blank"));
         QCOMPARE(menuItem(w, "New Project")->shortcut(), QKeySequence("Ctrl+N"));
         QCOMPARE(menuItem(w, "Exit")->shortcut(), QKeySequence("Ctrl+Q"));
@@ -149,6 +153,7 @@ private slots:
         {
             MainWindow w;
             w.startUp();
+            QCOMPARE(w.webTab()->browser()->requestedUrl(), QUrl::fromLocalFile(env.path("Help.html")).toString());
         }
         QCOMPARE(desktopOpens(), 1);
         QVERIFY(DialogService::instance().asked().last().text.endsWith("Help.html"));
@@ -269,6 +274,30 @@ private slots:
         QVERIFY(report.contains("<h3>mysite.example</h3>"));
         // The results list shows the row the scan wrote.
         QCOMPARE(w.resultsPanel()->resultsList()->model()->rowCount(), 1);
+    }
+
+    // At 1280x1024 every column of the Linking Sites list starts inside the
+    // list, "Description" with room to read it.
+    void linkingSiteColumnsFitTheList()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        w.resize(1280, 1024);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.project().addMainSite("m.example");
+        w.project().addLinkingSite(0, "partner.example");
+        w.websites()->selectMainSite(0);
+        QCoreApplication::processEvents();
+        auto *list = need<QTreeWidget>(&w, "List1");
+        const QHeaderView *header = list->header();
+        QVERIFY2(header->sectionViewportPosition(4) + 60 <= list->viewport()->width(),
+                 qPrintable(QString("Description at %1 of %2").arg(header->sectionViewportPosition(4))
+                                .arg(list->viewport()->width())));
+        QVERIFY(header->sectionSize(0) > header->sectionSize(2)); // the Website column stays the widest
     }
 
     void exitAsksToSaveAnEditedProject()
@@ -476,6 +505,8 @@ private slots:
     void websiteWindowOutlivesTheMainWindow()
     {
         TestEnv env;
+        env.writeFile("Help.html", "<html><title>Guide</title>guide</html>");
+        const QString guide = QUrl::fromLocalFile(env.path("Help.html")).toString();
         SettingsStore::instance().write(Keys::showHelp, "0");
         int quits = 0;
         MainWindow w;
@@ -485,10 +516,10 @@ private slots:
         need<QToolButton>(&w, "cmdWebsite")->click();
         WebsiteWindow *site = w.websiteWindow();
         QVERIFY(site && site->isVisible());
-        QCOMPARE(site->browser()->requestedUrl(), Identity::websiteAddress());
+        QCOMPARE(site->browser()->requestedUrl(), guide);
         QVERIFY(!(site->windowFlags() & Qt::WindowStaysOnTopHint));
-        QCOMPARE(site->addressBox()->text(), Identity::websiteAddress());
-        QCOMPARE(site->statusText(2), QString("Completed ") + Identity::websiteAddress());
+        QCOMPARE(site->addressBox()->text(), guide);
+        QCOMPARE(site->statusText(2), QString("Completed ") + guide);
         // Opening again reuses the window.
         w.openWebsiteWindow();
         QCOMPARE(w.websiteWindow(), site);
