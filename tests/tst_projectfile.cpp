@@ -327,6 +327,17 @@ private slots:
         QCOMPARE(q.mainSiteCount(), 1);
         QCOMPARE(q.mainSite(0).url, QString("RESULT:odd"));
         QCOMPARE(q.linkingSites(0).size(), 1);
+
+        // A Linking Site that begins like a marker (the entry boxes refuse it,
+        // but a scan may write a page's URL there) is written after a space:
+        // the one URL gains that space, and the lines after it stay.
+        p.appendLinkingSite(0, LinkingSite{"NEXTSITE:x.org", "1", "", "", "", RowColour::Default});
+        p.appendLinkingSite(0, LinkingSite{"b.org", "1", "", "", "", RowColour::Default});
+        QVERIFY(ProjectFile::serialise(p).contains("\r\n NEXTSITE:x.org|1|||\r\nb.org|1|||\r\n"));
+        QVERIFY(ProjectFile::readText(q, ProjectFile::serialise(p)).complete);
+        QCOMPARE(q.mainSiteCount(), 1);
+        QCOMPARE(q.linkingSites(0).size(), 3);
+        QCOMPARE(q.linkingSites(0).at(1).url, QString(" NEXTSITE:x.org"));
     }
 
     void proposedSaveName_data()

@@ -49,6 +49,11 @@ QString encodeBreaks(const QString &text)
 void appendLinkingSites(QString &out, const MainSite &m)
 {
     for (const LinkingSite &s : m.linkingSites) {
+        // A URL that begins like a marker line would be read back as one and
+        // take the lines after it along; the entry boxes refuse such a URL,
+        // and one that came another way goes out after a space.
+        if (isMarkerLine(field(s.url)))
+            out += QLatin1Char(' ');
         out += field(s.url) + QLatin1Char('|') + field(s.linksExpected) + QLatin1Char('|')
              + field(s.linkPageUrl) + QLatin1Char('|') + field(s.linkPageText) + QLatin1Char('|')
              + field(s.description) + kCrLf;
