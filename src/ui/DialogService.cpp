@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include <memory>
+
 namespace {
 
 // A message box without an escape: Esc and the window's close box leave the
@@ -60,9 +62,9 @@ DialogService::Answer DialogService::message(QWidget *parent, const QString &tex
         }
         return Answer::Ok;
     }
-    MessageBoxWithoutEscape strictBox(parent);
-    QMessageBox plainBox(parent);
-    QMessageBox &box = buttons == Buttons::YesNoOnly ? strictBox : plainBox;
+    const std::unique_ptr<QMessageBox> owned(buttons == Buttons::YesNoOnly ? new MessageBoxWithoutEscape(parent)
+                                                                             : new QMessageBox(parent));
+    QMessageBox &box = *owned;
     box.setText(text);
     box.setWindowTitle(title.isEmpty() ? QStringLiteral("Reciplex") : title);
     switch (icon) {

@@ -55,7 +55,8 @@ static QString unstorableQuestion(const QString &characters)
     QStringList named;
     int count = 0;
     for (qsizetype i = 0; i < characters.size(); ++i) {
-        const bool pair = characters.at(i).isHighSurrogate() && i + 1 < characters.size();
+        const bool pair = characters.at(i).isHighSurrogate() && i + 1 < characters.size()
+                       && characters.at(i + 1).isLowSurrogate();
         const char32_t code = pair ? QChar::surrogateToUcs4(characters.at(i), characters.at(i + 1))
                                    : characters.at(i).unicode();
         if (++count <= 20)
