@@ -210,7 +210,7 @@ private slots:
         };
         const QString alphabet = QStringLiteral("<>ab");
         int checked = 0;
-        for (int len = 0; len <= 9; ++len) {
+        for (int len = 0; len <= 8; ++len) {
             int combos = 1;
             for (int i = 0; i < len; ++i)
                 combos *= 4;
@@ -224,7 +224,7 @@ private slots:
         }
         const QStringList pieces = {"<a>", "<b>", "</a>", "<", ">", "x", "<a", "b>", "<<a>", "<a>>", " ", "<B>", "y<"};
         QRandomGenerator random(11);
-        for (int n = 0; n < 20000; ++n) {
+        for (int n = 0; n < 10000; ++n) {
             QString text;
             const int count = 1 + int(random.bounded(40));
             for (int i = 0; i < count; ++i)
@@ -232,7 +232,7 @@ private slots:
             QCOMPARE(removeMarkup(text), tagByTag(text));
             ++checked;
         }
-        QVERIFY(checked > 300000);
+        QVERIFY(checked > 90000);
     }
 
     void listTextAndEntries()
