@@ -9,6 +9,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -189,6 +191,50 @@ private slots:
         QVERIFY(t.elapsed() < 10000);
     }
 
+    // The one-pass removal gives what the tag-by-tag rule gives: the first "<"
+    // with the first ">" after it, removed wherever it occurs, until no "<"
+    // has a ">" after it. Every short text of brackets and two letters, then
+    // longer texts built of tags that join into new tags as others go.
+    void markupRemovalMatchesTheTagByTagRule()
+    {
+        const auto tagByTag = [](QString t) {
+            for (;;) {
+                const qsizetype open = t.indexOf(QLatin1Char('<'));
+                if (open < 0)
+                    return t;
+                const qsizetype close = t.indexOf(QLatin1Char('>'), open + 1);
+                if (close < 0)
+                    return t;
+                t.remove(t.mid(open, close - open + 1), Qt::CaseSensitive);
+            }
+        };
+        const QString alphabet = QStringLiteral("<>ab");
+        int checked = 0;
+        for (int len = 0; len <= 8; ++len) {
+            int combos = 1;
+            for (int i = 0; i < len; ++i)
+                combos *= 4;
+            for (int c = 0; c < combos; ++c) {
+                QString text;
+                for (int i = 0, v = c; i < len; ++i, v /= 4)
+                    text += alphabet.at(v % 4);
+                QCOMPARE(removeMarkup(text), tagByTag(text));
+                ++checked;
+            }
+        }
+        const QStringList pieces = {"<a>", "<b>", "</a>", "<", ">", "x", "<a", "b>", "<<a>", "<a>>", " ", "<B>", "y<"};
+        QRandomGenerator random(11);
+        for (int n = 0; n < 10000; ++n) {
+            QString text;
+            const int count = 1 + int(random.bounded(40));
+            for (int i = 0; i < count; ++i)
+                text += pieces.at(int(random.bounded(qsizetype(pieces.size()))));
+            QCOMPARE(removeMarkup(text), tagByTag(text));
+            ++checked;
+        }
+        QVERIFY(checked > 90000);
+    }
+
     void listTextAndEntries()
     {
         QCOMPARE(delimitedListText(QStringLiteral("<pre>a.com|b.net| c.org</pre>\r\n"), "|"), QStringLiteral("a.com,b.net,,c.org"));
@@ -270,8 +316,16 @@ private slots:
         Project p;
         const int m = p.addMainSite(QStringLiteral("mine.com"));
         p.setSaved(true);
+        QSignalSpy rows(&p, &Project::linkingSitesChanged);
         QCOMPARE(addSelectedLinks(p, m, r.rows).count, 3);
-        QCOMPARE(addSelectedLinks(p, m, r.rows + QStringList{" ", "http://www.Kept.As.Typed.com "}).count, 4);
+        QCOMPARE(rows.count(), 1);
+        // A row that begins like a line marker of the project file is refused
+        // and named; the others are added.
+        const SiteImportResult more =
+            addSelectedLinks(p, m, r.rows + QStringList{" ", "RESULT:c.com", "http://www.Kept.As.Typed.com "});
+        QCOMPARE(more.count, 4);
+        QCOMPARE(more.refused, QStringList{"RESULT:c.com"});
+        QVERIFY(more.refusedMessage().contains("RESULT:c.com"));
         QStringList urls;
         for (const LinkingSite &s : p.linkingSites(m))
             urls << s.url + "#" + s.linksExpected;
@@ -322,7 +376,8 @@ private slots:
     {
         TestEnv env;
         env.writeFile(QStringLiteral("Project Files/sites.txt"),
-                      "partner.com|3\r\n  spaced.net  \r\n\r\n \r\nlf-only.org\n   \rlast.com|2|x");
+                      "partner.com|3\r\n  spaced.net  \r\n\r\n \r\nlf-only.org\n   \rlast.com|2|x\r\n"
+                      " NEXTSITE:x.com|2\r\nHTML01:y.com");
         const QString path = env.path(QStringLiteral("Project Files/sites.txt"));
         QCOMPARE(importStartFolder(), env.path(QStringLiteral("Project Files")));
 
@@ -330,9 +385,15 @@ private slots:
         const int first = p.addMainSite(QStringLiteral("first.com"));
         const int current = p.addMainSite(QStringLiteral("current.com"));
         p.setSaved(true);
+        // The rows are announced once, not once each: a window redraws its
+        // list once for an import of thousands.
+        QSignalSpy linkingRows(&p, &Project::linkingSitesChanged);
+        QSignalSpy mainRows(&p, &Project::mainSitesChanged);
         const SiteImportResult linking = importLinkingSitesFile(p, current, path);
+        QCOMPARE(linkingRows.count(), 1);
         QCOMPARE(linking.kind, SiteImportResult::Added);
         QCOMPARE(linking.statusText, QStringLiteral("Added 5 link(s)"));
+        QCOMPARE(linking.refused, (QStringList{"NEXTSITE:x.com", "HTML01:y.com"}));
         QStringList got;
         for (const LinkingSite &s : p.linkingSites(current))
             got << s.url + "#" + s.linksExpected;
@@ -340,12 +401,14 @@ private slots:
         QVERIFY(p.linkingSites(first).isEmpty());
 
         const SiteImportResult mains = importMainSitesFile(p, path);
-        QCOMPARE(mains.statusText, QStringLiteral("Added 5 site(s)"));
+        QCOMPARE(mainRows.count(), 1);
+        QCOMPARE(mains.statusText, QStringLiteral("Added 7 site(s)"));
+        QVERIFY(mains.refused.isEmpty()); // a Main Site line is always written after "NEXTSITE:"
         QStringList mainUrls;
         for (const MainSite &m : p.mainSites())
             mainUrls << m.url;
         QCOMPARE(mainUrls, (QStringList{"first.com", "current.com", "partner.com|3", "  spaced.net  ", "lf-only.org",
-                                        "   ", "last.com|2|x"}));
+                                        "   ", "last.com|2|x", " NEXTSITE:x.com|2", "HTML01:y.com"}));
         QVERIFY(p.isSaved()); // imports leave the saved flag alone
 
         Project empty;
@@ -357,7 +420,7 @@ private slots:
         const SiteImportResult unreadable = importMainSitesFile(p, env.path(QStringLiteral("missing.txt")));
         QCOMPARE(unreadable.kind, SiteImportResult::Unreadable);
         QVERIFY(unreadable.errorMessage.startsWith(QStringLiteral("Error: ")));
-        QCOMPARE(p.mainSiteCount(), 7);
+        QCOMPARE(p.mainSiteCount(), 9);
     }
 };
 

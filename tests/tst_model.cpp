@@ -57,6 +57,17 @@ private slots:
         p.addScriptTarget(ScriptTarget{"m.com", "http://two"});
         QCOMPARE(p.findScriptUrl("m.com"), QString("http://one"));
         QCOMPARE(p.findScriptUrl("M.com"), QString());
+        // Only spaces are trimmed: a tab or a no-break space is part of the text.
+        p.addMainSite("\tc.com");
+        p.addMainSite("c.com" + QString(QChar(0xA0)));
+        p.addMainSite("c.com");
+        QCOMPARE(p.findMainSite(" c.com "), 5);
+        QCOMPARE(p.findMainSite("\tc.com"), 3);
+        p.addScriptTarget(ScriptTarget{"\tn.com", "http://tab"});
+        p.addScriptTarget(ScriptTarget{"n.com" + QString(QChar(0xA0)), "http://nbsp"});
+        p.addScriptTarget(ScriptTarget{" n.com", "http://space"});
+        QCOMPARE(p.findScriptUrl("n.com"), QString("http://space"));
+        QCOMPARE(p.findScriptUrl("n.com" + QString(QChar(0xA0))), QString("http://nbsp"));
     }
 
     void removingAMainSiteTakesItsRules()

@@ -242,6 +242,42 @@ private slots:
         QCOMPARE(q.mainSite(0).url, QString("caf") + QChar(0xE9) + ".fr");
     }
 
+    // Project files are in the Western code page: the typographic quotes, the
+    // dashes and the euro sign of pasted HTML are stored and read back.
+    void westernCodePageBothWays()
+    {
+        TestEnv env;
+        Project p;
+        const QString quoted = QString::fromUtf16(u"\u201Cfine\u201D \u2013 5\u20AC \u2026 caf\u00E9 \u2122");
+        p.addMainSite("m.com");
+        p.setPageText(Project::PageText::Before, quoted);
+        p.appendLinkingSite(0, LinkingSite{"a.org", "1", "", "", QString::fromUtf16(u"snow\u2603 and \U0001F600"),
+                                           RowColour::Default});
+        const QByteArray bytes = ProjectFile::serialise(p);
+        QVERIFY(bytes.contains("HTML01:\x93" "fine\x94 \x96 5\x80 \x85 caf\xE9 \x99\r\n"));
+        QVERIFY(bytes.contains("a.org|1|||snow? and ?\r\n")); // one "?" per character
+        Project q;
+        QVERIFY(ProjectFile::readText(q, bytes).complete);
+        QCOMPARE(q.htmlBefore(), quoted);
+        // What the file cannot hold is known before writing, each character once.
+        QCOMPARE(ProjectFile::unstorableCharacters(p), QString::fromUtf16(u"\u2603\U0001F600"));
+        p.appendRule(Rule{"m.com", "a.org", RuleType::LimitString, QString::fromUtf16(u"\u2603")});
+        QCOMPARE(ProjectFile::unstorableCharacters(p), QString::fromUtf16(u"\u2603\U0001F600"));
+        QCOMPARE(ProjectFile::unstorableCharacters(q), QString());
+
+        // Any byte of an existing file reads and writes back unchanged; the
+        // five bytes the code page leaves unassigned stay themselves.
+        QByteArray every;
+        for (int b = 1; b < 256; ++b)
+            if (b != '\r' && b != '\n' && b != '|')
+                every += char(b);
+        Project r;
+        QVERIFY(ProjectFile::readText(r, every + "\r\n").complete);
+        QVERIFY(r.mainSite(0).url.contains(QChar(0x201C)) && !r.mainSite(0).url.contains(QChar(0x93)));
+        QVERIFY(r.mainSite(0).url.contains(QChar(0x81)));
+        QVERIFY(ProjectFile::serialise(r).startsWith(every + "\r\n"));
+    }
+
     void lineBreaksNeverSplitALine()
     {
         TestEnv env;
@@ -313,6 +349,17 @@ private slots:
         QCOMPARE(q.mainSiteCount(), 1);
         QCOMPARE(q.mainSite(0).url, QString("RESULT:odd"));
         QCOMPARE(q.linkingSites(0).size(), 1);
+
+        // A Linking Site that begins like a marker (the entry boxes refuse it,
+        // but a scan may write a page's URL there) is written after a space:
+        // the one URL gains that space, and the lines after it stay.
+        p.appendLinkingSite(0, LinkingSite{"NEXTSITE:x.org", "1", "", "", "", RowColour::Default});
+        p.appendLinkingSite(0, LinkingSite{"b.org", "1", "", "", "", RowColour::Default});
+        QVERIFY(ProjectFile::serialise(p).contains("\r\n NEXTSITE:x.org|1|||\r\nb.org|1|||\r\n"));
+        QVERIFY(ProjectFile::readText(q, ProjectFile::serialise(p)).complete);
+        QCOMPARE(q.mainSiteCount(), 1);
+        QCOMPARE(q.linkingSites(0).size(), 3);
+        QCOMPARE(q.linkingSites(0).at(1).url, QString(" NEXTSITE:x.org"));
     }
 
     void proposedSaveName_data()
@@ -355,6 +402,37 @@ private slots:
         QCOMPARE(ProjectStorage::lastProject(), QString("/keep/me.prj"));
         QVERIFY(QFile::exists(env.path("quicksave.qsv")));
         QVERIFY(env.readFile("quicksave.qsv").startsWith("second.com\r\nNEXTSITE:third.com\r\n"));
+    }
+
+    // Whatever the snapshot cannot hold (a Linking Site that reads back as a
+    // marker line, characters beyond the code page, a "|" in a value), the
+    // working project keeps after a Main Site is deleted.
+    void rebuildLosesNothing()
+    {
+        TestEnv env;
+        Project p;
+        fill(p);
+        p.addMainSite("third.com");
+        p.appendLinkingSite(0, LinkingSite{"RESULT:c.com", "1", "", "", "", RowColour::Default});
+        const QString odd = QString::fromUtf16(u"a|b \u2603 \u201Cq\u201D");
+        p.appendLinkingSite(2, LinkingSite{"d.org", "1", "", "", odd, RowColour::Default});
+        p.setPageText(Project::PageText::After, odd);
+        p.setScriptUrl("");
+        QVERIFY(ProjectStorage::rebuildWithoutMainSite(p, 1));
+        QCOMPARE(p.mainSiteCount(), 2);
+        QCOMPARE(p.linkingSites(0).size(), 3);
+        QCOMPARE(p.linkingSites(0).at(2).url, QString("RESULT:c.com"));
+        QCOMPARE(p.mainSite(1).url, QString("third.com"));
+        QCOMPARE(p.linkingSites(1).at(0).description, odd);
+        QCOMPARE(p.htmlAfter(), odd);
+        QCOMPARE(p.results().size(), 1);
+        QCOMPARE(p.rules().size(), 1);
+        QCOMPARE(p.scriptUrl(), QString());
+        QCOMPARE(p.scriptTargets().size(), 1);
+        QCOMPARE(p.linkingSites(0).at(0).colour, RowColour::Default); // as a reopened file shows it
+        QCOMPARE(p.currentMainSite(), 0);
+        QVERIFY(!p.isSaved());
+        QVERIFY(!env.readFile("quicksave.qsv").contains("second.com"));
     }
 };
 

@@ -126,6 +126,12 @@ private slots:
         QTest::newRow("aspx untouched") << "page.aspx" << H + "/dir/page.aspx";
         QTest::newRow("cut .as") << "page.as" << H + "/dir/page.asp";
         QTest::newRow("every .ht") << "a.ht/b.ht" << H + "/dir/a.htm/b.htm";
+        // The end is tested in small letters; ".ht" and ".ph" are then replaced
+        // in exact case, ".as" in any case.
+        QTest::newRow(".ht exact case") << "A.HTML/b.ht" << H + "/dir/A.HTML/b.htm";
+        QTest::newRow("upper .HT end") << "shop.HT" << H + "/dir/shop.HT";
+        QTest::newRow(".ph exact case") << "X.PHP/c.ph" << H + "/dir/X.PHP/c.php";
+        QTest::newRow(".as any case") << "Y.ASX/d.AS" << H + "/dir/Y.aspX/d.asp";
         QTest::newRow("stray href") << "page/href" << H + "/dir/page";
         // Each ".." step drops three characters and joins "/." to ".".
         QTest::newRow("parent steps with slashes") << "..//../x.htm" << H + "/x.htm";

@@ -19,8 +19,8 @@ inline const QString kNoDelimiterMessage = QStringLiteral("You must select a del
 std::optional<QString> delimiterForChoice(int chosenIndex, const QString &shownText);
 
 // Removes markup: while a "<" has a ">" after it, the text from that "<"
-// through the first ">" after it is removed wherever it occurs exactly. Ends
-// on any input, since every round removes at least two characters.
+// through the first ">" after it is removed wherever it occurs exactly. Done
+// in one pass over the text, however many different tags it holds.
 QString removeMarkup(const QString &text);
 
 // The downloaded list made a comma-separated list text: CR LF pairs removed,

@@ -2,6 +2,7 @@
 
 #include "url/TextLines.h"
 #include "model/Project.h"
+#include "model/SiteEditing.h"
 #include "settings/ProgramFolder.h"
 #include "url/TextMatch.h"
 
@@ -37,6 +38,11 @@ QStringList entryLines(const QString &text)
 }
 
 } // namespace
+
+QString SiteImportResult::refusedMessage() const
+{
+    return SiteEditing::refusedEntriesMessage(refused);
+}
 
 QString importStartFolder()
 {
@@ -75,10 +81,16 @@ SiteImportResult importLinkingSitesFile(Project &project, int mainPos, const QSt
     QString text;
     if (!readImportFile(path, &text, &result))
         return result;
+    QList<LinkingSite> accepted;
     for (const LinkingSite &site : parseLinkingSitesText(text)) {
-        project.appendLinkingSite(mainPos, site);
-        ++result.count;
+        if (!SiteEditing::linkingSiteUrlRefusal(site.url).isEmpty())
+            result.refused << site.url;
+        else
+            accepted << site;
     }
+    // In one piece: the lists show thousands of new rows at once.
+    project.appendLinkingSites(mainPos, accepted);
+    result.count = int(accepted.size());
     result.statusText = QStringLiteral("Added ") + QString::number(result.count) + QStringLiteral(" link(s)");
     return result;
 }
@@ -89,10 +101,9 @@ SiteImportResult importMainSitesFile(Project &project, const QString &path)
     QString text;
     if (!readImportFile(path, &text, &result))
         return result;
-    for (const QString &line : parseMainSitesText(text)) {
-        project.addMainSite(line);
-        ++result.count;
-    }
+    const QStringList lines = parseMainSitesText(text);
+    project.addMainSites(lines);
+    result.count = int(lines.size());
     result.statusText = QStringLiteral("Added ") + QString::number(result.count) + QStringLiteral(" site(s)");
     return result;
 }
@@ -104,11 +115,19 @@ SiteImportResult addSelectedLinks(Project &project, int mainPos, const QStringLi
         result.kind = SiteImportResult::NoMainSite;
         return result;
     }
+    QList<LinkingSite> accepted;
     for (const QString &row : selectedRows) {
         if (isBlankEntry(row))
             continue;
-        project.addLinkingSite(mainPos, row);
-        ++result.count;
+        if (!SiteEditing::linkingSiteUrlRefusal(row).isEmpty()) {
+            result.refused << row;
+            continue;
+        }
+        LinkingSite site;
+        site.url = row;
+        accepted << site;
     }
+    project.appendLinkingSites(mainPos, accepted);
+    result.count = int(accepted.size());
     return result;
 }

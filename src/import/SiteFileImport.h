@@ -35,6 +35,10 @@ struct SiteImportResult
     int count = 0;
     QString statusText;   // "Added n link(s)" / "Added n site(s)"
     QString errorMessage; // "Error: " + number + " - " + description
+    // Linking Sites passed over because the project file would read them back
+    // as marker lines; the window names them with refusedMessage().
+    QStringList refused;
+    QString refusedMessage() const;
 };
 
 // The Import Linking Sites window's file import, adding to the Main Site at

@@ -2,6 +2,33 @@
 
 Project::Project(QObject *parent) : QObject(parent) {}
 
+// Ids are unique across every Project of the run, so rows read into a scratch
+// project keep theirs when handed over.
+static quint64 nextRowId()
+{
+    static quint64 last = 0;
+    return ++last;
+}
+
+int Project::mainSitePositionOf(quint64 id) const
+{
+    for (int i = 0; i < m_mainSites.size(); ++i)
+        if (m_mainSites.at(i).id == id)
+            return i;
+    return -1;
+}
+
+int Project::linkingSitePositionOf(int mainPos, quint64 id) const
+{
+    if (mainPos < 0 || mainPos >= m_mainSites.size())
+        return -1;
+    const QList<LinkingSite> &sites = m_mainSites.at(mainPos).linkingSites;
+    for (int i = 0; i < sites.size(); ++i)
+        if (sites.at(i).id == id)
+            return i;
+    return -1;
+}
+
 QString Project::pageText(PageText which) const
 {
     switch (which) {
@@ -44,7 +71,7 @@ void Project::clearProject()
 
 int Project::addMainSite(const QString &url)
 {
-    m_mainSites.append(MainSite{url, {}});
+    m_mainSites.append(MainSite{url, {}, nextRowId()});
     emit mainSitesChanged();
     return int(m_mainSites.size()) - 1;
 }
@@ -78,6 +105,7 @@ int Project::addLinkingSite(int mainPos, const QString &url)
         return -1;
     LinkingSite site;
     site.url = url;
+    site.id = nextRowId();
     m_mainSites[mainPos].linkingSites.append(site);
     emit linkingSitesChanged(mainPos);
     return int(m_mainSites[mainPos].linkingSites.size()) - 1;
@@ -170,20 +198,32 @@ void Project::removeRulesWhere(const std::function<bool(const Rule &)> &pred)
         emit rulesChanged();
 }
 
+// Leading and trailing spaces removed; a tab or a no-break space is text.
+static QStringView withoutOuterSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return QStringView(text).mid(begin, end - begin);
+}
+
 QString Project::findScriptUrl(const QString &mainSite) const
 {
-    const QString wanted = mainSite.trimmed();
+    const QStringView wanted = withoutOuterSpaces(mainSite);
     for (const ScriptTarget &t : m_scriptTargets)
-        if (t.mainSite.trimmed() == wanted)
+        if (withoutOuterSpaces(t.mainSite) == wanted)
             return t.scriptUrl;
     return QString();
 }
 
 int Project::findMainSite(const QString &mainSite) const
 {
-    const QString wanted = mainSite.trimmed();
+    const QStringView wanted = withoutOuterSpaces(mainSite);
     for (int i = 0; i < m_mainSites.size(); ++i)
-        if (m_mainSites.at(i).url.trimmed() == wanted)
+        if (withoutOuterSpaces(m_mainSites.at(i).url) == wanted)
             return i;
     return 0;
 }
@@ -294,6 +334,9 @@ void Project::setLinkingSites(int mainPos, const QList<LinkingSite> &rows)
     if (mainPos < 0 || mainPos >= m_mainSites.size())
         return;
     m_mainSites[mainPos].linkingSites = rows;
+    for (LinkingSite &s : m_mainSites[mainPos].linkingSites)
+        if (s.id == 0)
+            s.id = nextRowId();
     emit linkingSitesChanged(mainPos);
 }
 
@@ -324,7 +367,31 @@ void Project::appendLinkingSite(int mainPos, const LinkingSite &row)
     if (mainPos < 0 || mainPos >= m_mainSites.size())
         return;
     m_mainSites[mainPos].linkingSites.append(row);
+    m_mainSites[mainPos].linkingSites.last().id = nextRowId();
     emit linkingSitesChanged(mainPos);
+}
+
+void Project::appendLinkingSites(int mainPos, const QList<LinkingSite> &rows)
+{
+    if (mainPos < 0 || mainPos >= m_mainSites.size() || rows.isEmpty())
+        return;
+    QList<LinkingSite> &list = m_mainSites[mainPos].linkingSites;
+    list.reserve(list.size() + rows.size());
+    for (const LinkingSite &row : rows) {
+        list.append(row);
+        list.last().id = nextRowId();
+    }
+    emit linkingSitesChanged(mainPos);
+}
+
+void Project::addMainSites(const QStringList &urls)
+{
+    if (urls.isEmpty())
+        return;
+    m_mainSites.reserve(m_mainSites.size() + urls.size());
+    for (const QString &url : urls)
+        m_mainSites.append(MainSite{url, {}, nextRowId()});
+    emit mainSitesChanged();
 }
 
 void Project::setRules(const QList<Rule> &rules)

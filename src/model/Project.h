@@ -52,6 +52,11 @@ public:
     void setSaved(bool saved);
     void setCurrentMainSite(int pos);
 
+    // The position of the row with an id (LinkingSite::id, MainSite::id),
+    // -1 when the row is gone.
+    int mainSitePositionOf(quint64 id) const;
+    int linkingSitePositionOf(int mainPos, quint64 id) const;
+
     // Rules of one scope, in list order (exact, case-sensitive comparison).
     QList<Rule> scopeRules(Scope scope, const QString &mainSite, const QString &remoteSite) const;
     static bool ruleInScope(const Rule &r, Scope scope, const QString &mainSite, const QString &remoteSite);
@@ -77,6 +82,9 @@ public:
     // a scratch project) and announces it as one reset.
     void assign(const Project &other);
     void appendLinkingSite(int mainPos, const LinkingSite &row);
+    // Many rows at once (imports), announced once.
+    void appendLinkingSites(int mainPos, const QList<LinkingSite> &rows);
+    void addMainSites(const QStringList &urls);
     void setRules(const QList<Rule> &rules);
 
     void setScriptUrl(const QString &url);

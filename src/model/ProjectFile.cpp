@@ -1,6 +1,7 @@
 #include "model/ProjectFile.h"
 
 #include "model/Project.h"
+#include "model/Windows1252.h"
 #include "url/TextLines.h"
 
 #include <QFile>
@@ -20,10 +21,7 @@ const QLatin1String kCrLf("\r\n");
 
 bool isMarkerLine(const QString &line)
 {
-    for (const QString *m : {&kHtml1, &kHtml2, &kHtml3, &kResult, &kNextSite, &kRule, &kPostSingle, &kPostMulti})
-        if (line.startsWith(*m))
-            return true;
-    return false;
+    return !ProjectFile::markerAtStart(line).isEmpty();
 }
 
 // Only the page-builder texts may hold line breaks; any other field would
@@ -51,6 +49,11 @@ QString encodeBreaks(const QString &text)
 void appendLinkingSites(QString &out, const MainSite &m)
 {
     for (const LinkingSite &s : m.linkingSites) {
+        // A URL that begins like a marker line would be read back as one and
+        // take the lines after it along; the entry boxes refuse such a URL,
+        // and one that came another way goes out after a space.
+        if (isMarkerLine(field(s.url)))
+            out += QLatin1Char(' ');
         out += field(s.url) + QLatin1Char('|') + field(s.linksExpected) + QLatin1Char('|')
              + field(s.linkPageUrl) + QLatin1Char('|') + field(s.linkPageText) + QLatin1Char('|')
              + field(s.description) + kCrLf;
@@ -69,7 +72,8 @@ bool toWholeNumber(const QString &text, int *value)
 
 namespace ProjectFile {
 
-QByteArray serialise(const Project &project, int skipMainSite)
+// The whole text of the file before it is encoded.
+static QString fileText(const Project &project, int skipMainSite)
 {
     QString out;
     bool first = true;
@@ -108,8 +112,18 @@ QByteArray serialise(const Project &project, int skipMainSite)
     for (const ScriptTarget &t : project.scriptTargets())
         out += kPostMulti + field(t.mainSite) + QLatin1Char('|') + field(t.scriptUrl) + kCrLf;
     out += kCrLf;
-    // The one place that encodes: ISO-8859-1, characters beyond it become "?".
-    return out.toLatin1();
+    return out;
+}
+
+QByteArray serialise(const Project &project, int skipMainSite)
+{
+    // The one place that encodes: characters beyond the code page become "?".
+    return Windows1252::encode(fileText(project, skipMainSite));
+}
+
+QString unstorableCharacters(const Project &project)
+{
+    return Windows1252::unholdable(fileText(project, -1));
 }
 
 bool write(const Project &project, const QString &path, QString *error, int skipMainSite)
@@ -141,7 +155,7 @@ ReadResult readText(Project &project, const QByteArray &bytes)
     result.opened = true;
     project.clearProject();
     // A line ends at CR LF, a lone CR or a lone LF (a file edited on Linux reads back).
-    const QStringList lines = splitTextLines(QString::fromLatin1(bytes), true);
+    const QStringList lines = splitTextLines(Windows1252::decode(bytes), true);
     if (lines.isEmpty())
         return result; // an empty file stops before anything is added
     project.setSaved(true);
@@ -243,6 +257,20 @@ ReadResult read(Project &project, const QString &path)
         return ReadResult{};
     }
     return readText(project, file.readAll());
+}
+
+const QStringList &markers()
+{
+    static const QStringList all = {kHtml1, kHtml2, kHtml3, kResult, kNextSite, kRule, kPostSingle, kPostMulti};
+    return all;
+}
+
+QString markerAtStart(const QString &line)
+{
+    for (const QString &m : markers())
+        if (line.startsWith(m))
+            return m;
+    return QString();
 }
 
 QString proposedSaveName(const Project &project)

@@ -31,14 +31,21 @@ QString lastProject()
 bool rebuildWithoutMainSite(Project &project, int pos, QString *error)
 {
     const QString snapshot = ProgramFolder::filePath(QStringLiteral("quicksave.qsv"));
-    if (!ProjectFile::write(project, snapshot, error, pos)) {
-        project.removeMainSite(pos);
-        project.markEdited();
-        return false;
-    }
-    ProjectFile::read(project, snapshot);
+    const bool written = ProjectFile::write(project, snapshot, error, pos);
+    // The working project is not replaced by what the snapshot reads back:
+    // whatever the file cannot hold (a Linking Site that reads back as a
+    // marker line and takes every later line with it, a character beyond the
+    // code page, a "|" inside a value) would be lost. It is rebuilt from itself
+    // with the effects of a reopened file: colours gone, the first Main Site
+    // current, the entry boxes and the page queue emptied by the reset.
+    Project rebuilt;
+    rebuilt.assign(project);
+    rebuilt.removeMainSite(pos);
+    rebuilt.resetLinkingSiteColours();
+    rebuilt.setCurrentMainSite(rebuilt.mainSiteCount() > 0 ? 0 : -1);
+    project.assign(rebuilt);
     project.markEdited();
-    return true;
+    return written;
 }
 
 } // namespace ProjectStorage

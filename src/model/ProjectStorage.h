@@ -19,10 +19,12 @@ bool save(Project &project, const QString &path, QString *error = nullptr);
 // The path remembered under LastProject, "" when none.
 QString lastProject();
 
-// Rebuilds the project without one Main Site by writing quicksave.qsv and
-// reading it back; afterwards the project counts as edited. When the snapshot
-// cannot be written the Main Site is removed directly and false is returned
-// with the reason.
+// Rebuilds the project without one Main Site: quicksave.qsv is written
+// without it, and the project ends as that file would read back if it could
+// hold everything (no colours, the first Main Site current), keeping what the
+// file cannot hold. Afterwards the project counts as edited. False, with the
+// reason, when the snapshot could not be written; the project is rebuilt all
+// the same.
 bool rebuildWithoutMainSite(Project &project, int pos, QString *error = nullptr);
 
 } // namespace ProjectStorage

@@ -14,12 +14,16 @@ struct LinkingSite
     QString linkPageText;
     QString description;
     RowColour colour = RowColour::Default;
+    // Which row this is, whatever its text or place becomes (an editor holds
+    // on to it); given by the Project, never stored in files.
+    quint64 id = 0;
 };
 
 struct MainSite
 {
     QString url;
     QList<LinkingSite> linkingSites;
+    quint64 id = 0; // as LinkingSite::id
 };
 
 namespace RuleType {

@@ -1,6 +1,7 @@
 #include "model/SiteEditing.h"
 
 #include "model/Project.h"
+#include "model/ProjectFile.h"
 #include "model/ProjectStorage.h"
 #include "url/UrlText.h"
 
@@ -19,6 +20,27 @@ QString strippedEntry(const QString &typed)
             return QStringLiteral("https://") + rest;
     }
     return stripSchemes(typed);
+}
+
+QString linkingSiteUrlRefusal(const QString &url)
+{
+    const QString marker = ProjectFile::markerAtStart(url);
+    if (marker.isEmpty())
+        return QString();
+    return QStringLiteral("A Linking Site URL cannot begin with \"%1\": the project file would read it back as a "
+                          "line of its own.").arg(marker);
+}
+
+QString refusedEntriesMessage(const QStringList &entries)
+{
+    const int shown = 20;
+    QStringList lines = entries.mid(0, shown);
+    if (entries.size() > shown)
+        lines << QStringLiteral("... and %1 more").arg(entries.size() - shown);
+    return QStringLiteral("These entries were not added: a Linking Site URL cannot begin with \"%1\", which the "
+                          "project file would read back as lines of their own.")
+               .arg(ProjectFile::markers().join(QStringLiteral("\", \"")))
+         + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
 }
 
 void deleteLinkingSite(Project &project, int mainPos, int row)
@@ -75,14 +97,14 @@ QString columnText(const LinkingSite &site, int column)
     }
 }
 
-void sortLinkingSites(Project &project, int mainPos, int column, bool ascending)
+void sortLinkingSites(Project &project, int mainPos, const ListSortState &state)
 {
     if (mainPos < 0 || mainPos >= project.mainSiteCount())
         return;
     QList<LinkingSite> rows = project.linkingSites(mainPos);
     std::stable_sort(rows.begin(), rows.end(), [&](const LinkingSite &a, const LinkingSite &b) {
-        const int c = QString::compare(columnText(a, column), columnText(b, column), Qt::CaseInsensitive);
-        return ascending ? c < 0 : c > 0;
+        const int c = compareColumnTexts(columnText(a, state.column), columnText(b, state.column));
+        return state.descending ? c > 0 : c < 0;
     });
     project.setLinkingSites(mainPos, rows);
 }

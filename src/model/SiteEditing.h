@@ -1,6 +1,9 @@
 #pragma once
 
+#include "model/ListSortState.h"
+
 #include <QString>
+#include <QStringList>
 
 class Project;
 struct LinkingSite;
@@ -13,6 +16,14 @@ namespace SiteEditing {
 // then every "https://" removed, any case, wherever it stands; a site typed
 // beginning with "https://" keeps "https://" in front of the rest.
 QString strippedEntry(const QString &typed);
+
+// A Linking Site URL that begins with a line marker of the project file
+// ("RESULT:", "NEXTSITE:" ...) would be read back as that line, and the lines
+// after it with it: such a URL is refused wherever a Linking Site is entered.
+// The message telling why, "" when the URL can be stored.
+QString linkingSiteUrlRefusal(const QString &url);
+// The message naming the entries an import passed over for that reason.
+QString refusedEntriesMessage(const QStringList &entries);
 
 // Removes one Linking Site row. The first row of a list also takes every
 // linking-site rule for its URL under any Main Site; any other row takes the
@@ -31,8 +42,8 @@ MainSiteDeletion deleteMainSite(Project &project, int pos, QString *error = null
 // HTML Name, Description.
 QString columnText(const LinkingSite &site, int column);
 
-// Sorts a Main Site's Linking Sites by one column's text, ignoring letter
-// case; rows of equal text keep their order.
-void sortLinkingSites(Project &project, int mainPos, int column, bool ascending);
+// Sorts a Main Site's Linking Sites by the state's column and direction, as
+// the results list sorts; rows of equal text keep their order.
+void sortLinkingSites(Project &project, int mainPos, const ListSortState &state);
 
 } // namespace SiteEditing

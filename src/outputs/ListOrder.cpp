@@ -20,8 +20,3 @@ QString columnText(const ErrorEntry &row, int column)
     default: return QString();
     }
 }
-
-int compareColumnTexts(const QString &a, const QString &b)
-{
-    return QString::compare(a, b, Qt::CaseInsensitive);
-}

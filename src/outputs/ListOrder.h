@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ListSortState.h"
 #include "model/ProjectTypes.h"
 
 #include <QList>
@@ -12,31 +13,10 @@
 // own rows, so the report, the export, the links page, posting and saving all
 // walk them in the order the user sees.
 
-// One list's sort state: off until its first header click. There is one
-// direction for the whole list and it flips on every click, whatever column
-// was clicked; it starts ascending, so the first click sorts descending.
-struct ListSortState
-{
-    bool sorted = false;
-    int column = 0; // 0-based
-    bool descending = false;
-
-    void click(int column0)
-    {
-        sorted = true;
-        column = column0;
-        descending = !descending;
-    }
-};
-
 // The text a column shows: results "Main", "Remote", "Status", "No.", "URL";
 // errors "Error", "URL". A column outside the list gives "".
 QString columnText(const LinkResult &row, int column);
 QString columnText(const ErrorEntry &row, int column);
-
-// Texts are compared as texts, letter case ignored; the "No." column sorts
-// numerically all the same because its values are zero-padded.
-int compareColumnTexts(const QString &a, const QString &b);
 
 // The new order of the rows as positions of the old list: stable, so rows
 // with equal texts keep their relative order in either direction.

@@ -1,9 +1,34 @@
 #include "ui/DialogService.h"
 
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QUrl>
+
+#include <memory>
+
+namespace {
+
+// A message box without an escape: Esc and the window's close box leave the
+// question open, only one of its buttons answers it.
+class MessageBoxWithoutEscape : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->matches(QKeySequence::Cancel))
+            return;
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent *event) override { event->ignore(); }
+};
+
+} // namespace
 
 DialogService &DialogService::instance()
 {
@@ -24,18 +49,22 @@ DialogService::Answer DialogService::message(QWidget *parent, const QString &tex
 {
     emit messageShown(text);
     if (m_answering) {
-        m_asked.append(Asked{QStringLiteral("message"), title, text, {}, {}});
+        m_asked.append(Asked{QStringLiteral("message"), title, text, {}, {}, buttons});
         if (!m_answers.isEmpty())
             return m_answers.takeFirst();
         switch (buttons) {
         case Buttons::Ok: return Answer::Ok;
         case Buttons::OkCancel: return Answer::Ok;
-        case Buttons::YesNo: return Answer::No;
+        case Buttons::YesNo:
+        case Buttons::YesNoOnly:
+        case Buttons::YesNoCancel: return Answer::No;
         case Buttons::AbortRetryIgnore: return Answer::Ignore;
         }
         return Answer::Ok;
     }
-    QMessageBox box(parent);
+    const std::unique_ptr<QMessageBox> owned(buttons == Buttons::YesNoOnly ? new MessageBoxWithoutEscape(parent)
+                                                                             : new QMessageBox(parent));
+    QMessageBox &box = *owned;
     box.setText(text);
     box.setWindowTitle(title.isEmpty() ? QStringLiteral("Reciplex") : title);
     switch (icon) {
@@ -47,7 +76,11 @@ DialogService::Answer DialogService::message(QWidget *parent, const QString &tex
     switch (buttons) {
     case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNo:
+    case Buttons::YesNoOnly: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
     case Buttons::AbortRetryIgnore:
         box.setStandardButtons(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
         break;

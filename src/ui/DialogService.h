@@ -16,7 +16,9 @@ class DialogService : public QObject
 {
     Q_OBJECT
 public:
-    enum class Buttons { Ok, OkCancel, YesNo, AbortRetryIgnore };
+    // YesNoOnly is a question that must be answered: Esc and the close box
+    // do nothing.
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoOnly, YesNoCancel, AbortRetryIgnore };
     enum class Answer { Ok, Cancel, Yes, No, Abort, Retry, Ignore };
     enum class Icon { None, Information, Warning, Critical };
 
@@ -27,6 +29,7 @@ public:
         QString text;     // message text, or the dialog's filter / the opened URL
         QString folder;   // file dialogs: the start folder
         QString proposed; // save dialog: the proposed file name
+        Buttons buttons = Buttons::Ok; // message: the buttons offered
     };
 
     static DialogService &instance();

@@ -1,5 +1,6 @@
 #include "ui/EntryEditor.h"
 
+#include "model/SiteEditing.h"
 #include "ui/DialogService.h"
 #include "url/TextMatch.h"
 
@@ -96,7 +97,7 @@ QLineEdit *EntryEditor::addField(QFormLayout *form, const char *name, const QStr
 }
 
 EntryEditor::EntryEditor(Kind kind, Project &project, int mainPos, int row, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_kind(kind), m_project(project), m_mainPos(mainPos), m_row(row),
+    : QWidget(parent, Qt::Window), m_kind(kind), m_project(project),
       m_rules(new QTreeWidget(this)), m_types(new QButtonGroup(this)), m_value(new QLineEdit(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -108,6 +109,8 @@ EntryEditor::EntryEditor(Kind kind, Project &project, int mainPos, int row, QWid
         setObjectName(QStringLiteral("frmEditEntry"));
         setWindowTitle(tr("Edit an entry"));
         const LinkingSite &site = project.linkingSites(mainPos).at(row);
+        m_mainId = project.mainSite(mainPos).id;
+        m_rowId = site.id;
         m_mainUrl = project.mainSite(mainPos).url;
         m_remoteUrl = site.url;
         auto *form = new QFormLayout;
@@ -128,6 +131,7 @@ EntryEditor::EntryEditor(Kind kind, Project &project, int mainPos, int row, QWid
     } else if (kind == Kind::MainSite) {
         setObjectName(QStringLiteral("frmEditMain"));
         setWindowTitle(tr("Edit an entry"));
+        m_mainId = project.mainSite(mainPos).id;
         m_mainUrl = project.mainSite(mainPos).url;
         m_remoteUrl = kGlobalScope;
         auto *form = new QFormLayout;
@@ -248,43 +252,37 @@ void EntryEditor::deleteRule()
     delete item;
 }
 
-// The entry may have moved while the window was open (a Main Site deleted,
-// a list sorted): find it again by the texts it was opened with.
-int EntryEditor::currentMainPos() const
-{
-    if (m_mainPos >= 0 && m_mainPos < m_project.mainSiteCount() && m_project.mainSite(m_mainPos).url == m_mainUrl)
-        return m_mainPos;
-    for (int i = 0; i < m_project.mainSiteCount(); ++i)
-        if (m_project.mainSite(i).url == m_mainUrl)
-            return i;
-    return -1;
-}
-
-int EntryEditor::currentRow(int mainPos) const
-{
-    if (mainPos < 0)
-        return -1;
-    const QList<LinkingSite> &sites = m_project.linkingSites(mainPos);
-    if (m_row >= 0 && m_row < sites.size() && sites.at(m_row).url == m_remoteUrl)
-        return m_row;
-    for (int i = 0; i < sites.size(); ++i)
-        if (sites.at(i).url == m_remoteUrl)
-            return i;
-    return -1;
-}
-
 void EntryEditor::accept()
 {
+    if (m_kind == Kind::LinkingSite) {
+        const QString refusal = SiteEditing::linkingSiteUrlRefusal(m_fields.at(0)->text());
+        if (!refusal.isEmpty()) {
+            DialogService::instance().message(this, refusal);
+            m_fields.at(0)->setFocus();
+            return;
+        }
+    }
     QList<Rule> working;
     for (int i = 0; i < m_rules->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = m_rules->topLevelItem(i);
         working.append(Rule{item->text(0), item->text(1), item->text(2), item->text(3)});
     }
-    const int mainPos = m_kind == Kind::Global ? -1 : currentMainPos();
-    const int row = m_kind == Kind::LinkingSite ? currentRow(mainPos) : -1;
+    // The entry is found by its identity: it may have moved, been sorted or
+    // renamed (a scan with chkUpdate, the other editor) while the window was open.
+    const int mainPos = m_kind == Kind::Global ? -1 : m_project.mainSitePositionOf(m_mainId);
+    const int row = m_kind == Kind::LinkingSite ? m_project.linkingSitePositionOf(mainPos, m_rowId) : -1;
+    if ((m_kind == Kind::MainSite && mainPos < 0) || (m_kind == Kind::LinkingSite && row < 0)) {
+        DialogService::instance().message(
+            this, m_kind == Kind::MainSite
+                      ? tr("This Main Site is no longer in the project, so the changes cannot be stored.")
+                      : tr("This Linking Site is no longer in the project, so the changes cannot be stored."));
+        return;
+    }
 
+    // The scope is the one listed on opening: the rules keep the texts the
+    // entry had then.
     m_project.replaceScopeRules(scope(), m_mainUrl, m_remoteUrl, working);
-    if (m_kind == Kind::LinkingSite && row >= 0) {
+    if (m_kind == Kind::LinkingSite) {
         LinkingSite columns;
         columns.url = m_fields.at(0)->text();
         columns.linksExpected = m_fields.at(1)->text();
@@ -292,7 +290,7 @@ void EntryEditor::accept()
         columns.linkPageText = m_fields.at(3)->text();
         columns.description = m_fields.at(4)->text();
         m_project.updateLinkingSite(mainPos, row, columns);
-    } else if (m_kind == Kind::MainSite && mainPos >= 0) {
+    } else if (m_kind == Kind::MainSite) {
         m_project.renameMainSite(mainPos, m_fields.at(0)->text());
     }
     m_project.markEdited();

@@ -43,13 +43,11 @@ private:
                         const QString &value);
     void listRule(const Rule &rule);
     Project::Scope scope() const;
-    int currentMainPos() const;
-    int currentRow(int mainPos) const;
 
     Kind m_kind;
     Project &m_project;
-    int m_mainPos;
-    int m_row;
+    quint64 m_mainId = 0; // the entry it was opened for, wherever it moves
+    quint64 m_rowId = 0;
     QString m_mainUrl;   // texts of the entry as opened: the scope of its rules
     QString m_remoteUrl;
     QList<QLineEdit *> m_fields;

@@ -8,6 +8,7 @@
 #include "ui/Identity.h"
 
 #include <QFileInfo>
+#include <QUrl>
 
 // The machine-wide copy of showHelp. An ordinary user has no rights there and
 // is not bothered; a failure despite the rights is told, unless the user asked
@@ -48,4 +49,10 @@ bool openHelpFile(QWidget *parent)
     DialogService::instance().openWithDesktop(path);
     recordMachineWide(parent);
     return true;
+}
+
+QString startPageUrl()
+{
+    const QString path = ProgramFolder::filePath(QStringLiteral("Help.html"));
+    return QFileInfo(path).isFile() ? QUrl::fromLocalFile(path).toString() : QStringLiteral("about:blank");
 }

@@ -298,7 +298,7 @@ void MainWindow::startUp()
         SettingsStore::instance().write(Keys::showHelp, QStringLiteral("0"));
     }
     m_engine->resetStatistics();
-    m_webTab->browser()->navigate(Identity::websiteAddress());
+    m_webTab->browser()->navigate(startPageUrl());
     QCoreApplication::processEvents();
 }
 
@@ -597,7 +597,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    m_commands->askToSaveOnExit();
+    if (!m_commands->askToSaveOnExit()) {
+        event->ignore(); // Yes was chosen and nothing written: the edits stay open
+        return;
+    }
     m_engine->shutdown();
     m_mainClosed = true;
     event->accept();

@@ -26,6 +26,8 @@ QString ProjectCommands::fileFilter()
 
 void ProjectCommands::newProject()
 {
+    if (keepsUnsavedWork())
+        return;
     m_project.clearProject();
     setFilePath(QString());
 }
@@ -40,6 +42,8 @@ void ProjectCommands::setFilePath(const QString &path)
 
 void ProjectCommands::openProject()
 {
+    if (keepsUnsavedWork())
+        return;
     const QString path =
         DialogService::instance().openFile(m_parent, projectFolder(), fileFilter());
     if (!path.isEmpty())
@@ -54,9 +58,42 @@ void ProjectCommands::openFile(const QString &path)
         emit fileRead(result.complete);
 }
 
+// Names the characters a project file cannot hold, with their code points for
+// the ones that do not show.
+static QString unstorableQuestion(const QString &characters)
+{
+    QStringList named;
+    int count = 0;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const bool pair = characters.at(i).isHighSurrogate() && i + 1 < characters.size()
+                       && characters.at(i + 1).isLowSurrogate();
+        const char32_t code = pair ? QChar::surrogateToUcs4(characters.at(i), characters.at(i + 1))
+                                   : characters.at(i).unicode();
+        if (++count <= 20)
+            named << QStringLiteral("%1 (U+%2)")
+                         .arg(characters.mid(i, pair ? 2 : 1),
+                              QString::number(uint(code), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        if (pair)
+            ++i;
+    }
+    if (count > 20)
+        named << ProjectCommands::tr("and %1 more").arg(count - 20);
+    return ProjectCommands::tr("A project file cannot hold these characters of the project; they will be saved "
+                               "as \"?\":")
+        + QLatin1Char('\n') + named.join(QStringLiteral(", ")) + QStringLiteral("\n\n")
+        + ProjectCommands::tr("Save anyway?");
+}
+
 bool ProjectCommands::saveProject()
 {
     DialogService &dialogs = DialogService::instance();
+    // Nothing the file cannot hold vanishes without the user knowing.
+    const QString unstorable = ProjectFile::unstorableCharacters(m_project);
+    if (!unstorable.isEmpty()
+        && dialogs.message(m_parent, unstorableQuestion(unstorable), tr("Save Project"),
+                           DialogService::Buttons::OkCancel, DialogService::Icon::Warning)
+               != DialogService::Answer::Ok)
+        return false;
     QString path = dialogs.saveFile(m_parent, projectFolder(), ProjectFile::proposedSaveName(m_project), fileFilter());
     if (path.isEmpty())
         return false;
@@ -79,15 +116,32 @@ bool ProjectCommands::saveProject()
     return false;
 }
 
-void ProjectCommands::askToSaveOnExit()
+static DialogService::Answer askToSave(QWidget *parent, DialogService::Buttons buttons)
+{
+    return DialogService::instance().message(
+        parent,
+        ProjectCommands::tr("The current project has been edited but has not been saved.") + QLatin1Char('\n')
+            + ProjectCommands::tr("Would you like to save now?"),
+        ProjectCommands::tr("Save Project?"), buttons);
+}
+
+bool ProjectCommands::askToSaveOnExit()
 {
     if (m_project.isSaved())
-        return;
-    const auto answer = DialogService::instance().message(
-        m_parent,
-        tr("The current project has been edited but has not been saved.") + QLatin1Char('\n')
-            + tr("Would you like to save now?"),
-        tr("Save Project?"), DialogService::Buttons::YesNo);
-    if (answer == DialogService::Answer::Yes)
-        saveProject();
+        return true;
+    // Yes or No, no escape: leaving must not throw the edits away by a slip.
+    if (askToSave(m_parent, DialogService::Buttons::YesNoOnly) == DialogService::Answer::Yes)
+        return saveProject();
+    return true;
+}
+
+bool ProjectCommands::keepsUnsavedWork()
+{
+    if (m_project.isSaved())
+        return false;
+    switch (askToSave(m_parent, DialogService::Buttons::YesNoCancel)) {
+    case DialogService::Answer::Yes: return !saveProject();
+    case DialogService::Answer::No: return false;
+    default: return true;
+    }
 }

@@ -1,6 +1,7 @@
 #include "ui/WebsiteWindow.h"
 
 #include "ui/BrowserView.h"
+#include "ui/HelpOpener.h"
 #include "ui/Identity.h"
 
 #include <QCloseEvent>
@@ -88,7 +89,7 @@ void WebsiteWindow::open()
     // Brought up on top of everything, then released, so it is in front
     // without staying above the other windows.
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    m_browser->navigate(Identity::websiteAddress());
+    m_browser->navigate(startPageUrl());
     showMaximized();
     setWindowFlag(Qt::WindowStaysOnTopHint, false);
     showMaximized();

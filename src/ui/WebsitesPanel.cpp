@@ -57,6 +57,7 @@ WebsitesPanel::WebsitesPanel(Project &project, QWidget *parent)
         b->setEnabled(false);
     m_mainList = new QListWidget(mainPanel);
     m_mainList->setObjectName(QStringLiteral("List4"));
+    m_mainList->setUniformItemSizes(true); // thousands of rows lay out at once
     auto *mainLayout = new QVBoxLayout(mainPanel);
     mainLayout->addWidget(new QLabel(tr("Main Site URL:"), mainPanel));
     mainLayout->addLayout(entryRow(m_domain, {m_addMain, m_delMain, m_editMain, m_importMain}));
@@ -79,10 +80,11 @@ WebsitesPanel::WebsitesPanel(Project &project, QWidget *parent)
     m_linkingList = new QTreeWidget(m_linkingPanel);
     m_linkingList->setObjectName(QStringLiteral("List1"));
     m_linkingList->setRootIsDecorated(false);
+    m_linkingList->setUniformRowHeights(true);
     m_linkingList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_linkingList->setHeaderLabels({tr("Website"), tr("#"), tr("HTML Link"), tr("HTML Name"), tr("Description")});
     m_linkingList->header()->setSectionsClickable(true);
-    m_linkingList->header()->setStretchLastSection(false);
+    m_linkingList->header()->setStretchLastSection(true);
     m_linkingList->setContextMenuPolicy(Qt::CustomContextMenu);
     auto *linkingLayout = new QVBoxLayout(m_linkingPanel);
     linkingLayout->addWidget(m_linkingLabel);
@@ -124,8 +126,10 @@ WebsitesPanel::WebsitesPanel(Project &project, QWidget *parent)
     connect(m_delLinking, &QPushButton::clicked, this, &WebsitesPanel::deleteLinkingSite);
     connect(m_editLinking, &QPushButton::clicked, this, &WebsitesPanel::editLinkingSite);
     connect(m_importLinking, &QPushButton::clicked, this, &WebsitesPanel::importLinkingSitesRequested);
+    // Del and Edit follow the selection however it was made: a click, the
+    // arrow keys, a drag, or a refill that loses it.
     connect(m_linkingList, &QTreeWidget::itemClicked, this, &WebsitesPanel::linkingRowChosen);
-    connect(m_linkingList, &QTreeWidget::itemSelectionChanged, this, &WebsitesPanel::linkingSelectionChanged);
+    connect(m_linkingList, &QTreeWidget::itemSelectionChanged, this, &WebsitesPanel::followLinkingSelection);
     connect(m_linkingList->header(), &QHeaderView::sectionClicked, this, &WebsitesPanel::sortLinkingSites);
     connect(m_linkingList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         QMenu menu(this);
@@ -161,15 +165,18 @@ void WebsitesPanel::projectCleared()
     m_linkingPanel->hide();
     m_shown = -1;
     m_linkingList->clear();
-    m_descending.clear();
+    m_sort.clear();
 }
 
 void WebsitesPanel::fillMainSites()
 {
     m_selecting = true;
     m_mainList->clear();
+    QStringList urls;
+    urls.reserve(m_project.mainSiteCount());
     for (const MainSite &m : m_project.mainSites())
-        m_mainList->addItem(m.url);
+        urls << m.url;
+    m_mainList->addItems(urls);
     if (m_shown >= m_project.mainSiteCount())
         m_shown = -1;
     if (m_shown >= 0)
@@ -183,8 +190,10 @@ void WebsitesPanel::fillMainSites()
 void WebsitesPanel::fillLinkingSites()
 {
     m_linkingList->clear();
-    if (m_shown < 0 || m_shown >= m_project.mainSiteCount())
+    if (m_shown < 0 || m_shown >= m_project.mainSiteCount()) {
+        followLinkingSelection();
         return;
+    }
     const QList<LinkingSite> &sites = m_project.linkingSites(m_shown);
     QList<QTreeWidgetItem *> items;
     items.reserve(sites.size());
@@ -194,6 +203,7 @@ void WebsitesPanel::fillLinkingSites()
         items.append(item);
     }
     m_linkingList->addTopLevelItems(items);
+    followLinkingSelection(); // a refill leaves no row chosen
 }
 
 void WebsitesPanel::updateLinkingRow(int mainPos, int row)
@@ -272,10 +282,29 @@ void WebsitesPanel::addLinkingSite()
         m_linkingEntry->setFocus();
         return;
     }
+    // Left in the box for the user to correct.
+    const QString refusal = SiteEditing::linkingSiteUrlRefusal(text.trimmed());
+    if (!refusal.isEmpty()) {
+        DialogService::instance().message(this, refusal);
+        m_linkingEntry->setFocus();
+        return;
+    }
     m_project.addLinkingSite(mainPos, text.trimmed());
     m_project.markEdited();
     m_linkingEntry->clear();
     m_linkingEntry->setFocus();
+}
+
+void WebsitesPanel::followLinkingSelection()
+{
+    const bool chosen = firstSelectedLinkingSite() >= 0;
+    if (chosen) {
+        linkingRowChosen();
+    } else {
+        m_delLinking->setEnabled(false);
+        m_editLinking->setEnabled(false);
+    }
+    emit linkingSelectionChanged();
 }
 
 void WebsitesPanel::linkingRowChosen()
@@ -362,16 +391,18 @@ void WebsitesPanel::sortLinkingSites(int column)
 {
     if (m_shown < 0)
         return;
-    // Every click reverses the direction, whichever column was clicked before.
-    const bool wasDescending = m_descending.value(m_shown, true); // the first click sorts ascending
-    m_descending[m_shown] = !wasDescending;
-    SiteEditing::sortLinkingSites(m_project, m_shown, column, wasDescending);
+    ListSortState &state = m_sort[m_shown];
+    state.click(column);
+    SiteEditing::sortLinkingSites(m_project, m_shown, state);
 }
 
+// The first four columns take about three quarters of the list, so that
+// "Description" starts inside it and stretches over the rest: a typed
+// description is seen without scrolling sideways.
 void WebsitesPanel::sizeColumns(int w)
 {
-    m_linkingList->setColumnWidth(0, w / 2 - 3);
+    m_linkingList->setColumnWidth(0, w * 2 / 5);
     m_linkingList->setColumnWidth(1, w / 16);
-    m_linkingList->setColumnWidth(2, qMax(40, w / 4 - 20));
-    m_linkingList->setColumnWidth(3, qMax(40, w / 4 - 20));
+    m_linkingList->setColumnWidth(2, qMax(40, w * 3 / 20));
+    m_linkingList->setColumnWidth(3, qMax(40, w * 3 / 20));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ListSortState.h"
+
 #include <QGroupBox>
 #include <QHash>
 
@@ -55,6 +57,7 @@ private:
     void fillLinkingSites();
     void updateLinkingRow(int mainPos, int row);
     void linkingRowChosen();
+    void followLinkingSelection();
     void projectCleared();
     void currentChanged(int pos);
 
@@ -70,5 +73,5 @@ private:
     int m_shown = -1;                 // the Main Site whose Linking Sites are on display
     bool m_skipDomainChange = false;
     bool m_selecting = false;
-    QHash<int, bool> m_descending;    // each Main Site's list flips its own direction
+    QHash<int, ListSortState> m_sort; // each Main Site's list flips its own direction
 };

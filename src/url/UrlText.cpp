@@ -69,17 +69,17 @@ void climbParentSteps(QString &t, QString &dir)
 }
 
 // A value cut one character short by the anchor extraction gets its extension
-// back; stray attribute names go.
-void repairLinkEnding(QString &t)
+// back; stray attribute names go. The end is always tested in any case.
+void repairLinkEnding(QString &t, Qt::CaseSensitivity htPhReplacement)
 {
     if (t.length() <= 6)
         return;
     if (t.endsWith(QLatin1String(".as"), Qt::CaseInsensitive))
         t.replace(QLatin1String(".as"), QLatin1String(".asp"), Qt::CaseInsensitive);
     if (t.endsWith(QLatin1String(".ht"), Qt::CaseInsensitive))
-        t.replace(QLatin1String(".ht"), QLatin1String(".htm"), Qt::CaseInsensitive);
+        t.replace(QLatin1String(".ht"), QLatin1String(".htm"), htPhReplacement);
     if (t.endsWith(QLatin1String(".ph"), Qt::CaseInsensitive))
-        t.replace(QLatin1String(".ph"), QLatin1String(".php"), Qt::CaseInsensitive);
+        t.replace(QLatin1String(".ph"), QLatin1String(".php"), htPhReplacement);
     if (t.endsWith(QLatin1String("/hre"), Qt::CaseInsensitive))
         t.chop(4);
     if (t.endsWith(QLatin1String("/href"), Qt::CaseInsensitive))
@@ -229,7 +229,8 @@ QString resolvePageLink(QString &target, const QString &host, const QString &cur
         t += QLatin1Char('/');
     for (int i = 0; i < 4; ++i)
         t.replace(QLatin1String("//"), QLatin1String("/"));
-    repairLinkEnding(t);
+    // A scanned page's link keeps the case of an ".HTML" elsewhere in it.
+    repairLinkEnding(t, Qt::CaseSensitive);
     target = t;
     return t;
 }

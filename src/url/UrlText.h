@@ -44,8 +44,10 @@ QString urlEncode(QString &text);
 // Shared by the page links of a scan and of the import windows.
 // Repairs the ending of a link cut short by the anchor extraction (".as" to
 // ".asp", ".ht" to ".htm", ".ph" to ".php") and drops stray attribute names;
-// only for texts longer than six characters.
-void repairLinkEnding(QString &text);
+// only for texts longer than six characters. The ending is tested in any case;
+// ".as" is replaced in any case, ".ht" and ".ph" as htPhReplacement says (the
+// import windows ignore case, a scanned page's links do not).
+void repairLinkEnding(QString &text, Qt::CaseSensitivity htPhReplacement = Qt::CaseInsensitive);
 // True when the text holds ".com", "www.", ".net", ".edu", ".gov" or "ww2.".
 bool hasDomainMarker(const QString &text);
 

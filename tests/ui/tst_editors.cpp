@@ -1,4 +1,6 @@
 #include "model/Project.h"
+#include "model/ProjectStorage.h"
+#include "model/SiteEditing.h"
 #include "support/TestEnv.h"
 #include "ui/DialogService.h"
 #include "ui/EntryEditor.h"
@@ -105,6 +107,62 @@ private slots:
         QCOMPARE(r.at(3).ruleValue, QString("case differs"));
         QCOMPARE(r.at(4), (Rule{"main.example", "partner.example", "LimitDirectory", "ls2"}));
         QCOMPARE(r.at(5), (Rule{"main.example", "renamed.example", "LimitString", "  "}));
+    }
+
+    // The editor stays with the row it was opened for while the row moves or
+    // changes under it; a row that is really gone is said so.
+    void editorStaysBoundToItsRow()
+    {
+        TestEnv env;
+        Project p;
+        fill(p);
+        p.addLinkingSite(1, "under-global.example");
+        EntryEditor *e = EntryEditor::openLinkingSite(p, 0, 1); // other.example
+        need<QLineEdit>(e, "txtDescription")->setText("edited");
+        // A scan with chkUpdate replaces the URL, the list is sorted, the other
+        // editor renames the Main Site, and another Main Site is deleted.
+        p.setLinkingSiteUrl(0, 1, "other.example/links.htm");
+        p.setLinkingSites(0, {p.linkingSites(0).at(1), p.linkingSites(0).at(0)});
+        p.renameMainSite(0, "renamed.example");
+        QVERIFY(ProjectStorage::rebuildWithoutMainSite(p, 1));
+        need<QPushButton>(e, "cmdOK")->click();
+        QVERIFY(!EntryEditor::openWindow(EntryEditor::Kind::LinkingSite));
+        QCOMPARE(p.linkingSites(0).at(0).description, QString("edited"));
+        QCOMPARE(p.linkingSites(0).at(0).url, QString("other.example")); // the box as it stood
+        QVERIFY(p.linkingSites(0).at(1).description.isEmpty());
+        QVERIFY(askedMessages().isEmpty());
+
+        // A URL the project file would read back as a marker line is refused.
+        e = EntryEditor::openLinkingSite(p, 0, 1);
+        need<QLineEdit>(e, "txtUrl")->setText("RULE:x");
+        need<QPushButton>(e, "cmdOK")->click();
+        QVERIFY(EntryEditor::openWindow(EntryEditor::Kind::LinkingSite));
+        QCOMPARE(askedMessages().size(), 1);
+        QVERIFY(askedMessages().last().contains("\"RULE:\""));
+        QCOMPARE(p.linkingSites(0).at(1).url, QString("partner.example"));
+
+        // The row deleted while open: nothing is stored, the window stays.
+        SiteEditing::deleteLinkingSite(p, 0, 1);
+        p.setSaved(true);
+        need<QLineEdit>(e, "txtUrl")->setText("kept.example");
+        need<QPushButton>(e, "cmdOK")->click();
+        QVERIFY(EntryEditor::openWindow(EntryEditor::Kind::LinkingSite));
+        QCOMPARE(askedMessages().size(), 2);
+        QCOMPARE(askedMessages().last(), QString("This Linking Site is no longer in the project, so the changes "
+                                                 "cannot be stored."));
+        QCOMPARE(p.linkingSites(0).size(), 1);
+        QVERIFY(p.isSaved());
+
+        // The same for a Main Site.
+        EntryEditor *m = EntryEditor::openMainSite(p, 0);
+        need<QLineEdit>(m, "txtMainUrl")->setText("new.example");
+        p.addMainSite("first-again.example");
+        QVERIFY(ProjectStorage::rebuildWithoutMainSite(p, 0));
+        need<QPushButton>(m, "cmdOK")->click();
+        QVERIFY(EntryEditor::openWindow(EntryEditor::Kind::MainSite));
+        QCOMPARE(askedMessages().last(), QString("This Main Site is no longer in the project, so the changes "
+                                                 "cannot be stored."));
+        QCOMPARE(p.mainSite(0).url, QString("first-again.example"));
     }
 
     void addRuleRefusals()

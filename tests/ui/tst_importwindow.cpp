@@ -133,13 +133,17 @@ private slots:
         m_project->setCurrentMainSite(1);
         m_project->setSaved(true);
         m_env->writeFile("Project Files/sites.txt",
-                         "a.example\r\n  b.example |3\r\n\r\n \r\nc.example|2|ignored\r\n   \r\nd.example");
+                         "a.example\r\n  b.example |3\r\n\r\n \r\nc.example|2|ignored\r\n   \r\nd.example\r\n"
+                         "RESULT:c.com|1\r\nRULE:r.example");
         ImportWindow *w = open(Kind::LinkingSites);
         DialogService::instance().queuePath(m_env->path("Project Files/sites.txt"));
         w->importFile();
         const auto asked = DialogService::instance().asked();
-        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.size(), 2);
         QCOMPARE(asked.at(0).kind, QStringLiteral("open"));
+        // Lines that the project file would read back as marker lines are named.
+        QCOMPARE(asked.at(1).kind, QStringLiteral("message"));
+        QVERIFY(asked.at(1).text.contains("\nRESULT:c.com\nRULE:r.example"));
         QCOMPARE(asked.at(0).folder, m_env->path("Project Files"));
         QCOMPARE(asked.at(0).text, QStringLiteral("Text Files (*.txt)"));
         QCOMPARE(linkingUrls(*m_project, 1), QStringList({"a.example", "b.example", "c.example", "", "d.example"}));

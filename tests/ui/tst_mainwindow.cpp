@@ -16,6 +16,7 @@
 #include "ui/WebsitesPanel.h"
 #include "ui/WebTab.h"
 #include "ui/WebsiteWindow.h"
+#include "ui/WebsitesPanel.h"
 #include "UiFind.h"
 
 #include <QAction>
@@ -24,10 +25,14 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -89,7 +94,9 @@ private slots:
         QCOMPARE(w.pageLimit(), 500);
         QCOMPARE(w.project().htmlLinks(), ProjectDefaults::settingsHtmlLinks);
         QVERIFY(w.project().isSaved());
-        QCOMPARE(w.webTab()->browser()->requestedUrl(), Identity::websiteAddress());
+        // The maker's website has no real address: the user guide stands in,
+        // and without a guide in the program folder the tab stays blank.
+        QCOMPARE(w.webTab()->browser()->requestedUrl(), QString("about:blank"));
         QCOMPARE(w.reportBrowser()->requestedUrl(), QString("about:blank"));
         QCOMPARE(menuItem(w, "New Project")->shortcut(), QKeySequence("Ctrl+N"));
         QCOMPARE(menuItem(w, "Exit")->shortcut(), QKeySequence("Ctrl+Q"));
@@ -151,6 +158,7 @@ private slots:
         {
             MainWindow w;
             w.startUp();
+            QCOMPARE(w.webTab()->browser()->requestedUrl(), QUrl::fromLocalFile(env.path("Help.html")).toString());
         }
         QCOMPARE(desktopOpens(), 1);
         QVERIFY(DialogService::instance().asked().last().text.endsWith("Help.html"));
@@ -327,6 +335,30 @@ private slots:
         QCOMPARE(runs->topLevelItem(1)->text(1), QString("Direct Link"));
     }
 
+    // At 1280x1024 every column of the Linking Sites list starts inside the
+    // list, "Description" with room to read it.
+    void linkingSiteColumnsFitTheList()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        w.resize(1280, 1024);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.project().addMainSite("m.example");
+        w.project().addLinkingSite(0, "partner.example");
+        w.websites()->selectMainSite(0);
+        QCoreApplication::processEvents();
+        auto *list = need<QTreeWidget>(&w, "List1");
+        const QHeaderView *header = list->header();
+        QVERIFY2(header->sectionViewportPosition(4) + 60 <= list->viewport()->width(),
+                 qPrintable(QString("Description at %1 of %2").arg(header->sectionViewportPosition(4))
+                                .arg(list->viewport()->width())));
+        QVERIFY(header->sectionSize(0) > header->sectionSize(2)); // the Website column stays the widest
+    }
+
     void exitAsksToSaveAnEditedProject()
     {
         TestEnv env;
@@ -374,11 +406,166 @@ private slots:
             QCOMPARE(SettingsStore::instance().read(Keys::LastProject, ""), env.path("kept.prj"));
             QCOMPARE(quits, 3);
         }
+        // Yes, then nothing written (the dialog cancelled, or two failed
+        // writes): the window stays open with the edits.
+        {
+            MainWindow w;
+            w.setQuitHandler([&] { ++quits; });
+            w.startUp();
+            w.project().addMainSite("still.example");
+            w.project().markEdited();
+            w.show();
+            DialogService::instance().setAnswering(true);
+            DialogService::instance().queueAnswer(DialogService::Answer::Yes);
+            w.close();
+            QCOMPARE(DialogService::instance().asked().last().kind, QString("save"));
+            QVERIFY(w.isVisible());
+            QCOMPARE(quits, 3);
+            DialogService::instance().queueAnswer(DialogService::Answer::Yes);
+            DialogService::instance().queuePath(env.path("no/such/folder/a.prj"));
+            DialogService::instance().queuePath(env.path("no/such/folder/b.prj"));
+            w.close();
+            QVERIFY(w.isVisible());
+            QCOMPARE(quits, 3);
+            QCOMPARE(w.project().mainSites().last().url, QString("still.example"));
+            // The question itself has no escape.
+            QCOMPARE(DialogService::instance().asked().first().buttons, DialogService::Buttons::YesNoOnly);
+            DialogService::instance().queueAnswer(DialogService::Answer::No);
+            w.close();
+            QCOMPARE(quits, 4);
+        }
+    }
+
+    // The real question box: Esc and the close box do nothing, only Yes or No
+    // answers it.
+    void theSaveQuestionHasNoEscape()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        int quits = 0;
+        MainWindow w;
+        w.setQuitHandler([&] { ++quits; });
+        w.startUp();
+        w.project().addMainSite("edited.example");
+        w.project().markEdited();
+        w.show();
+        DialogService::instance().setAnswering(false);
+        bool stayedAfterEscape = false;
+        bool stayedAfterClose = false;
+        QTimer poll;
+        int step = 0;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            if (step == 0) {
+                QTest::keyClick(box, Qt::Key_Escape);
+            } else if (step == 1) {
+                stayedAfterEscape = box->isVisible();
+                box->close();
+            } else {
+                stayedAfterClose = box->isVisible();
+                box->button(QMessageBox::No)->click();
+            }
+            ++step;
+        });
+        poll.start(20);
+        w.close();
+        poll.stop();
+        DialogService::instance().setAnswering(true);
+        QVERIFY(stayedAfterEscape);
+        QVERIFY(stayedAfterClose);
+        QCOMPARE(quits, 1);
+    }
+
+    // New and Open ask before an edited project is replaced, with Cancel.
+    void newAndOpenAskFirst()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        {
+            Project other;
+            other.addMainSite("other.example");
+            QVERIFY(ProjectFile::write(other, env.path("other.prj")));
+        }
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        DialogService &dialogs = DialogService::instance();
+
+        // Unchanged: no question.
+        need<QToolButton>(&w, "cmdNew")->click();
+        QVERIFY(dialogs.asked().isEmpty());
+
+        w.project().addMainSite("work.example");
+        w.project().markEdited();
+        dialogs.queueAnswer(DialogService::Answer::Cancel);
+        need<QToolButton>(&w, "cmdNew")->click();
+        QCOMPARE(askedMessages(), QStringList({"The current project has been edited but has not been saved.\n"
+                                               "Would you like to save now?"}));
+        QCOMPARE(dialogs.asked().last().title, QString("Save Project?"));
+        QCOMPARE(dialogs.asked().last().buttons, DialogService::Buttons::YesNoCancel);
+        QCOMPARE(w.project().mainSiteCount(), 1);
+
+        // Cancel before Open: no file dialog, nothing read.
+        dialogs.clearAsked();
+        dialogs.queueAnswer(DialogService::Answer::Cancel);
+        dialogs.queuePath(env.path("other.prj"));
+        menuItem(w, "Open Project")->trigger();
+        QCOMPARE(dialogs.asked().size(), 1);
+        QCOMPARE(w.project().mainSite(0).url, QString("work.example"));
+
+        // Yes saves first, then opens.
+        dialogs.setAnswering(true);
+        dialogs.queueAnswer(DialogService::Answer::Yes);
+        dialogs.queuePath(env.path("work.prj"));
+        dialogs.queuePath(env.path("other.prj"));
+        need<QToolButton>(&w, "cmdOpen")->click();
+        QVERIFY(env.readFile("work.prj").startsWith("work.example\r\n"));
+        QCOMPARE(w.project().mainSite(0).url, QString("other.example"));
+
+        // No throws the edits away.
+        w.project().addMainSite("dropped.example");
+        w.project().markEdited();
+        dialogs.queueAnswer(DialogService::Answer::No);
+        menuItem(w, "New Project")->trigger();
+        QCOMPARE(w.project().mainSiteCount(), 0);
+    }
+
+    // Save names the characters a project file cannot hold before writing.
+    void saveNamesWhatTheFileCannotHold()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        w.project().addMainSite(QString::fromUtf16(u"snow\u2603.example"));
+        w.project().addMainSite(QString::fromUtf16(u"euro\u20AC.example"));
+        DialogService &dialogs = DialogService::instance();
+        dialogs.queueAnswer(DialogService::Answer::Cancel);
+        dialogs.queuePath(env.path("snow.prj"));
+        need<QToolButton>(&w, "cmdSave")->click();
+        QCOMPARE(askedMessages().size(), 1);
+        QVERIFY(askedMessages().first().contains(QChar(0x2603)));
+        QVERIFY(!askedMessages().first().contains(QChar(0x20AC)));
+        QCOMPARE(dialogs.asked().first().buttons, DialogService::Buttons::OkCancel);
+        QVERIFY(!QFile::exists(env.path("snow.prj")));
+
+        dialogs.setAnswering(true);
+        dialogs.queueAnswer(DialogService::Answer::Ok);
+        dialogs.queuePath(env.path("snow.prj"));
+        need<QToolButton>(&w, "cmdSave")->click();
+        QVERIFY(env.readFile("snow.prj").startsWith("snow?.example\r\nNEXTSITE:euro\x80.example\r\n"));
+        QVERIFY(w.project().isSaved());
+        QCOMPARE(w.project().mainSite(0).url, QString::fromUtf16(u"snow\u2603.example")); // kept in the window
     }
 
     void websiteWindowOutlivesTheMainWindow()
     {
         TestEnv env;
+        env.writeFile("Help.html", "<html><title>Guide</title>guide</html>");
+        const QString guide = QUrl::fromLocalFile(env.path("Help.html")).toString();
         SettingsStore::instance().write(Keys::showHelp, "0");
         int quits = 0;
         MainWindow w;
@@ -388,10 +575,10 @@ private slots:
         need<QToolButton>(&w, "cmdWebsite")->click();
         WebsiteWindow *site = w.websiteWindow();
         QVERIFY(site && site->isVisible());
-        QCOMPARE(site->browser()->requestedUrl(), Identity::websiteAddress());
+        QCOMPARE(site->browser()->requestedUrl(), guide);
         QVERIFY(!(site->windowFlags() & Qt::WindowStaysOnTopHint));
-        QCOMPARE(site->addressBox()->text(), Identity::websiteAddress());
-        QCOMPARE(site->statusText(2), QString("Completed ") + Identity::websiteAddress());
+        QCOMPARE(site->addressBox()->text(), guide);
+        QCOMPARE(site->statusText(2), QString("Completed ") + guide);
         // Opening again reuses the window.
         w.openWebsiteWindow();
         QCOMPARE(w.websiteWindow(), site);

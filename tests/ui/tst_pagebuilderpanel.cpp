@@ -99,6 +99,15 @@ private slots:
         QCOMPARE(m_project->htmlAfter(), QStringLiteral("</ul>\r\n</body>"));
         QCOMPARE(store().read(Keys::txtHTML3, "?"), QStringLiteral("</ul>\r\n</body>"));
         QCOMPARE(m_project->htmlBefore(), ProjectDefaults::htmlBefore); // the others stay
+
+        // No-break spaces (an "&nbsp;" pasted as a character) stay what they are,
+        // also when text elsewhere in the area is edited afterwards.
+        const QString nbsp(QChar(0xA0));
+        m_project->setPageText(PT::Before, "a" + nbsp + "b\r\nc" + nbsp);
+        QTest::keyClick(m_panel->textArea(PT::Before), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(m_panel->textArea(PT::Before), "d");
+        QCOMPARE(m_project->htmlBefore(), "a" + nbsp + "b\r\nc" + nbsp + "d");
+        QCOMPARE(store().read(Keys::txtHTML1, "?"), "a" + nbsp + "b\r\nc" + nbsp + "d");
     }
 
     void projectChangesComeBackToTheAreas()

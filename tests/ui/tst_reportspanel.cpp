@@ -85,6 +85,15 @@ private slots:
         QVERIFY(!m_panel->saveReportButton()->geometry().intersects(m_panel->saveTabButton()->geometry()));
         const QObjectList kids = m_panel->children();
         QVERIFY(kids.indexOf(m_panel->saveTabButton()) > kids.indexOf(static_cast<QObject *>(m_panel->browser())));
+
+        // However narrow the tab, the buttons never cover the report's heading.
+        for (int width : {800, 420, 300}) {
+            m_panel->resize(width, 500);
+            for (const QPushButton *b : {m_panel->saveReportButton(), m_panel->saveTabButton()}) {
+                QVERIFY2(!b->geometry().intersects(m_panel->browser()->geometry()), qPrintable(QString::number(width)));
+                QVERIFY(b->geometry().left() >= 0);
+            }
+        }
     }
 
     void rebuildWritesTheReportAndShowsIt()

@@ -136,11 +136,55 @@ private slots:
         QCOMPARE(f.linkingUrls(0).value(4), QString("https://secure.example/partners/"));
         f.project.removeLinkingSite(0, 4);
 
+        // A URL that begins like a line marker of the project file would read
+        // back as that line: refused, and the box keeps it for correcting.
+        f.addLinking("http://RESULT:c.com");
+        QCOMPARE(askedMessages().size(), 3);
+        QVERIFY(askedMessages().last().contains("\"RESULT:\""));
+        QCOMPARE(f.text1()->text(), QString("RESULT:c.com"));
+        QCOMPARE(f.project.linkingSites(0).size(), 4);
+        f.addLinking("result:c.com"); // markers are upper case
+        QCOMPARE(f.project.linkingSites(0).size(), 5);
+
         // Choosing a row swaps which Del/Edit pair is live.
         f.chooseRow(1);
         QVERIFY(f.button("cmdDelLinking")->isEnabled() && f.button("cmdEditLinking")->isEnabled());
         QVERIFY(!f.button("cmdDelMain")->isEnabled() && !f.button("cmdEditMain")->isEnabled());
         QCOMPARE(f.panel.firstSelectedLinkingSite(), 1);
+    }
+
+    // Del and Edit under Linking Sites follow the selection however it was
+    // made: keys, a drag, a click; a refill that loses it disables them.
+    void linkingButtonsFollowTheSelection()
+    {
+        Fixture f;
+        f.addMain("m.example");
+        for (const char *u : {"b.example", "a.example", "c.example"})
+            f.addLinking(u);
+        QPushButton *del = f.button("cmdDelLinking");
+        QPushButton *edit = f.button("cmdEditLinking");
+        QVERIFY(!del->isEnabled() && !edit->isEnabled());
+
+        f.list1()->setFocus();
+        QTest::keyClick(f.list1(), Qt::Key_Down);
+        QCOMPARE(f.panel.firstSelectedLinkingSite(), 0);
+        QVERIFY(del->isEnabled() && edit->isEnabled());
+        QVERIFY(!f.button("cmdDelMain")->isEnabled() && !f.button("cmdEditMain")->isEnabled());
+
+        // A refill (an add) loses the selection, and the buttons with it.
+        f.addLinking("d.example");
+        QCOMPARE(f.panel.firstSelectedLinkingSite(), -1);
+        QVERIFY(!del->isEnabled() && !edit->isEnabled());
+
+        // A selection made without a click (a drag selects like this).
+        f.list1()->setCurrentItem(f.list1()->topLevelItem(2));
+        QVERIFY(del->isEnabled() && edit->isEnabled());
+        emit f.list1()->header()->sectionClicked(0); // a sort refills too
+        QVERIFY(!del->isEnabled() && !edit->isEnabled());
+        f.chooseRow(1);
+        QVERIFY(del->isEnabled());
+        f.list1()->clearSelection();
+        QVERIFY(!del->isEnabled() && !edit->isEnabled());
     }
 
     void deletingLinkingSitesCleansRules()
@@ -252,15 +296,17 @@ private slots:
         f.project.updateLinkingSite(0, 2, s);
         QHeaderView *header = f.list1()->header();
 
-        emit header->sectionClicked(0);
-        QCOMPARE(f.linkingUrls(0), QStringList({"a.example", "b.example", "C.example"}));
-        QCOMPARE(f.list1()->topLevelItem(0)->text(0), QString("a.example"));
+        // The list counts as ascending from the start, as the results list
+        // does: the first click sorts descending.
         emit header->sectionClicked(0);
         QCOMPARE(f.linkingUrls(0), QStringList({"C.example", "b.example", "a.example"}));
-        // Another column continues the flipping: ascending again.
+        QCOMPARE(f.list1()->topLevelItem(0)->text(0), QString("C.example"));
+        emit header->sectionClicked(0);
+        QCOMPARE(f.linkingUrls(0), QStringList({"a.example", "b.example", "C.example"}));
+        // Another column continues the flipping: descending again.
         emit header->sectionClicked(4);
-        QCOMPARE(f.linkingUrls(0).last(), QString("a.example"));
-        QCOMPARE(f.list1()->topLevelItem(2)->text(4), QString("zzz"));
+        QCOMPARE(f.linkingUrls(0).first(), QString("a.example"));
+        QCOMPARE(f.list1()->topLevelItem(0)->text(4), QString("zzz"));
         // A row added afterwards goes to the end.
         f.addLinking("0.example");
         QCOMPARE(f.linkingUrls(0).last(), QString("0.example"));

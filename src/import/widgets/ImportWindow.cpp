@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -266,7 +267,11 @@ void ImportWindow::importFile()
     const SiteImportResult result = linking ? importLinkingSitesFile(m_project, m_project.currentMainSite(), path)
                                             : importMainSitesFile(m_project, path);
     switch (result.kind) {
-    case SiteImportResult::Added: m_status->setText(result.statusText); break;
+    case SiteImportResult::Added:
+        m_status->setText(result.statusText);
+        if (!result.refused.isEmpty())
+            m_dialogs.message(this, result.refusedMessage());
+        break;
     case SiteImportResult::NoMainSite: m_dialogs.message(this, kSelectMainSiteFirst); break;
     case SiteImportResult::Unreadable: m_dialogs.message(this, result.errorMessage); break;
     }
@@ -284,13 +289,35 @@ void ImportWindow::getLinks()
     request.listUrl = m_text2->text();
     request.delimiter = delimiterForChoice(m_chosenDelimiter, m_delimiter->currentText());
 
+    // New rows and the status are shown together at most every 50 ms. Letting
+    // the window redraw after each of thousands of rows would lay the growing
+    // list out again each time; events still run that often, so the window
+    // answers throughout.
+    QList<QTreeWidgetItem *> pending;
+    QElapsedTimer sinceShown;
+    sinceShown.start();
+    const auto showPending = [this, &pending, &sinceShown] {
+        m_list->addTopLevelItems(pending);
+        pending.clear();
+        setStatus(m_status->text());
+        sinceShown.restart();
+    };
     HarvestCallbacks callbacks;
-    callbacks.clearRows = [this] { m_list->clear(); };
-    callbacks.addRow = [this](const QString &row) { m_list->addTopLevelItem(new QTreeWidgetItem({row})); };
-    callbacks.showStatus = [this](const QString &t) { setStatus(t); };
+    callbacks.clearRows = [this, &pending] {
+        qDeleteAll(pending);
+        pending.clear();
+        m_list->clear();
+    };
+    callbacks.addRow = [&pending](const QString &row) { pending.append(new QTreeWidgetItem({row})); };
+    callbacks.showStatus = [this, &sinceShown, &showPending](const QString &t) {
+        m_status->setText(t);
+        if (sinceShown.elapsed() >= 50)
+            showPending();
+    };
 
     m_harvesting = true;
     const HarvestResult result = ::getLinks(request, callbacks);
+    showPending();
     m_harvesting = false;
     if (result.kind == HarvestResult::NeedDelimiter)
         m_dialogs.message(this, kNoDelimiterMessage);
@@ -308,6 +335,8 @@ void ImportWindow::addSelected()
     const SiteImportResult result = addSelectedLinks(m_project, m_project.currentMainSite(), rows);
     if (result.kind == SiteImportResult::NoMainSite)
         m_dialogs.message(this, kSelectMainSiteFirst);
+    else if (!result.refused.isEmpty())
+        m_dialogs.message(this, result.refusedMessage());
 }
 
 bool ImportWindow::eventFilter(QObject *watched, QEvent *event)

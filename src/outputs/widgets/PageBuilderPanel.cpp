@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -41,6 +42,16 @@ QString withLf(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+// What the area holds, character for character: toPlainText() would turn
+// every no-break space into a plain one.
+QString areaText(const QPlainTextEdit *area)
+{
+    QString text = area->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return text;
 }
 
@@ -161,14 +172,14 @@ void PageBuilderPanel::areaEdited(Project::PageText which)
     if (m_updatingArea)
         return;
     // The project announces the change, which writes the key.
-    m_project.setPageText(which, textArea(which)->toPlainText());
+    m_project.setPageText(which, areaText(textArea(which)));
 }
 
 void PageBuilderPanel::projectTextChanged(Project::PageText which)
 {
     QPlainTextEdit *area = textArea(which);
     const QString shown = withLf(m_project.pageText(which));
-    if (area->toPlainText() != shown) {
+    if (areaText(area) != shown) {
         m_updatingArea = true;
         area->setPlainText(shown);
         m_updatingArea = false;

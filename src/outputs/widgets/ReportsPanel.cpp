@@ -18,8 +18,9 @@ ReportsPanel::ReportsPanel(Project &project, DialogService &dialogs, std::functi
     m_browser = BrowserView::create(this);
     m_browser->setObjectName(QStringLiteral("brwReport"));
 
-    // The buttons are children of the panel raised above the browser, so
-    // they float over the report's top right corner.
+    // The buttons are children of the panel, raised above the browser, in a
+    // band of their own across its top: however narrow the tab, they never
+    // cover the report's heading.
     m_saveReport = new QPushButton(QStringLiteral("Save Report As"), this);
     m_saveReport->setObjectName(QStringLiteral("Command8"));
     m_saveTab = new QPushButton(QStringLiteral("Save Tab Delimited"), this);
@@ -35,13 +36,16 @@ ReportsPanel::ReportsPanel(Project &project, DialogService &dialogs, std::functi
 void ReportsPanel::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    m_browser->setGeometry(rect());
-    const int margin = 8;
+    const int margin = 4;
+    const int gap = 6;
     const QSize a = m_saveReport->sizeHint();
     const QSize b = m_saveTab->sizeHint();
-    const int right = width() - margin - 16; // clear of the browser's scroll bar
-    m_saveTab->setGeometry(right - b.width(), margin, b.width(), b.height());
-    m_saveReport->setGeometry(right - b.width() - 6 - a.width(), margin, a.width(), a.height());
+    const int band = qMax(a.height(), b.height()) + 2 * margin;
+    m_browser->setGeometry(0, band, width(), qMax(0, height() - band));
+    // Right-aligned; when the tab is narrower than both, from the left edge.
+    const int left = qMax(margin, width() - margin - b.width() - gap - a.width());
+    m_saveReport->setGeometry(left, margin, a.width(), a.height());
+    m_saveTab->setGeometry(left + a.width() + gap, margin, b.width(), b.height());
 }
 
 QString ReportsPanel::requestedUrl() const
