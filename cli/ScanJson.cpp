@@ -56,6 +56,7 @@ QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanEngine &engi
         {"updateUrls", store.readFlag(Keys::chkUpdate, true)},
         {"redirectLinks", store.readFlag(Keys::chkRedirect, true)},
         {"logRules", store.readFlag(Keys::chkLog, false)},
+        {"sitesAtOnce", store.readInt(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce)},
         {"overrides", overrides},
     };
 }

@@ -70,6 +70,18 @@ const QList<OptionRow> &optionTable()
              o.settingOverrides << value;
              return true;
          }},
+        {{"sites-at-once"}, "N",
+         "Scan N Linking Sites at the same time, 1 to 64 (default 8); the same as --set SitesAtOnce=N.",
+         [](const QString &value, ScanRunOptions &o, QString *error) {
+             bool ok = false;
+             const int n = value.toInt(&ok);
+             if (!ok || n < 1 || n > 64) {
+                 *error = QStringLiteral("--sites-at-once must be a number from 1 to 64");
+                 return false;
+             }
+             o.settingOverrides << QStringLiteral("SitesAtOnce=") + QString::number(n);
+             return true;
+         }},
         {{"program-folder"}, "DIR",
          "The program folder (default: the executable's folder, or the user's data folder when installed).",
          text(&ScanRunOptions::programFolder)},

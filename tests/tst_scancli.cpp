@@ -400,7 +400,7 @@ private slots:
             {"port", QJsonValue::Double},            {"tlsPort", QJsonValue::Double},         {"pageLimit", QJsonValue::Double},
             {"skipType", QJsonValue::Double},        {"timeout", QJsonValue::Double},         {"stopAtPageLimit", QJsonValue::Bool},
             {"stopWhenLinksFound", QJsonValue::Bool}, {"filterPageTypes", QJsonValue::Bool},  {"pageTypes", QJsonValue::Array},
-            {"updateUrls", QJsonValue::Bool},        {"redirectLinks", QJsonValue::Bool},     {"logRules", QJsonValue::Bool},
+            {"updateUrls", QJsonValue::Bool},        {"redirectLinks", QJsonValue::Bool},     {"logRules", QJsonValue::Bool},     {"sitesAtOnce", QJsonValue::Double},
             {"overrides", QJsonValue::Object}};
         const QList<QPair<QString, QJsonValue::Type>> statisticsMembers{
             {"mainSites", QJsonValue::Double}, {"linkingSites", QJsonValue::Double}, {"pagesScanned", QJsonValue::Double},

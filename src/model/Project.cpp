@@ -138,6 +138,18 @@ void Project::updateLinkingSite(int mainPos, int pos, const LinkingSite &columns
     emit linkingSiteChanged(mainPos, pos);
 }
 
+void Project::loadScanCopy(const Project &source, int mainPos, int row)
+{
+    MainSite main = source.m_mainSites.at(mainPos);
+    main.linkingSites = {main.linkingSites.at(row)};
+    m_mainSites = {main};
+    m_rules = source.m_rules;
+    m_results.clear();
+    m_errors.clear();
+    m_current = 0;
+    emit projectReset();
+}
+
 void Project::setLinkingSiteUrl(int mainPos, int pos, const QString &url)
 {
     if (mainPos < 0 || mainPos >= m_mainSites.size())

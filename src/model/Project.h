@@ -51,6 +51,10 @@ public:
     void markEdited();
     void setSaved(bool saved);
     void setCurrentMainSite(int pos);
+    // Makes this project hold one Linking Site of another under its Main
+    // Site, with the rules and no results: the private world of a Linking
+    // Site scanned beside others.
+    void loadScanCopy(const Project &source, int mainPos, int row);
 
     // The position of the row with an id (LinkingSite::id, MainSite::id),
     // -1 when the row is gone.

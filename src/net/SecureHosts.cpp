@@ -17,7 +17,23 @@ void SecureHosts::markSecure(const QString &host)
 
 bool SecureHosts::isSecure(const QString &host) const
 {
+    if (m_recordMisses) {
+        const QString key = hostKey(host);
+        if (m_hosts.contains(key))
+            return true;
+        m_misses.insert(key);
+        return false;
+    }
     return !m_hosts.isEmpty() && m_hosts.contains(hostKey(host));
+}
+
+bool SecureHosts::anyMissIn(const SecureHosts &other) const
+{
+    for (const QString &key : m_misses) {
+        if (other.m_hosts.contains(key))
+            return true;
+    }
+    return false;
 }
 
 QString wwwTwin(const QString &host)

@@ -12,12 +12,21 @@
 class SecureHosts
 {
 public:
-    void clear() { m_hosts.clear(); }
+    void clear() { m_hosts.clear(); m_misses.clear(); }
     void markSecure(const QString &host);
     bool isSecure(const QString &host) const;
 
+    // A site scanned beside others starts from what the scan knew then; the
+    // hosts it found not secure tell whether what later sites taught the scan
+    // meanwhile would have changed its pages.
+    void recordMisses(bool on) { m_recordMisses = on; }
+    bool anyMissIn(const SecureHosts &other) const;
+    void addAll(const SecureHosts &other) { m_hosts.unite(other.m_hosts); }
+
 private:
     QSet<QString> m_hosts;
+    mutable QSet<QString> m_misses;
+    bool m_recordMisses = false;
 };
 
 // Where a plain response sends its page over HTTPS: a 301, 302, 303, 307 or

@@ -86,8 +86,8 @@ void ScanEngine::pageIntake(QString text, int slot)
     if (!stillCurrent(generation))
         return;
     if (m_cachePath.isEmpty()) {
-        m_cachePath = PageCache::cachePath(0);
-        m_strippedCachePath = PageCache::strippedCachePath(0);
+        m_cachePath = PageCache::cachePath(m_cacheSlot);
+        m_strippedCachePath = PageCache::strippedCachePath(m_cacheSlot);
     }
     PageCache::write(m_cachePath, m_strippedCachePath, text);
     analysePage(text, slot, generation);
@@ -322,8 +322,22 @@ bool ScanEngine::isSeenPage(QString &url)
         m_rowKeysMain = main;
         m_rowKeysDirty = false;
     }
-    if (m_rowKeys.contains(withoutWww(url)))
-        return true;
+    const QString key = withoutWww(url);
+    if (m_siteWorker) {
+        // The other rows as the sites committed so far left them; the answer
+        // is kept so the commit can tell whether it still holds.
+        const bool other = m_sharedRowKeys && otherRowHas(*m_sharedRowKeys, m_ownRowKey, key);
+        const auto asked = m_seenAnswers.constFind(key);
+        if (asked == m_seenAnswers.constEnd())
+            m_seenAnswers.insert(key, other);
+        else if (*asked != other)
+            m_seenAnswersVaried = true;
+        if (other || key == rowSeenKey(currentLinkingSiteUrl()))
+            return true;
+    } else {
+        if (m_rowKeys.contains(key))
+            return true;
+    }
     if (m_session.queue.containsNoCase(url))
         return true;
     return m_session.foundPages.contains(url.toCaseFolded());
@@ -353,7 +367,7 @@ void ScanEngine::recordLink(const QString &status)
     s.bLinkFound = true;
     if (m_firstLinkStatus.isEmpty())
         m_firstLinkStatus = status;
-    if (store.readFlag(Keys::chkAudioEmail, true))
+    if (!m_siteWorker && store.readFlag(Keys::chkAudioEmail, true))
         playSound(Sounds::foundLink);
     bumpStatistic(Counter::LinksFound);
     ++s.lPagesFound;
@@ -365,5 +379,16 @@ bool ScanEngine::passesRulesNow(const QString &url) const
     const int main = m_project.currentMainSite();
     const QString mainUrl = main >= 0 && main < m_project.mainSiteCount() ? m_project.mainSite(main).url : QString();
     const bool log = SettingsStore::instance().readFlag(Keys::chkLog, false);
-    return passesRules(url, m_project.rules(), mainUrl, currentLinkingSiteUrl(), log);
+    if (!m_siteWorker)
+        return passesRules(url, m_project.rules(), mainUrl, currentLinkingSiteUrl(), log);
+    // Beside other sites, the entries wait to be written in the order of the sites.
+    const RuleCheck check = checkRules(url, m_project.rules(), mainUrl, currentLinkingSiteUrl());
+    if (!check.passed && log)
+        m_pendingRuleLog.append({url, m_project.rules().at(check.rejectedBy)});
+    return check.passed;
+}
+
+QString ScanEngine::rowSeenKey(const QString &linkingSiteUrl)
+{
+    return withoutWww(withoutSecureScheme(linkingSiteUrl));
 }

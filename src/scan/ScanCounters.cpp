@@ -39,7 +39,8 @@ void ScanEngine::bumpStatistic(Counter counter)
 // the scan stops.
 void ScanEngine::storeAllRunsCounters()
 {
-    if (!m_allRunsPending)
+    // A site scanned beside others leaves the totals to the scan it belongs to.
+    if (!m_allRunsPending || m_siteWorker)
         return;
     SettingsStore &store = SettingsStore::instance();
     store.write(Keys::lHistWebScanned, QString::number(m_stats.allRunsPagesScanned));

@@ -5,6 +5,7 @@
 #include "model/Project.h"
 #include "net/EventPump.h"
 #include "net/HttpFetcher.h"
+#include "scan/ScanCoordinator.h"
 #include "scan/PageCache.h"
 #include "settings/FileTypes.h"
 #include "settings/SettingsKeys.h"
@@ -66,8 +67,8 @@ void ScanEngine::startScan()
     clearQueue();
     m_project.clearResults();
     m_project.clearErrors();
-    m_cachePath = PageCache::cachePath(0);
-    m_strippedCachePath = PageCache::strippedCachePath(0);
+    m_cachePath = PageCache::cachePath(m_cacheSlot);
+    m_strippedCachePath = PageCache::strippedCachePath(m_cacheSlot);
 
     // The Main Site (and for type 2 the Linking Site row) to begin with.
     int mainPos = 0;
@@ -109,9 +110,15 @@ void ScanEngine::startScan()
         return;
     }
 
-    if (store.readFlag(Keys::chkAudioNext, true))
+    const int sitesAtOnce = m_siteWorker ? 1 : store.readInt(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce);
+    if (!m_siteWorker && store.readFlag(Keys::chkAudioNext, true))
         playSound(Sounds::nextSite);
     m_frontEnd.setControls(ScanFrontEnd::Controls::Scanning);
+    // One chosen Linking Site has nobody to run beside.
+    if (sitesAtOnce > 1 && s.iScanType != 2) {
+        startSitesSideBySide(mainPos, row, sitesAtOnce);
+        return;
+    }
 
     m_project.setCurrentMainSite(mainPos);
     m_frontEnd.selectMainSite(mainPos);
@@ -127,6 +134,17 @@ void ScanEngine::startScan()
     m_project.markEdited();
     noteSecureSite(s.strLinkingSite);
     dispatchPage(0);
+}
+
+void ScanEngine::startSitesSideBySide(int mainPos, int row, int sitesAtOnce)
+{
+    m_project.setCurrentMainSite(mainPos);
+    m_frontEnd.selectMainSite(mainPos);
+    m_session.bScanning = true;
+    m_project.markEdited();
+    if (!m_coordinator)
+        m_coordinator = std::make_unique<ScanCoordinator>(*this);
+    m_coordinator->start({mainPos, row}, m_session.iScanType, sitesAtOnce);
 }
 
 // Finishing a site starts the next one, whose dispatch may finish it at once
@@ -190,6 +208,12 @@ void ScanEngine::finishSite()
 
     recordSiteOutcome();
 
+    if (m_siteWorker) {
+        // One site beside others: the coordinator decides what comes next.
+        s.bSkipClicked = false;
+        stopScan();
+        return;
+    }
     if (s.bSkipClicked && skipChoice == 0) {
         s.bSkipClicked = false;
         moveOnAsAllMainSites();
@@ -296,8 +320,16 @@ void ScanEngine::stopScan()
 {
     if (!m_session.bScanning)
         return;
+    if (m_coordinator && m_coordinator->isRunning() && !m_coordinator->stopAll())
+        return; // the coordinator is in the middle of a step: it stops when the step ends
     m_session.bScanning = false;
     ++m_session.generation;
+    if (m_siteWorker) {
+        m_fetcher->closeAll();
+        m_fetcher->stopIdleTimer(0);
+        m_frontEnd.scanStopped();
+        return;
+    }
     m_frontEnd.setControls(ScanFrontEnd::Controls::Idle);
     m_session.iCurrentSite = 0;
     m_fetcher->closeAll();
@@ -320,6 +352,10 @@ void ScanEngine::skipCurrent()
 {
     if (!m_session.bScanning)
         return;
+    if (m_coordinator && m_coordinator->isRunning()) {
+        m_coordinator->skipHead();
+        return;
+    }
     m_session.bSkipClicked = true;
     m_session.strSiteNote = QStringLiteral("Skipped");
     finishSite();
@@ -327,6 +363,8 @@ void ScanEngine::skipCurrent()
 
 void ScanEngine::shutdown()
 {
+    if (m_coordinator)
+        m_coordinator->abandon();
     m_session.bScanning = false;
     ++m_session.generation;
     m_fetcher->closeAll();

@@ -3,6 +3,8 @@
 #include "model/Project.h"
 #include "net/EventPump.h"
 #include "net/HttpFetcher.h"
+#include "scan/AnalysisGate.h"
+#include "scan/ScanCoordinator.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "url/UrlText.h"
@@ -26,7 +28,7 @@ ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent
         bumpStatistic(Counter::PagesScanned);
     });
     connect(m_fetcher, &HttpFetcher::pageArrived, this, [this](int slot, const QString &text) {
-        pageIntake(text, slot);
+        analyseInTurn([this, slot, text] { pageIntake(text, slot); });
     });
     // A page whose secure connection failed has its errors row; the site goes on.
     connect(m_fetcher, &HttpFetcher::pageFailed, this, [this](int slot) {
@@ -34,7 +36,7 @@ ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent
             dispatchPage(slot);
     });
     connect(m_fetcher, &HttpFetcher::wholePageArrived, this, [this](int, const QString &text) {
-        redirectTargetArrived(text);
+        analyseInTurn([this, text] { redirectTargetArrived(text); });
     });
     connect(m_fetcher, &HttpFetcher::idleTick, this, &ScanEngine::onIdleTick);
 
@@ -49,6 +51,9 @@ ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent
 
 ScanEngine::~ScanEngine()
 {
+    if (m_coordinator)
+        m_coordinator->abandon();
+    m_coordinator.reset();
     m_session.bScanning = false;
     m_fetcher->closeAll();
     storeAllRunsCounters();
@@ -127,6 +132,10 @@ void ScanEngine::analysePageText(const QString &pageText)
 {
     if (!m_session.bScanning)
         return;
+    if (m_coordinator && m_coordinator->isRunning()) {
+        m_coordinator->analyseAtHead(pageText);
+        return;
+    }
     pageIntake(pageText, 0);
 }
 
@@ -175,4 +184,33 @@ QString ScanEngine::siteUrlAfterUpdate(const QString &pageUrl) const
     if (isSecureUrl(currentLinkingSiteUrl()) && !pageUrl.contains(QLatin1String("://")))
         return QStringLiteral("https://") + pageUrl;
     return pageUrl;
+}
+
+void ScanEngine::becomeSiteWorker(int cacheSlot, AnalysisGate *gate, const SecureHosts &knownSecureHosts,
+                                  const RowKeyCounts *rowKeys)
+{
+    m_sharedRowKeys = rowKeys;
+    m_ownRowKey = m_project.mainSiteCount() > 0 && !m_project.linkingSites(0).isEmpty()
+                      ? rowSeenKey(m_project.linkingSites(0).at(0).url)
+                      : QString();
+    m_siteWorker = true;
+    m_cacheSlot = cacheSlot;
+    m_gate = gate;
+    m_secureHosts = knownSecureHosts;
+    m_secureHosts.recordMisses(true);
+    m_fetcher->setSecureHosts(&m_secureHosts);
+}
+
+void ScanEngine::analyseInTurn(std::function<void()> analysis)
+{
+    if (m_gate)
+        m_gate->run(this, std::move(analysis));
+    else
+        analysis();
+}
+
+bool ScanEngine::otherRowHas(const RowKeyCounts &rowKeys, const QString &ownKey, const QString &key)
+{
+    const int rows = rowKeys.value(key) - (key == ownKey ? 1 : 0);
+    return rows > 0;
 }

@@ -1,16 +1,24 @@
 #pragma once
 
+#include "model/ProjectTypes.h"
 #include "net/SecureHosts.h"
 #include "scan/ScanFrontEnd.h"
 #include "scan/ScanSession.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 
-#include <functional>
+#include <QList>
+#include <QPair>
 
+#include <functional>
+#include <memory>
+
+class AnalysisGate;
 class CacheLineReader;
+class ScanCoordinator;
 class HttpFetcher;
 class Project;
 
@@ -54,6 +62,21 @@ public:
     using RedirectDownload = std::function<QString(QString &url)>;
     void setRedirectDownload(RedirectDownload download) { m_redirectDownload = std::move(download); }
 
+    // Makes this engine scan one Linking Site beside others: its own cache
+    // files, analyses that take turns through the gate, no sounds and no
+    // settings writes, the secure hosts the scan knew when it started, and a
+    // record of its rules.log entries and seen-page questions, which the
+    // coordinator commits or uses to decide that the site must be redone.
+    // The Linking Site URLs of the Main Site as the seen-page test keys them,
+    // with how many rows have each; kept by the coordinator as sites commit.
+    using RowKeyCounts = QHash<QString, int>;
+    void becomeSiteWorker(int cacheSlot, AnalysisGate *gate, const SecureHosts &knownSecureHosts,
+                          const RowKeyCounts *rowKeys);
+    // Whether a Linking Site other than this worker's own has the key.
+    static bool otherRowHas(const RowKeyCounts &rowKeys, const QString &ownKey, const QString &key);
+    // The key a Linking Site URL has in the seen-page test.
+    static QString rowSeenKey(const QString &linkingSiteUrl);
+
 public slots:
     void startScan();
     void stopScan();
@@ -61,6 +84,7 @@ public slots:
     void shutdown();                     // at exit: not running, every connection closed
 
 private:
+    friend class ScanCoordinator;
     enum class Counter { MainSites, LinkingSites, PagesScanned, PagesFound, LinksFound };
 
     // driver (ScanDriver.cpp)
@@ -89,6 +113,9 @@ private:
     bool isSameSite(const QString &url) const;
     bool isSeenPage(QString &url);
     void recordLink(const QString &status);
+
+    void analyseInTurn(std::function<void()> analysis);
+    void startSitesSideBySide(int mainPos, int row, int sitesAtOnce);
 
     // rules (ScanRules.cpp holds the rule logic)
     bool passesRulesNow(const QString &url) const;
@@ -133,4 +160,15 @@ private:
     static constexpr int kAllRunsWriteIntervalMs = 1000;
     bool m_allRunsPending = false;
     QElapsedTimer m_allRunsClock;
+
+    // several sites at once (ScanCoordinator.cpp)
+    std::unique_ptr<ScanCoordinator> m_coordinator;
+    bool m_siteWorker = false;
+    int m_cacheSlot = 0;
+    AnalysisGate *m_gate = nullptr;
+    mutable QList<QPair<QString, Rule>> m_pendingRuleLog;
+    const RowKeyCounts *m_sharedRowKeys = nullptr;
+    QString m_ownRowKey;                  // this site's row as the scan began it
+    QHash<QString, bool> m_seenAnswers;   // key -> whether another row had it
+    bool m_seenAnswersVaried = false;     // a key was answered both ways
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 struct ScanStatistics
@@ -44,6 +46,8 @@ public:
     {
         (void)mainSite; (void)host; (void)outcome;
     }
+    // The Linking Sites under way when several run at once, as (Main Site, row).
+    virtual void sitesInFlight(const QList<QPair<int, int>> &sites) { (void)sites; }
     // The scan has stopped: the window rebuilds its report here.
     virtual void scanStopped() {}
 

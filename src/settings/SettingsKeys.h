@@ -36,11 +36,16 @@ inline const QString getURLCombo = QStringLiteral("getURLCombo");
 inline const QString IgnorePermissionDeniedError = QStringLiteral("IgnorePermissionDeniedError");
 inline const QString UserAgent = QStringLiteral("UserAgent");
 inline const QString IgnoreCertificateErrors = QStringLiteral("IgnoreCertificateErrors");
+inline const QString SitesAtOnce = QStringLiteral("SitesAtOnce");
 } // namespace Keys
 
 // The user agent the scan and the whole-page download send unless UserAgent
 // says otherwise: an honest browser-compatible text naming the program.
 inline const QString kDefaultUserAgent = QStringLiteral("Mozilla/5.0 (compatible; Reciplex/3.0)");
+
+// How many Linking Sites a scan runs at the same time: 1 is one after another.
+inline constexpr int kDefaultSitesAtOnce = 8;
+inline constexpr int kMaxSitesAtOnce = 64;
 
 // The page-limit list: shown texts and limits by index; cmbAdvance holds the index.
 namespace PageLimits {

@@ -478,6 +478,11 @@ void MainWindow::selectLinkingSite(int mainPos, int row)
     m_websites->selectLinkingSite(mainPos, row);
 }
 
+void MainWindow::sitesInFlight(const QList<QPair<int, int>> &sites)
+{
+    m_websites->markSitesInFlight(sites);
+}
+
 void MainWindow::statisticsChanged(const ScanStatistics &stats)
 {
     m_statistics->show(stats);

@@ -84,6 +84,7 @@ public:
     void setControls(Controls state) override;
     void selectMainSite(int mainPos) override;
     void selectLinkingSite(int mainPos, int row) override;
+    void sitesInFlight(const QList<QPair<int, int>> &sites) override;
     void statisticsChanged(const ScanStatistics &stats) override;
     void queueAppended(const QString &url) override;
     void queuePopped() override;

@@ -15,8 +15,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <utility>
 
 static QPushButton *panelButton(QWidget *parent, const char *name, const QString &caption, const QString &tip)
 {
@@ -203,7 +206,41 @@ void WebsitesPanel::fillLinkingSites()
         items.append(item);
     }
     m_linkingList->addTopLevelItems(items);
+    for (const auto &site : std::as_const(m_inFlight)) {
+        if (site.first == m_shown)
+            paintInFlight(site.second, true);
+    }
     followLinkingSelection(); // a refill leaves no row chosen
+}
+
+void WebsitesPanel::markSitesInFlight(const QList<QPair<int, int>> &sites)
+{
+    const QList<QPair<int, int>> before = std::exchange(m_inFlight, sites);
+    for (const auto &site : before) {
+        if (site.first == m_shown && !m_inFlight.contains(site))
+            paintInFlight(site.second, false);
+    }
+    for (const auto &site : std::as_const(m_inFlight)) {
+        if (site.first == m_shown && !before.contains(site))
+            paintInFlight(site.second, true);
+    }
+}
+
+// A site under way is drawn bold on a pale background with a busy sign, so
+// every site of a scan that runs several at once can be followed.
+void WebsitesPanel::paintInFlight(int row, bool inFlight)
+{
+    if (row < 0 || row >= m_linkingList->topLevelItemCount())
+        return;
+    QTreeWidgetItem *item = m_linkingList->topLevelItem(row);
+    QFont font = item->font(0);
+    font.setBold(inFlight);
+    const QVariant background = inFlight ? QVariant(QBrush(QColor(255, 244, 204))) : QVariant();
+    for (int c = 0; c < m_linkingList->columnCount(); ++c) {
+        item->setFont(c, font);
+        item->setData(c, Qt::BackgroundRole, background);
+    }
+    item->setIcon(0, inFlight ? style()->standardIcon(QStyle::SP_BrowserReload) : QIcon());
 }
 
 void WebsitesPanel::updateLinkingRow(int mainPos, int row)
@@ -216,6 +253,7 @@ void WebsitesPanel::updateLinkingRow(int mainPos, int row)
     for (int c = 0; c < texts.size(); ++c)
         item->setText(c, texts.at(c));
     RowColours::paint(item, s.colour, 5);
+    paintInFlight(row, m_inFlight.contains({mainPos, row}));
 }
 
 void WebsitesPanel::currentChanged(int pos)

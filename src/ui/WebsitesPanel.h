@@ -30,6 +30,8 @@ public:
     void editLinkingSite();
     void sortLinkingSites(int column);
     void selectLinkingSite(int mainPos, int row);
+    // Marks the Linking Sites a scan has under way, as (Main Site, row).
+    void markSitesInFlight(const QList<QPair<int, int>> &sites);
 
     int selectedMainSite() const;
     int firstSelectedLinkingSite() const;
@@ -56,12 +58,14 @@ private:
     void fillMainSites();
     void fillLinkingSites();
     void updateLinkingRow(int mainPos, int row);
+    void paintInFlight(int row, bool inFlight);
     void linkingRowChosen();
     void followLinkingSelection();
     void projectCleared();
     void currentChanged(int pos);
 
     Project &m_project;
+    QList<QPair<int, int>> m_inFlight;
     QLineEdit *m_domain;
     QPushButton *m_addMain, *m_delMain, *m_editMain, *m_importMain;
     QListWidget *m_mainList;

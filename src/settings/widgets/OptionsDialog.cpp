@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 static QPointer<OptionsDialog> &openDialog()
@@ -69,6 +70,7 @@ OptionsDialog::OptionsDialog(QWidget *parent)
       m_typeEntry(new QLineEdit(this)), m_addType(new QPushButton(tr("Add"), this)),
       m_deleteType(new QPushButton(tr("Delete"), this)), m_types(new QListWidget(this)),
       m_userAgent(new QLineEdit(this))
+    , m_sitesAtOnce(new QSpinBox(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmOptions"));
@@ -165,6 +167,15 @@ OptionsDialog::OptionsDialog(QWidget *parent)
     m_userAgent->setToolTip(tr("Sent with every page request. Leave it empty to send none."));
     agentRow->addWidget(m_userAgent, 1);
     webLayout->addLayout(agentRow);
+    auto *atOnceRow = new QHBoxLayout;
+    atOnceRow->addWidget(new QLabel(tr("Linking Sites scanned at once:"), web));
+    m_sitesAtOnce->setObjectName(QStringLiteral("SitesAtOnce"));
+    m_sitesAtOnce->setRange(1, kMaxSitesAtOnce);
+    m_sitesAtOnce->setToolTip(tr("Sites of the same host still take turns. The results are the same whatever the "
+                                 "number; 1 scans one site after another."));
+    atOnceRow->addWidget(m_sitesAtOnce);
+    atOnceRow->addStretch(1);
+    webLayout->addLayout(atOnceRow);
 
     auto *right = new QVBoxLayout;
     right->addWidget(types, 1);
@@ -185,6 +196,10 @@ OptionsDialog::OptionsDialog(QWidget *parent)
     // Only the user's edits are stored, so the default stays the program's own.
     connect(m_userAgent, &QLineEdit::textEdited, this,
             [](const QString &text) { SettingsStore::instance().write(Keys::UserAgent, text); });
+    connect(m_sitesAtOnce, &QSpinBox::valueChanged, this, [this](int n) {
+        if (!m_loading)
+            SettingsStore::instance().write(Keys::SitesAtOnce, QString::number(n));
+    });
     connect(m_typeEntry, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_addType->setEnabled(!text.isEmpty()); });
     connect(m_typeEntry, &QLineEdit::returnPressed, this, &OptionsDialog::addFileType);
@@ -221,6 +236,9 @@ void OptionsDialog::load()
     store.write(Keys::cmbAdvance, QString::number(m_pageLimit->currentIndex()));
     m_types->addItems(FileTypes::readList());
     m_userAgent->setText(store.read(Keys::UserAgent, kDefaultUserAgent));
+    m_loading = true;
+    m_sitesAtOnce->setValue(store.readInt(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce));
+    m_loading = false;
 }
 
 void OptionsDialog::timeoutEdited(const QString &text)

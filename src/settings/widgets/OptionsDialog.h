@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QSpinBox;
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -46,4 +48,6 @@ private:
     QPushButton *m_deleteType;
     QListWidget *m_types;
     QLineEdit *m_userAgent;
+    QSpinBox *m_sitesAtOnce;
+    bool m_loading = false;   // the spin box is being set from the store
 };
