@@ -102,6 +102,7 @@ class TestSitesAtOnce : public QObject
             qFatal("cannot write filetypes.txt");
         types.close();
 
+        m_farm->resetCounts();
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder + QStringLiteral("/config"));
@@ -165,6 +166,7 @@ private slots:
         const QString project = writeProject(layout, folder + QStringLiteral("/farm.prj"));
 
         const RunFiles one = scan(project, 1);
+        QVERIFY(m_farm->mostAtOnceOnOneHost() >= 1 && m_farm->mostAtOnceOnOneHost() <= 2);
         // The farm must give the scan something to get wrong: every kind of
         // ending, a time-out, logged rules and URLs replaced by the scan.
         const QByteArray tab = one.value(QStringLiteral("out.tab"));
@@ -178,6 +180,11 @@ private slots:
         for (int n : {8, 32}) {
             const QString difference = firstDifference(one, scan(project, n));
             QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("SitesAtOnce=%1: %2").arg(n).arg(difference)));
+            // Sites of one host take turns; one site fetches at most two pages at once.
+            QVERIFY2(m_farm->mostAtOnceOnOneHost() <= 2,
+                     qPrintable(QStringLiteral("SitesAtOnce=%1: %2 requests at once on one host")
+                                    .arg(n)
+                                    .arg(m_farm->mostAtOnceOnOneHost())));
         }
     }
 };

@@ -42,6 +42,12 @@ void SiteFarmServer::setPage(int host, const QByteArray &path, const Answer &ans
     m_pages.insert(hostName(host).toLatin1() + path, answer);
 }
 
+void SiteFarmServer::resetCounts()
+{
+    m_requests = 0;
+    m_mostAtOnce = 0;
+}
+
 void SiteFarmServer::onNewConnection(QTcpServer *server)
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {
@@ -52,6 +58,11 @@ void SiteFarmServer::onNewConnection(QTcpServer *server)
                 return;
             socket->setProperty("answered", true);
             ++m_requests;
+            // Counted until the answer is due, which is never later than the
+            // scanner sees its connection end; a silent page only until then,
+            // as the scanner's close of it may be seen after its next connect.
+            const QString host = socket->localAddress().toString();
+            m_mostAtOnce = qMax(m_mostAtOnce, ++m_waiting[host]);
             QTimer::singleShot(int(m_delays.bounded(m_maxDelayMs + 1)), socket, [this, socket] { answer(socket); });
         });
     }
@@ -70,6 +81,7 @@ void SiteFarmServer::answer(QTcpSocket *socket)
         a.statusLine = "HTTP/1.0 404 Not Found";
         a.body = "<html><head><title>404 Not Found</title></head><body>Not Found</body></html>\n";
     }
+    --m_waiting[socket->localAddress().toString()];
     if (a.silent)
         return; // the connection stays open until the client gives up
     socket->write(a.statusLine + "\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(a.body.size())

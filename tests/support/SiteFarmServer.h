@@ -52,6 +52,10 @@ public:
     void setPage(int host, const QByteArray &path, const Answer &answer);
     void setDelayRange(int maxMs) { m_maxDelayMs = maxMs; }
     int requestCount() const { return m_requests; }
+    // The most requests one host had waiting for their answers at the same
+    // time, since the last reset: a polite scanner keeps it small.
+    int mostAtOnceOnOneHost() const { return m_mostAtOnce; }
+    void resetCounts();
 
     // Fills the farm with the sites of one seed and says how they make a project.
     Layout generate(quint32 seed);
@@ -67,4 +71,6 @@ private:
     QRandomGenerator m_delays{1};
     int m_maxDelayMs = 30;
     int m_requests = 0;
+    QHash<QString, int> m_waiting; // by host
+    int m_mostAtOnce = 0;
 };
