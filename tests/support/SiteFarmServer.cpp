@@ -44,7 +44,6 @@ void SiteFarmServer::setPage(int host, const QByteArray &path, const Answer &ans
 
 void SiteFarmServer::resetCounts()
 {
-    m_requests = 0;
     m_mostAtOnce = 0;
 }
 
@@ -57,7 +56,6 @@ void SiteFarmServer::onNewConnection(QTcpServer *server)
             if (socket->property("answered").toBool() || !socket->peek(64 * 1024).contains("\r\n\r\n"))
                 return;
             socket->setProperty("answered", true);
-            ++m_requests;
             // Counted until the answer is due, which is never later than the
             // scanner sees its connection end; a silent page only until then,
             // as the scanner's close of it may be seen after its next connect.
@@ -228,10 +226,12 @@ SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
     // One silent start page per seed: the idle time-out ends its site.
     {
         QList<int> candidates;
-        for (int i = 0; i < plans.size(); ++i)
-            if (plans.at(i).base != "/" && i != sitesOf.at(0).first()
-                && std::count_if(plans.cbegin(), plans.cend(), [&](const SitePlan &o) { return o.base == plans.at(i).base; }) == 1)
+        for (int i = 0; i < plans.size(); ++i) {
+            const QByteArray &base = plans.at(i).base;
+            const auto sameBase = [&](const SitePlan &o) { return o.base == base; };
+            if (base != "/" && i != sitesOf.at(0).first() && std::count_if(plans.cbegin(), plans.cend(), sameBase) == 1)
                 candidates.append(i);
+        }
         SitePlan &s = plans[candidates.at(int(rnd.bounded(int(candidates.size()))))];
         s.silentPage = 0;
     }
@@ -316,8 +316,6 @@ SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
             if (p > 0 && p < s.pages - 1 && s.kind == Kind::BrokenInside && rnd.bounded(2))
                 a.statusLine = "HTTP/1.0 500 Internal Server Error";
             a.silent = p == s.silentPage;
-            if (a.silent)
-                ++layout.silentSites;
             setPage(s.host, pagePath(s, p), a);
         }
     }

@@ -37,7 +37,6 @@ public:
     {
         QList<MainSite> mainSites;
         QList<Rule> rules;
-        int silentSites = 0;
     };
 
     // hostCount loopback addresses 127.0.0.1 .. 127.0.0.hostCount.
@@ -51,7 +50,6 @@ public:
 
     void setPage(int host, const QByteArray &path, const Answer &answer);
     void setDelayRange(int maxMs) { m_maxDelayMs = maxMs; }
-    int requestCount() const { return m_requests; }
     // The most requests one host had waiting for their answers at the same
     // time, since the last reset: a polite scanner keeps it small.
     int mostAtOnceOnOneHost() const { return m_mostAtOnce; }
@@ -70,7 +68,6 @@ private:
     QHash<QByteArray, Answer> m_pages; // "127.0.0.N/path"
     QRandomGenerator m_delays{1};
     int m_maxDelayMs = 30;
-    int m_requests = 0;
     QHash<QString, int> m_waiting; // by host
     int m_mostAtOnce = 0;
 };
