@@ -50,7 +50,15 @@ void SiteFarmServer::resetCounts()
 void SiteFarmServer::onNewConnection(QTcpServer *server)
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        // A request the scanner gave up on (a dropped or stopped site) stops
+        // counting when its connection ends, not when its answer was due.
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            if (socket->property("waiting").toBool()) {
+                socket->setProperty("waiting", false);
+                --m_waiting[socket->property("host").toString()];
+            }
+            socket->deleteLater();
+        });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             // The request is whole at its blank line; anything after it is ignored.
             if (socket->property("answered").toBool() || !socket->peek(64 * 1024).contains("\r\n\r\n"))
@@ -61,6 +69,8 @@ void SiteFarmServer::onNewConnection(QTcpServer *server)
             // as the scanner's close of it may be seen after its next connect.
             const QString host = socket->localAddress().toString();
             m_mostAtOnce = qMax(m_mostAtOnce, ++m_waiting[host]);
+            socket->setProperty("waiting", true);
+            socket->setProperty("host", host);
             QTimer::singleShot(int(m_delays.bounded(m_maxDelayMs + 1)), socket, [this, socket] { answer(socket); });
         });
     }
@@ -79,7 +89,10 @@ void SiteFarmServer::answer(QTcpSocket *socket)
         a.statusLine = "HTTP/1.0 404 Not Found";
         a.body = "<html><head><title>404 Not Found</title></head><body>Not Found</body></html>\n";
     }
-    --m_waiting[socket->localAddress().toString()];
+    if (socket->property("waiting").toBool()) {
+        socket->setProperty("waiting", false);
+        --m_waiting[socket->localAddress().toString()];
+    }
     if (a.silent)
         return; // the connection stays open until the client gives up
     socket->write(a.statusLine + "\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(a.body.size())
