@@ -56,13 +56,14 @@ QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanEngine &engi
         {"updateUrls", store.readFlag(Keys::chkUpdate, true)},
         {"redirectLinks", store.readFlag(Keys::chkRedirect, true)},
         {"logRules", store.readFlag(Keys::chkLog, false)},
+        {"linkNotes", store.readFlag(Keys::chkLinkNotes, true)},
         {"overrides", overrides},
     };
 }
 
 static QJsonObject rowObject(const LinkResult &row)
 {
-    return {{"status", row.status}, {"number", row.number}, {"url", row.url}};
+    return {{"status", row.status}, {"number", row.number}, {"url", row.url}, {"notes", row.notes}};
 }
 
 static QJsonArray errorArray(const QList<ErrorEntry> &errors)
@@ -98,6 +99,7 @@ static QJsonObject siteObject(const ScanJournal::Site &site)
         {"linked", site.linked},
         {"number", row ? row->number : QString()},
         {"foundOn", row ? row->url : QString()},
+        {"notes", row ? row->notes : QString()},
         {"rows", rows},
         {"errors", errorArray(site.errors)},
     };

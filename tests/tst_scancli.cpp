@@ -401,15 +401,15 @@ private slots:
             {"skipType", QJsonValue::Double},        {"timeout", QJsonValue::Double},         {"stopAtPageLimit", QJsonValue::Bool},
             {"stopWhenLinksFound", QJsonValue::Bool}, {"filterPageTypes", QJsonValue::Bool},  {"pageTypes", QJsonValue::Array},
             {"updateUrls", QJsonValue::Bool},        {"redirectLinks", QJsonValue::Bool},     {"logRules", QJsonValue::Bool},
-            {"overrides", QJsonValue::Object}};
+            {"linkNotes", QJsonValue::Bool},         {"overrides", QJsonValue::Object}};
         const QList<QPair<QString, QJsonValue::Type>> statisticsMembers{
             {"mainSites", QJsonValue::Double}, {"linkingSites", QJsonValue::Double}, {"pagesScanned", QJsonValue::Double},
             {"pagesFound", QJsonValue::Double}, {"linksFound", QJsonValue::Double}};
         const QList<QPair<QString, QJsonValue::Type>> siteMembers{
             {"mainSite", QJsonValue::String}, {"url", QJsonValue::String},    {"updatedUrl", QJsonValue::String},
             {"host", QJsonValue::String},     {"status", QJsonValue::String}, {"linked", QJsonValue::Bool},
-            {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"rows", QJsonValue::Array},
-            {"errors", QJsonValue::Array}};
+            {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"notes", QJsonValue::String},
+            {"rows", QJsonValue::Array},      {"errors", QJsonValue::Array}};
         const QList<QPair<QString, QJsonValue::Type>> changeMembers{
             {"kind", QJsonValue::String},       {"mainSite", QJsonValue::String}, {"host", QJsonValue::String},
             {"url", QJsonValue::String},        {"previousRun", QJsonValue::String}, {"before", QJsonValue::Object},

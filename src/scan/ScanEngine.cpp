@@ -3,6 +3,7 @@
 #include "model/Project.h"
 #include "net/EventPump.h"
 #include "net/HttpFetcher.h"
+#include "scan/RobotsCache.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "url/UrlText.h"
@@ -12,6 +13,8 @@ ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent
     , m_project(project)
     , m_frontEnd(frontEnd)
     , m_fetcher(new HttpFetcher(this))
+    , m_ownRobots(new RobotsCache(this))
+    , m_robots(m_ownRobots)
 {
     m_fetcher->setRunningCheck([this] { return m_session.bScanning; });
     m_fetcher->setSecureHosts(&m_secureHosts);
@@ -52,6 +55,11 @@ ScanEngine::~ScanEngine()
     m_session.bScanning = false;
     m_fetcher->closeAll();
     storeAllRunsCounters();
+}
+
+void ScanEngine::setRobotsCache(RobotsCache *cache)
+{
+    m_robots = cache ? cache : m_ownRobots;
 }
 
 void ScanEngine::setPort(quint16 port)
