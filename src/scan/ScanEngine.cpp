@@ -133,7 +133,7 @@ void ScanEngine::resetStatistics()
 
 void ScanEngine::analysePageText(const QString &pageText)
 {
-    if (!m_session.bScanning)
+    if (!m_session.bScanning || m_awaitingRobots)
         return;
     pageIntake(pageText, 0);
 }

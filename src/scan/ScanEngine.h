@@ -48,7 +48,7 @@ public:
 
     // Feeds a page text to the analysis of the running site as if the fetcher
     // had just handed it over (the page context stays that of the last fetch).
-    // Does nothing while no scan runs.
+    // Does nothing while no scan runs or the site only waits for robots.txt.
     void analysePageText(const QString &pageText);
 
     // How the target of a redirect page is fetched: the fetch slot's whole-page
