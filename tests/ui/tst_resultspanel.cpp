@@ -275,8 +275,12 @@ private slots:
         QVERIFY(m_project.isSaved());
         QCOMPARE(edited.count(), 0);
 
+        LinkResult noted = m_project.results().at(2);
+        noted.notes = QStringLiteral("nofollow");
+        m_project.setResult(2, noted);
         list->setCurrentIndex(list->model()->index(2, 0));
         m_panel->menuAction(ResultsPanel::MarkNoneFound)->trigger();
+        QCOMPARE(m_project.results().at(2).notes, QString()); // no link, no link notes
         QCOMPARE(m_project.results().at(2).status, QStringLiteral("None Found"));
         QCOMPARE(m_project.results().at(2).number, QStringLiteral("001"));
         QCOMPARE(m_project.results().at(2).icon, 1);
