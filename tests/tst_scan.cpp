@@ -703,21 +703,41 @@ private slots:
     void robotsAnswer_data()
     {
         QTest::addColumn<ScriptedReply>("robots");
+        QTest::addColumn<int>("timeOut");
+        QTest::addColumn<bool>("skip"); // pressed as the site starts to wait
         QTest::addColumn<QString>("notes");
         const QByteArray rules = "User-agent: *\nDisallow: /\n";
         ScriptedReply late;
         late.pieces = {{400, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n" + rules}};
-        QTest::newRow("answered late") << late << "blocked by robots.txt";
-        QTest::newRow("never answered") << ScriptedReply::silent() << "";
+        QTest::newRow("answered late") << late << 1 << false << "blocked by robots.txt";
+        QTest::newRow("never answered") << ScriptedReply::silent() << 1 << false << "";
+        QTest::newRow("never answered, Skip does not wait") << ScriptedReply::silent() << 30 << true << "";
         QTest::newRow("server error")
-            << ScriptedReply::whole("HTTP/1.1 503 Service Unavailable\r\n\r\n" + rules) << "";
-        QTest::newRow("not found") << ScriptedReply::whole("HTTP/1.1 404 Not Found\r\n\r\n" + rules) << "";
+            << ScriptedReply::whole("HTTP/1.1 503 Service Unavailable\r\n\r\n" + rules) << 1 << false << "";
+        QTest::newRow("not found") << ScriptedReply::whole("HTTP/1.1 404 Not Found\r\n\r\n" + rules) << 1 << false
+                                   << "";
     }
     void robotsAnswer()
     {
         QFETCH(ScriptedReply, robots);
+        QFETCH(int, timeOut);
+        QFETCH(bool, skip);
         QFETCH(QString, notes);
-        ScriptedScanRig rig(1);
+        ScriptedScanRig rig(timeOut);
+        // Skip once the robots.txt request is in, as a user who waited a moment.
+        std::function<void()> skipWhenAsked = [&] {
+            const QList<QByteArray> &asked = rig.server.requests();
+            if (asked.size() >= 2 && asked.at(1).endsWith("\r\n\r\n"))
+                rig.engine.skipCurrent();
+            else
+                QTimer::singleShot(10, &rig.engine, skipWhenAsked);
+        };
+        if (skip) {
+            rig.frontEnd.onStatus = [&](int panel, const QString &text) {
+                if (panel == 2 && text == QLatin1String("Reading robots.txt"))
+                    QTimer::singleShot(0, &rig.engine, skipWhenAsked);
+            };
+        }
         set(Keys::chkLinkNotes, QStringLiteral("1"));
         rig.server.addReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\n<a href=\"http://www.mysite.com/links.htm\">me</a>"));
         rig.server.addReply(robots);
