@@ -57,13 +57,14 @@ QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanEngine &engi
         {"redirectLinks", store.readFlag(Keys::chkRedirect, true)},
         {"logRules", store.readFlag(Keys::chkLog, false)},
         {"sitesAtOnce", store.readInt(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce)},
+        {"linkNotes", store.readFlag(Keys::chkLinkNotes, true)},
         {"overrides", overrides},
     };
 }
 
 static QJsonObject rowObject(const LinkResult &row)
 {
-    return {{"status", row.status}, {"number", row.number}, {"url", row.url}};
+    return {{"status", row.status}, {"number", row.number}, {"url", row.url}, {"notes", row.notes}};
 }
 
 static QJsonArray errorArray(const QList<ErrorEntry> &errors)
@@ -99,6 +100,7 @@ static QJsonObject siteObject(const ScanJournal::Site &site)
         {"linked", site.linked},
         {"number", row ? row->number : QString()},
         {"foundOn", row ? row->url : QString()},
+        {"notes", row ? row->notes : QString()},
         {"rows", rows},
         {"errors", errorArray(site.errors)},
     };

@@ -3,6 +3,8 @@
 // cannot be resolved and a server that drips. Every scan must end with the
 // rows and errors the bad answer deserves, and go on to the next site.
 #include "net/HttpFetcher.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "support/ScriptedScanRig.h"
 
 #include <QtTest>
@@ -110,6 +112,27 @@ private slots:
         QCOMPARE(rig.engine.statistics().pagesFound, 99999);
         QCOMPARE(rig.server.connectionCount(), 2); // the link ended the site: nothing queued was fetched
         QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // The link notes read tags in bounded pieces: eight megabytes of meta
+    // tags whose quotes never close, then links inside one anchor tag.
+    void linkNotesOnUnendingTags()
+    {
+        HostileRig rig;
+        SettingsStore::instance().write(Keys::chkLinkNotes, QStringLiteral("1"));
+        const QByteArray body = QByteArray("<meta name=robots content=\"").repeated(300000) + "\">\n<a rel=nofollow "
+                              + QByteArray("href=\"http://www.mysite.com/links.htm\" ").repeated(3) + ">x</a>";
+        rig.server.addReply(ScriptedReply::whole(kOkHead + body));
+        rig.server.addReply(ScriptedReply::whole(kOkHead + kLinkToMainSite)); // robots.txt, then the next site
+        rig.addSite(QStringLiteral("127.0.0.1/"), QStringLiteral("3"));
+        rig.addSite(QStringLiteral("127.0.0.1/next/"));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(rig.run(60000));
+        QCOMPARE(rig.rows(), (QStringList{"Direct Link|001|127.0.0.1|127.0.0.1|nofollow",
+                                          "Direct Link|002|127.0.0.1|127.0.0.1|nofollow",
+                                          "Direct Link|003|127.0.0.1|127.0.0.1|nofollow", kNextSiteRow}));
+        QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void anchorOfAMillionParentSteps()

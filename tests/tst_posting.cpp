@@ -95,15 +95,18 @@ private slots:
         RecordingHttpServer server;
         QVERIFY(server.listen());
         Project p;
-        p.appendResult(row("mine.com", "partner.com", "Direct Link", "partner.com/"));
+        LinkResult noted = row("mine.com", "partner.com", "Direct Link", "partner.com/");
+        noted.notes = QStringLiteral("nofollow, ugc");
+        p.appendResult(noted);
 
         Recorder rec;
-        const QString bare = QStringLiteral("127.0.0.1:%1/s?a=$mainsite&b=$LINKINGSITE&c=$sTaTuS&d=$foundon")
+        const QString bare = QStringLiteral("127.0.0.1:%1/s?a=$mainsite&b=$LINKINGSITE&c=$sTaTuS&d=$foundon&e=$NOTES")
                                  .arg(server.port());
         QCOMPARE(postResults(p, rec.run(PostingMode::OneUrl, bare)), PostingOutcome::Posted);
-        QCOMPARE(server.targets(), QList<QByteArray>{"/s?a=mine.com&b=partner.com&c=True&d=partner.com%2F"});
+        QCOMPARE(server.targets(),
+                 QList<QByteArray>{"/s?a=mine.com&b=partner.com&c=True&d=partner.com%2F&e=nofollow%2C+ugc"});
         QCOMPARE(rec.log, "\r\nURL: http://" + bare.left(bare.indexOf('?'))
-                              + "?a=mine.com&b=partner.com&c=True&d=partner.com%2F\r\n");
+                              + "?a=mine.com&b=partner.com&c=True&d=partner.com%2F&e=nofollow%2C+ugc\r\n");
 
         // The template left at "http://": every row is still tried, only its URL is logged.
         Recorder untouched;
@@ -188,7 +191,8 @@ private slots:
         QCOMPARE(mainVars.text, importVars.text);
         QVERIFY(mainVars.text.endsWith("$Status - Inserts 'True' if a reciprocal link was found, otherwise inserts 'False'"
                                        + crlf + "$FoundOn - Inserts the Domain/URL of the page a reciprocal link was found on"
-                                       + crlf + crlf));
+                                       + crlf + "$Notes - Inserts the link notes of the item, such as 'nofollow, noindex page', "
+                                       + "or nothing when the link passes its value" + crlf + crlf));
 
         const QString fixedEnd =
             "http://scripts.my-main-site.example/getlinks.asp?mySite=my-main-site.example&&myURL=partner-site.example"

@@ -110,6 +110,34 @@ private slots:
         QCOMPARE(buildReportHtml(p, 40, kNow, QLocale::c()), expected);
     }
 
+    // A link row with notes keeps its status and counts as before; its notes
+    // follow the status, and the overview counts the links that pass no value.
+    void linksThatPassNoValue()
+    {
+        Project p;
+        const int m = p.addMainSite(QStringLiteral("mysite.com"));
+        for (const char *host : {"a.com", "b.com", "c.com"})
+            p.addLinkingSite(m, QLatin1String(host));
+        LinkResult a = result("mysite.com", "a.com", "Direct Link", "001", "a.com/links.htm");
+        a.notes = QStringLiteral("nofollow, blocked by robots.txt");
+        LinkResult b = result("mysite.com", "b.com", "Direct Link", "001", "b.com/");
+        LinkResult c = result("mysite.com", "c.com", "Domain Link", "001", "c.com/");
+        c.notes = QStringLiteral("noindex page");
+        for (const LinkResult &r : {a, b, c})
+            p.appendResult(r);
+        QString figures = overview(1, 3, 3, 2, 2, 0, 0, 0, 0);
+        const QString redirectLine = QStringLiteral("<tr><td><li>Redirect Links</li></td><td> 0</td></tr>\r\n");
+        figures.replace(redirectLine, redirectLine + "<tr><td>Links that pass no value:</td><td> 2</td></tr>\r\n");
+        const QString expected = head() + figures
+            + "<tr><td>Sites with Reciprocal Links:</td><td>100.00%</td></tr>\r\n"
+              "<tr><td>Sites with No Links:</td><td>0.00%</td></tr>\r\n"
+              "<tr><td>Average Pages Scanned Per Site:</td><td>1.50</td></tr></table><BR><BR>\r\n"
+            + kSections + "<h3>mysite.com</h3>\r\n"
+            + linked("a.com", "Direct Link (nofollow, blocked by robots.txt)", "a.com/links.htm")
+            + linked("b.com", "Direct Link", "b.com/") + siteOnly("c.com");
+        QCOMPARE(buildReportHtml(p, 3, kNow, QLocale::c()), expected);
+    }
+
     // No classified row: fixed percentages; rows of other statuses count in no
     // figure and show only their "Site:" line; every Main Site gets its heading.
     void noClassifiedRows()
@@ -259,14 +287,17 @@ private slots:
     void tabExport()
     {
         QCOMPARE(tabDelimitedText({}), QStringLiteral("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n\r\n"));
-        const QList<LinkResult> rows = {
+        QList<LinkResult> rows = {
             result("m.com", "a.com", "Direct Link", "001", "a.com/links.htm"),
             result("m.com", "b\tc.com", "None Found (Timeout)", "000", "b.com/"),
+            result("m.com", "d.com", "Direct Link", "001", "d.com/"),
         };
+        rows[2].notes = QStringLiteral("nofollow, ugc"); // the Status column carries the notes
         QCOMPARE(tabDelimitedText(rows),
                  QStringLiteral("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n"
                                 "m.com\ta.com\tDirect Link\t001\ta.com/links.htm\r\n"
-                                "m.com\tb\tc.com\tNone Found (Timeout)\t000\tb.com/\r\n\r\n"));
+                                "m.com\tb\tc.com\tNone Found (Timeout)\t000\tb.com/\r\n"
+                                "m.com\td.com\tDirect Link (nofollow, ugc)\t001\td.com/\r\n\r\n"));
 
         TestEnv env;
         const SaveOutcome saved = saveTabDelimited(rows, env.path(QStringLiteral("results")), {});

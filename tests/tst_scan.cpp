@@ -2,14 +2,18 @@
 // a scripted server (silence, an error page before a time-out).
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "scan/RobotsCache.h"
 #include "support/ScanRig.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/ScriptedScanRig.h"
 
 #include <QSslConfiguration>
 #include <QTcpServer>
 #include <QThread>
 
 #include <QtTest>
+
+Q_DECLARE_METATYPE(ScriptedReply)
 
 static void set(const QString &key, const QString &value)
 {
@@ -248,6 +252,7 @@ private slots:
         hrefCut.pieces = {{0, first.left(first.size() - 20)}, {50, first.right(20)}};
         server.addReply(hrefCut);
         server.addReply(ScriptedReply::whole(head + chunked({"<a href=\"http://www.my", "site.com/links.htm\">me</a>"})));
+        set(Keys::chkLinkNotes, QStringLiteral("0")); // the scripted replies are the pages' only
         rig.engine.setPort(server.port());
         const int m = rig.addMain();
         rig.addSite(m, QStringLiteral("127.0.0.1/one/"));
@@ -331,6 +336,76 @@ private slots:
         QVERIFY(rig.run());
         QCOMPARE(rig.rows(), rows);
         QCOMPARE(rig.nginx.requestedPaths(), paths);
+    }
+
+    // Links that pass no value: the anchor's rel tokens, the page's robots
+    // directives and the site's robots.txt (the fixture's, at its root).
+    void linkNotes_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("plainDirectives");
+        QTest::addColumn<QString>("linkNotes"); // chkLinkNotes; "" leaves the default
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("robotsFiles");
+        const QStringList once{"/robots.txt"};
+        QTest::newRow("rel after href, upper case, two tokens, a quoted \">\" before it")
+            << "127.0.0.1/notes/after/" << "1" << "" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/after|nofollow, sponsored"} << once;
+        QTest::newRow("rel before href, in apostrophes")
+            << "127.0.0.1/notes/before/" << "1" << "" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/before|ugc"} << once;
+        QTest::newRow("rel unquoted") << "127.0.0.1/notes/unquoted/" << "1" << "" << ""
+                                      << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/unquoted|nofollow"}
+                                      << once;
+        QTest::newRow("other rel tokens; nofollow on the next anchor only")
+            << "127.0.0.1/notes/plain/" << "1" << "" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/plain"} << once;
+        QTest::newRow("meta robots noindex") << "127.0.0.1/notes/meta/" << "1" << "" << ""
+                                             << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/meta|noindex page"}
+                                             << once;
+        QTest::newRow("meta googlebot none, another crawler's meta passed over")
+            << "127.0.0.1/notes/none/" << "1" << "" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/none|ugc, noindex page, nofollow page"} << once;
+        const QString header = "location /notes/header/ { add_header X-Robots-Tag \"otherbot: noindex\"; "
+                               "add_header X-Robots-Tag \"googlebot: nofollow\"; }";
+        QTest::newRow("X-Robots-Tag for googlebot, another crawler's passed over")
+            << "127.0.0.1/notes/header/" << "1" << header << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/header|nofollow page"} << once;
+        QTest::newRow("robots.txt: Disallow, and a longer Allow for one page")
+            << "127.0.0.1/notes/blocked/" << "2" << "" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/blocked|nofollow, blocked by robots.txt",
+                           "Direct Link|002|127.0.0.1|127.0.0.1/notes/blocked/open.html"}
+            << once;
+        QTest::newRow("chkLinkNotes 0: no notes, no robots.txt")
+            << "127.0.0.1/notes/blocked/" << "2" << "" << "0"
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/blocked",
+                           "Direct Link|002|127.0.0.1|127.0.0.1/notes/blocked/open.html"}
+            << QStringList{};
+    }
+    void linkNotes()
+    {
+        QFETCH(QString, site);
+        QFETCH(QString, expected);
+        QFETCH(QString, plainDirectives);
+        QFETCH(QString, linkNotes);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, robotsFiles);
+        NginxRunner::Options options;
+        options.plainDirectives = plainDirectives;
+        ScanRig rig(options);
+        QVERIFY2(rig.nginx.isRunning(), qPrintable(rig.nginx.failure()));
+        if (!linkNotes.isEmpty())
+            set(Keys::chkLinkNotes, linkNotes);
+        const int m = rig.addMain();
+        rig.addSite(m, site, expected);
+        QVERIFY(rig.run());
+        QCOMPARE(rig.rows(), rows);
+        QCOMPARE(rig.errors(), QStringList{});
+        QCOMPARE(rig.nginx.requestedRobotsFiles(), robotsFiles);
+        // robots.txt is no page of the scan.
+        QCOMPARE(rig.engine.statistics().pagesScanned, rig.nginx.requestedPaths().size());
+        QCOMPARE(rig.frontEnd.finished.size(), 1);
     }
 
     void fewerLinksThanExpectedGivesMissing()
@@ -447,6 +522,8 @@ private slots:
             got << r.status;
         QCOMPARE(got, statuses);
         QVERIFY(rig.frontEnd.messages.isEmpty());
+        // One host's robots.txt is read once a scan, however many of its sites link.
+        QCOMPARE(rig.nginx.requestedRobotsFiles(), QStringList{"/robots.txt"});
     }
 
     void firstMainSiteWithoutSitesCannotStart()
@@ -585,6 +662,7 @@ private slots:
         ScanRig rig;
         ScriptedHttpServer server;
         server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\n", ScriptedReply::Ending::KeepOpen));
+        set(Keys::chkLinkNotes, QStringLiteral("0")); // the scripted replies are the pages' only
         rig.engine.setPort(server.port());
         set(Keys::txtTimeout, QStringLiteral("1"));
         const int m = rig.addMain();
@@ -619,6 +697,97 @@ private slots:
         QCOMPARE(rig.rows(), QStringList{"None Found (Timeout)|000|127.0.0.1|127.0.0.1"});
     }
 
+    // robots.txt comes on a connection of its own, after the page with the
+    // link; the site ends once its answer is in the row, or once the time-out
+    // has passed without one. No answer and no 2xx answer make no note.
+    void robotsAnswer_data()
+    {
+        QTest::addColumn<ScriptedReply>("robots");
+        QTest::addColumn<int>("timeOut");
+        QTest::addColumn<bool>("skip"); // pressed as the site starts to wait
+        QTest::addColumn<QString>("notes");
+        const QByteArray rules = "User-agent: *\nDisallow: /\n";
+        ScriptedReply late;
+        late.pieces = {{400, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n" + rules}};
+        QTest::newRow("answered late") << late << 1 << false << "blocked by robots.txt";
+        QTest::newRow("never answered") << ScriptedReply::silent() << 1 << false << "";
+        QTest::newRow("never answered, Skip does not wait") << ScriptedReply::silent() << 30 << true << "";
+        QTest::newRow("server error")
+            << ScriptedReply::whole("HTTP/1.1 503 Service Unavailable\r\n\r\n" + rules) << 1 << false << "";
+        QTest::newRow("not found") << ScriptedReply::whole("HTTP/1.1 404 Not Found\r\n\r\n" + rules) << 1 << false
+                                   << "";
+    }
+    void robotsAnswer()
+    {
+        QFETCH(ScriptedReply, robots);
+        QFETCH(int, timeOut);
+        QFETCH(bool, skip);
+        QFETCH(QString, notes);
+        ScriptedScanRig rig(timeOut);
+        // Skip once the robots.txt request is in, as a user who waited a moment.
+        std::function<void()> skipWhenAsked = [&] {
+            const QList<QByteArray> &asked = rig.server.requests();
+            if (asked.size() >= 2 && asked.at(1).endsWith("\r\n\r\n"))
+                rig.engine.skipCurrent();
+            else
+                QTimer::singleShot(10, &rig.engine, skipWhenAsked);
+        };
+        if (skip) {
+            rig.frontEnd.onStatus = [&](int panel, const QString &text) {
+                if (panel == 2 && text == QLatin1String("Reading robots.txt"))
+                    QTimer::singleShot(0, &rig.engine, skipWhenAsked);
+            };
+        }
+        set(Keys::chkLinkNotes, QStringLiteral("1"));
+        rig.server.addReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\n<a href=\"http://www.mysite.com/links.htm\">me</a>"));
+        rig.server.addReply(robots);
+        rig.addSite(QStringLiteral("127.0.0.1/"));
+        QString notesAtFinish = QStringLiteral("not finished");
+        rig.frontEnd.onFinished = [&] { notesAtFinish = rig.project.results().first().notes; };
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(rig.run(10000));
+        QVERIFY(clock.elapsed() < 4000);
+        QCOMPARE(rig.requestedPaths(), (QStringList{"/", "/robots.txt"}));
+        QCOMPARE(notesAtFinish, notes);
+        QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1" + (notes.isEmpty() ? "" : "|" + notes)});
+        QCOMPARE(rig.errors(), QStringList{});
+        QCOMPARE(rig.engine.statistics().pagesScanned, 1);
+    }
+
+    // Everyone who asks for a host's file waits for the one download.
+    void robotsFileSharedByItsWaiters()
+    {
+        TestEnv env;
+        ScriptedHttpServer server;
+        ScriptedReply reply;
+        reply.pieces = {{200, "HTTP/1.1 200 OK\r\n\r\nUser-agent: *\nDisallow: /private/\n"}};
+        server.setReply(reply);
+        RobotsCache cache;
+        cache.setPorts(server.port(), 443);
+        QObject first, second;
+        int called = 0;
+        const QString key = cache.request(QStringLiteral("127.0.0.1"), false);
+        cache.whenKnown(key, &first, [&] { ++called; });
+        QCOMPARE(cache.request(QStringLiteral("127.0.0.1"), false), key);
+        cache.whenKnown(key, &second, [&] { ++called; });
+        QVERIFY(!cache.isKnown(key));
+        QTRY_COMPARE(called, 2);
+        QCOMPARE(server.connectionCount(), 1);
+        QVERIFY(!cache.allows(key, QStringLiteral("/private/a.html")));
+        QVERIFY(cache.allows(key, QStringLiteral("/public/a.html")));
+        // Known already: the answer still comes from the event loop, not at once.
+        cache.whenKnown(key, &first, [&] { ++called; });
+        QCOMPARE(called, 2);
+        QTRY_COMPARE(called, 3);
+        // A new scan forgets it; a waiter of the old one is not called.
+        cache.whenKnown(key, &first, [&] { ++called; });
+        cache.clear();
+        QTest::qWait(50);
+        QCOMPARE(called, 3);
+        QVERIFY(!cache.isKnown(key));
+    }
+
     void endlessServerEndsAtTheCap()
     {
         ScanRig rig;
@@ -626,6 +795,7 @@ private slots:
         ScriptedReply endless = ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\n<a href=\"http://www.mysite.com/links.htm\">x</a>",
                                                      ScriptedReply::Ending::Endless);
         server.setReply(endless);
+        set(Keys::chkLinkNotes, QStringLiteral("0")); // the scripted replies are the pages' only
         rig.engine.setPort(server.port());
         const int m = rig.addMain();
         rig.addSite(m, QStringLiteral("127.0.0.1/"));
@@ -667,6 +837,7 @@ private slots:
         set(Keys::txtTimeout, QStringLiteral("30"));
         const int m = rig.addMain();
         rig.addSite(m, QStringLiteral("127.0.0.1/"), QStringLiteral("50"));
+        set(Keys::chkLinkNotes, QStringLiteral("0")); // each page must end the site at once
         int directLinks = 0;
         connect(&rig.project, &Project::resultAppended, this, [&](int i) {
             directLinks += rig.project.results().at(i).status == QLatin1String("Direct Link");

@@ -400,16 +400,16 @@ private slots:
             {"port", QJsonValue::Double},            {"tlsPort", QJsonValue::Double},         {"pageLimit", QJsonValue::Double},
             {"skipType", QJsonValue::Double},        {"timeout", QJsonValue::Double},         {"stopAtPageLimit", QJsonValue::Bool},
             {"stopWhenLinksFound", QJsonValue::Bool}, {"filterPageTypes", QJsonValue::Bool},  {"pageTypes", QJsonValue::Array},
-            {"updateUrls", QJsonValue::Bool},        {"redirectLinks", QJsonValue::Bool},     {"logRules", QJsonValue::Bool},     {"sitesAtOnce", QJsonValue::Double},
-            {"overrides", QJsonValue::Object}};
+            {"updateUrls", QJsonValue::Bool},        {"redirectLinks", QJsonValue::Bool},     {"logRules", QJsonValue::Bool},
+            {"linkNotes", QJsonValue::Bool},         {"sitesAtOnce", QJsonValue::Double},     {"overrides", QJsonValue::Object}};
         const QList<QPair<QString, QJsonValue::Type>> statisticsMembers{
             {"mainSites", QJsonValue::Double}, {"linkingSites", QJsonValue::Double}, {"pagesScanned", QJsonValue::Double},
             {"pagesFound", QJsonValue::Double}, {"linksFound", QJsonValue::Double}};
         const QList<QPair<QString, QJsonValue::Type>> siteMembers{
             {"mainSite", QJsonValue::String}, {"url", QJsonValue::String},    {"updatedUrl", QJsonValue::String},
             {"host", QJsonValue::String},     {"status", QJsonValue::String}, {"linked", QJsonValue::Bool},
-            {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"rows", QJsonValue::Array},
-            {"errors", QJsonValue::Array}};
+            {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"notes", QJsonValue::String},
+            {"rows", QJsonValue::Array},      {"errors", QJsonValue::Array}};
         const QList<QPair<QString, QJsonValue::Type>> changeMembers{
             {"kind", QJsonValue::String},       {"mainSite", QJsonValue::String}, {"host", QJsonValue::String},
             {"url", QJsonValue::String},        {"previousRun", QJsonValue::String}, {"before", QJsonValue::Object},
@@ -603,6 +603,49 @@ private slots:
         const QByteArray log = read("post.log");
         QVERIFY(log.startsWith("\r\nURL: " + script.baseUrl().toLatin1() + "/getlinks.php?site=mysite.com%2Flinks.htm"));
         QCOMPARE(log.count("\r\nReturned: stored\r\n"), 2);
+    }
+
+    // Link notes reach every output: the robots.txt note is in the rows
+    // before the site is written down.
+    void linkNotesInEveryOutput()
+    {
+        Project p;
+        const int m = p.addMainSite(QStringLiteral("http://www.mysite.com/links.htm"));
+        const int row = p.addLinkingSite(m, QStringLiteral("127.0.0.1/notes/blocked/"));
+        LinkingSite site = p.linkingSites(m).at(row);
+        site.linksExpected = QStringLiteral("2");
+        p.updateLinkingSite(m, row, site);
+        const QString project = path(QStringLiteral("notes.prj"));
+        QVERIFY(ProjectFile::write(p, project));
+
+        const CliRun r = run({"--quiet", "--json", path("notes.json"), "--report", path("notes-report"), "--tab",
+                              path("notes.tab"), "--output", path("notes-out.prj"), project});
+        QCOMPARE(r.exitCode, 0);
+        auto read = [&](const QString &name) {
+            QFile f(path(name));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+        };
+        const QString notes = QStringLiteral("nofollow, blocked by robots.txt");
+        const QJsonObject doc = readJson(read("notes.json"));
+        const QJsonObject first = doc["linkingSites"].toArray().at(0).toObject();
+        QCOMPARE(first["notes"].toString(), notes);
+        QCOMPARE(first["rows"].toArray().at(0).toObject()["notes"].toString(), notes);
+        QCOMPARE(first["rows"].toArray().at(1).toObject()["notes"].toString(), QString());
+        QVERIFY(doc["settings"].toObject()["linkNotes"].toBool());
+
+        const QByteArray report = read("notes-report.htm");
+        QVERIFY(report.contains("<tr><td>Links that pass no value:</td><td> 1</td></tr>"));
+        QVERIFY(report.contains("Status: Direct Link (nofollow, blocked by robots.txt)<BR>"));
+        QCOMPARE(read("notes.tab"),
+                 QByteArray("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n"
+                            "mysite.com/links.htm\t127.0.0.1\tDirect Link (nofollow, blocked by robots.txt)\t001\t"
+                            "127.0.0.1/notes/blocked\r\n"
+                            "mysite.com/links.htm\t127.0.0.1\tDirect Link\t002\t127.0.0.1/notes/blocked/open.html\r\n\r\n"));
+        const QByteArray saved = read("notes-out.prj");
+        QVERIFY(saved.contains("RESULT:2|mysite.com/links.htm|127.0.0.1|Direct Link|001|127.0.0.1/notes/blocked|"
+                               "nofollow, blocked by robots.txt\r\n"));
+        QVERIFY(saved.contains("RESULT:2|mysite.com/links.htm|127.0.0.1|Direct Link|002|"
+                               "127.0.0.1/notes/blocked/open.html\r\n"));
     }
 
     void cleanupTestCase()

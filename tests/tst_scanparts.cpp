@@ -1,7 +1,11 @@
 // The scan's text rules on their own: rules, the "#" number rule, anchor
-// normalisation, cache lines and the page queue.
+// normalisation, cache lines, the page queue and the readers of link notes.
+#include "scan/HtmlTag.h"
+#include "scan/LinkNotes.h"
 #include "scan/PageCache.h"
 #include "scan/PageQueue.h"
+#include "scan/PageRobots.h"
+#include "scan/RobotsTxt.h"
 #include "scan/ScanRules.h"
 #include "scan/ScanSession.h"
 #include "support/TestEnv.h"
@@ -90,6 +94,135 @@ private slots:
         QFETCH(QString, text);
         QFETCH(qint64, value);
         QCOMPARE(linksExpectedFromText(text), value);
+    }
+
+    // What one reader makes of a text, as notes: "rel" the anchor's tag
+    // around its "href=", "meta" a page, "head" a response head.
+    void linkNoteReaders_data()
+    {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("notes");
+        QTest::newRow("rel after href") << "rel" << "<a href=\"x\" rel=\"nofollow\">" << "nofollow";
+        QTest::newRow("rel before href, any case") << "rel" << "<A REL=\"NoFollow\" HREF=\"x\">" << "nofollow";
+        QTest::newRow("several tokens in page order, spaces and tabs")
+            << "rel" << "<a rel=\"ugc\t sponsored  nofollow noopener\" href=x>" << "nofollow, sponsored, ugc";
+        QTest::newRow("unquoted, ends at the >") << "rel" << "<a href=x rel=sponsored>" << "sponsored";
+        QTest::newRow("apostrophes, a quoted > before") << "rel" << "<a title='a>b' rel='ugc' href=x>" << "ugc";
+        QTest::newRow("the first rel counts") << "rel" << "<a rel=\"ugc\" rel=\"nofollow\" href=x>" << "ugc";
+        QTest::newRow("a word that only contains nofollow") << "rel" << "<a rel=\"nofollowme\" href=x>" << "";
+        QTest::newRow("rel of the tag before") << "rel" << "<p rel=\"nofollow\">see href=x" << "";
+        QTest::newRow("a tag without its >") << "rel" << "<a rel=nofollow href=\"x" << "nofollow";
+        QTest::newRow("meta robots") << "meta" << "<meta name=\"robots\" content=\"noindex,follow\">" << "noindex page";
+        QTest::newRow("meta googlebot none, content first")
+            << "meta" << "<META content=\"NONE\" name=googlebot>" << "noindex page, nofollow page";
+        QTest::newRow("meta of another crawler") << "meta" << "<meta name=\"bingbot\" content=\"noindex\">" << "";
+        QTest::newRow("meta description saying noindex")
+            << "meta" << "<meta name=\"description\" content=\"noindex nofollow\">" << "";
+        QTest::newRow("two metas add up")
+            << "meta" << "<meta name=robots content=nofollow><meta name=\"ROBOTS\" content=\"noindex\">"
+            << "noindex page, nofollow page";
+        QTest::newRow("header, any case") << "head" << "HTTP/1.1 200 OK\r\nx-robots-tag: NoIndex\r\n\r\n"
+                                          << "noindex page";
+        QTest::newRow("header for googlebot, another's passed over")
+            << "head" << "HTTP/1.1 200 OK\r\nX-Robots-Tag: otherbot: noindex\r\nX-Robots-Tag: googlebot: nofollow\r\n\r\n"
+            << "nofollow page";
+        QTest::newRow("header with a dated directive")
+            << "head" << "HTTP/1.1 200 OK\r\nX-Robots-Tag: unavailable_after: 25 Jun 2010 15:00:00 PST\r\n\r\n" << "";
+        QTest::newRow("header list with none") << "head" << "HTTP/1.1 200 OK\r\nX-Robots-Tag: noarchive, none\r\n\r\n"
+                                               << "noindex page, nofollow page";
+        QTest::newRow("other headers") << "head" << "HTTP/1.1 200 OK\r\nX-Note: noindex\r\n\r\n" << "";
+    }
+    void linkNoteReaders()
+    {
+        QFETCH(QString, reader);
+        QFETCH(QString, input);
+        QFETCH(QString, notes);
+        LinkNotes::Flags flags = LinkNotes::None;
+        if (reader == QLatin1String("rel")) {
+            const HtmlTag::Tag tag = HtmlTag::around(input, input.indexOf(QLatin1String("href="), 0, Qt::CaseInsensitive));
+            if (tag.isValid())
+                flags = LinkNotes::relFlags(QStringView(input).mid(tag.start, tag.end - tag.start));
+        } else if (reader == QLatin1String("meta")) {
+            flags = PageRobots::fromMeta(input);
+        } else {
+            flags = PageRobots::fromHead(input.toLatin1());
+        }
+        QCOMPARE(LinkNotes::text(flags), notes);
+    }
+
+    void notesTextOrder()
+    {
+        QCOMPARE(LinkNotes::text(LinkNotes::None), QString());
+        QCOMPARE(LinkNotes::text(~0u), QStringLiteral("nofollow, sponsored, ugc, noindex page, nofollow page, "
+                                                      "blocked by robots.txt"));
+    }
+
+    // robots.txt for all crawlers: the file, a path, whether it may be read.
+    void robotsTxt_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("allowed");
+        const QByteArray basic = "User-agent: *\nDisallow: /private/\nAllow: /private/open\n";
+        QTest::newRow("no rule matches") << basic << "/public/a.html" << true;
+        QTest::newRow("disallowed") << basic << "/private/a.html" << false;
+        QTest::newRow("a longer allow wins") << basic << "/private/open.html" << true;
+        QTest::newRow("the same length: allow wins")
+            << QByteArray("User-agent: *\nDisallow: /a\nAllow: /a\n") << "/a/b" << true;
+        QTest::newRow("a longer disallow wins")
+            << QByteArray("User-agent: *\nAllow: /a\nDisallow: /a/b\n") << "/a/b/c" << false;
+        QTest::newRow("another crawler's group")
+            << QByteArray("User-agent: otherbot\nDisallow: /\n") << "/a" << true;
+        QTest::newRow("groups for all are merged, keys in any case, comments")
+            << QByteArray("user-agent: *\nDISALLOW: /a # old\n\nUser-agent: otherbot\nAllow: /\n\n"
+                          "User-Agent: *\ndisallow: /b\n")
+            << "/b/c" << false;
+        QTest::newRow("agents gathered before their rules")
+            << QByteArray("User-agent: otherbot\nUser-agent: *\nDisallow: /x\n") << "/x" << false;
+        QTest::newRow("a rule ends the agent list")
+            << QByteArray("User-agent: *\nAllow: /y\nUser-agent: otherbot\nDisallow: /x\n") << "/x" << true;
+        QTest::newRow("an empty disallow allows") << QByteArray("User-agent: *\nDisallow:\n") << "/x" << true;
+        QTest::newRow("star") << QByteArray("User-agent: *\nDisallow: /*.php\n") << "/dir/page.php?x=1" << false;
+        QTest::newRow("dollar ends the path")
+            << QByteArray("User-agent: *\nDisallow: /*.php$\n") << "/dir/page.php?x=1" << true;
+        QTest::newRow("dollar matches the end") << QByteArray("User-agent: *\nDisallow: /*.php$\n") << "/a.php" << false;
+        QTest::newRow("star and dollar, the tail later in the path")
+            << QByteArray("User-agent: *\nDisallow: /*b$\n") << "/ab/xb" << false;
+        QTest::newRow("stars in a row") << QByteArray("User-agent: *\nDisallow: /a**c\n") << "/abbbc" << false;
+        QTest::newRow("escapes of unreserved characters decoded")
+            << QByteArray("User-agent: *\nDisallow: /%7Ejoe/\n") << "/~joe/index.html" << false;
+        QTest::newRow("escapes in either case")
+            << QByteArray("User-agent: *\nDisallow: /a%2fb\n") << "/a%2Fb/c" << false;
+        QTest::newRow("an escaped slash is no slash")
+            << QByteArray("User-agent: *\nDisallow: /a/b\n") << "/a%2Fb" << true;
+        QTest::newRow("UTF-8 in the file, escaped in the path")
+            << QByteArray("User-agent: *\nDisallow: /f\xC3\xBCr\n") << "/f%C3%BCr/x" << false;
+        QTest::newRow("CR line ends and a byte order mark")
+            << QByteArray("\xEF\xBB\xBFUser-agent: *\rDisallow: /x\r") << "/x" << false;
+        QTest::newRow("robots.txt itself is always allowed")
+            << QByteArray("User-agent: *\nDisallow: /\n") << "/robots.txt" << true;
+        QTest::newRow("rules before any group") << QByteArray("Disallow: /\n") << "/x" << true;
+    }
+    void robotsTxt()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, path);
+        QFETCH(bool, allowed);
+        QCOMPARE(RobotsTxt::parse(file).allows(path), allowed);
+    }
+
+    // A file of only wildcards, read against a long path, is answered at once.
+    void robotsTxtWildcardsStayLinear()
+    {
+        QByteArray file = "User-agent: *\n";
+        for (int i = 0; i < 200; ++i)
+            file += "Disallow: /" + QByteArray(1000, '*').replace(500, 1, "a") + "b$\n";
+        const RobotsTxt robots = RobotsTxt::parse(file);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(robots.allows(QLatin1Char('/') + QString(4000, QLatin1Char('a'))));
+        QVERIFY(clock.elapsed() < 2000);
     }
 
     void threeDigitNumbers()

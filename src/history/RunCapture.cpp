@@ -25,7 +25,7 @@ QString settingsInEffect()
     static const struct { const QString *key; const char *fallback; } keys[] = {
         {&Keys::cmbAdvance, "4"}, {&Keys::chkAuto, "1"},      {&Keys::chkAuto2, "1"},
         {&Keys::chkRedirect, "1"}, {&Keys::chkUpdate, "1"},   {&Keys::chkFileTypes, "1"},
-        {&Keys::txtTimeout, "60"}, {&Keys::SkipType, "0"},
+        {&Keys::txtTimeout, "60"}, {&Keys::SkipType, "0"},   {&Keys::chkLinkNotes, "1"},
     };
     const SettingsStore &store = SettingsStore::instance();
     QString text;

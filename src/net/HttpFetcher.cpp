@@ -374,6 +374,8 @@ void HttpFetcher::finishPage()
     const qsizetype end = raw.indexOf(kBlankLine);
     if (end >= 0 && fetchAgainSecurely(raw.left(end)))
         return;
+    // The head stays with the slot: the page's robots directives are read from it.
+    m_slot.head = end >= 0 ? raw.left(end + 4) : QByteArray();
     // The page text is the body the server meant, whatever cut its chunks.
     if (end >= 0 && ChunkedBody::isChunked(raw.left(end)))
         raw = raw.left(end + 4) + ChunkedBody::decode(raw.mid(end + 4));

@@ -19,6 +19,7 @@ struct FetchSlot
     QString host;            // no "/", no scheme
     QString path;            // begins with "/"
     QByteArray response;     // head and body as received (ISO-8859-1)
+    QByteArray head;         // the head through its blank line, once the page is finished
     qint64 received = 0;     // bytes; body bytes only once the head is complete
     bool headComplete = false;
     qint32 contentLength = 0; // 0 when absent or unreadable

@@ -56,6 +56,7 @@ void WholePageDownload::start(const QString &url, const DownloadLimits &limits)
 {
     abort();
     m_running = true;
+    m_statusCode = 0;
     m_total.start(int(qBound(qint64(0), limits.totalTimeoutMs, qint64(std::numeric_limits<int>::max()))));
 
     // The text is sent as the caller composed it: percent escapes stay as they are.
@@ -109,6 +110,7 @@ void WholePageDownload::finish()
         return;
     readSome();
     const QByteArray body = std::exchange(m_body, QByteArray());
+    m_statusCode = m_reply ? m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
     abort();
     emit finished(QString::fromLatin1(body));
 }

@@ -45,6 +45,9 @@ public:
     // Ends the download under way; no finished signal follows for it.
     void abort();
     bool isRunning() const { return m_running; }
+    // The HTTP status of the download that finished last (after any
+    // redirections); 0 when no answer came.
+    int statusCode() const { return m_statusCode; }
 
 signals:
     void finished(const QString &body);
@@ -59,6 +62,7 @@ private:
     QTimer m_total;
     QByteArray m_body;
     bool m_running = false;
+    int m_statusCode = 0;
 };
 
 // The blocking form for posting and import: pending events keep running while

@@ -8,6 +8,7 @@ QString columnText(const LinkResult &row, int column)
     case 2: return row.status;
     case 3: return row.number;
     case 4: return row.url;
+    case 5: return row.notes;
     default: return QString();
     }
 }

@@ -13,7 +13,8 @@
 // own rows, so the report, the export, the links page, posting and saving all
 // walk them in the order the user sees.
 
-// The text a column shows: results "Main", "Remote", "Status", "No.", "URL";
+// The text a column shows: results "Main", "Remote", "Status", "No.", "URL",
+// "Notes";
 // errors "Error", "URL". A column outside the list gives "".
 QString columnText(const LinkResult &row, int column);
 QString columnText(const ErrorEntry &row, int column);

@@ -47,7 +47,7 @@ bool postingStatusWord(const QString &status, QString *word)
 }
 
 QString replaceUrlVariables(const QString &templateUrl, const QString &mainSite, const QString &foundOn,
-                            const QString &linkingSite, const QString &status)
+                            const QString &linkingSite, const QString &status, const QString &notes)
 {
     // Each replacement looks only at the template's own text: the values put
     // in hold no "$" (encoded values escape it, the examples have none).
@@ -56,6 +56,7 @@ QString replaceUrlVariables(const QString &templateUrl, const QString &mainSite,
     url.replace(QLatin1String("$FoundOn"), foundOn, Qt::CaseInsensitive);
     url.replace(QLatin1String("$LinkingSite"), linkingSite, Qt::CaseInsensitive);
     url.replace(QLatin1String("$Status"), status, Qt::CaseInsensitive);
+    url.replace(QLatin1String("$Notes"), notes, Qt::CaseInsensitive);
     return url;
 }
 
@@ -105,7 +106,9 @@ PostingOutcome postResults(const Project &project, const PostingRun &run)
         if (!postingStatusWord(row.status, &word))
             continue;
 
-        QString url = replaceUrlVariables(templateUrl, encodedMain, encodedFoundOn, encodedRemote, word);
+        QString notes = row.notes;
+        const QString encodedNotes = urlEncode(notes);
+        QString url = replaceUrlVariables(templateUrl, encodedMain, encodedFoundOn, encodedRemote, word, encodedNotes);
         status(QStringLiteral("Sending Site ") + QString::number(i + 1) + QLatin1String(": ") + encodedRemote);
         const QString reply = downloadWholePage(url);
         if (run.appendLog)

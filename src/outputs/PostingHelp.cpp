@@ -55,7 +55,9 @@ HelpText urlVariablesHelp(PostingWindow window)
               + QStringLiteral("$MainSite - Inserts the Domain/URL of your Main Site ") + kCrLf
               + QStringLiteral("$LinkingSite - Inserts the Domain/URL from your Remote Site List") + kCrLf
               + QStringLiteral("$Status - Inserts 'True' if a reciprocal link was found, otherwise inserts 'False'") + kCrLf
-              + QStringLiteral("$FoundOn - Inserts the Domain/URL of the page a reciprocal link was found on")
+              + QStringLiteral("$FoundOn - Inserts the Domain/URL of the page a reciprocal link was found on") + kCrLf
+              + QStringLiteral("$Notes - Inserts the link notes of the item, such as 'nofollow, noindex page', "
+                               "or nothing when the link passes its value")
               + kCrLf + kCrLf;
     return help;
 }

@@ -2,6 +2,7 @@
 
 #include "model/Project.h"
 #include "outputs/HtmlEscape.h"
+#include "outputs/NotedStatus.h"
 #include "settings/ProgramFolder.h"
 #include "url/TextMatch.h"
 #include "url/UrlText.h"
@@ -50,7 +51,7 @@ void appendEntry(QString &out, const QString &escapedKey, const LinkResult &row)
     if (isReciprocalStatus(row.status)) {
         const QString url = escapeHtml(row.url);
         out += QLatin1String("Status: ");
-        out += escapeHtml(row.status);
+        out += escapeHtml(statusWithNotes(row));
         out += QLatin1String("<BR>Found On: <a href='");
         out += url;
         out += QLatin1String("'>");
@@ -58,7 +59,7 @@ void appendEntry(QString &out, const QString &escapedKey, const LinkResult &row)
         out += QLatin1String("</a><BR>");
     } else if (containsNoCase(row.status, kNoneFound)) {
         out += QLatin1String("Status: ");
-        out += escapeHtml(row.status);
+        out += escapeHtml(statusWithNotes(row));
         out += QLatin1String("<BR>");
     }
     out += QLatin1String("<BR>");
@@ -107,6 +108,8 @@ ReportFigures reportFigures(const Project &project, qint64 pagesScanned)
             ++f.redirect;
         else if (containsNoCase(row.status, kNoneFound))
             ++f.nonLinking;
+        if (!row.notes.isEmpty())
+            ++f.passNoValue;
     }
     f.reciprocal = f.direct + f.indirect + f.redirect;
     f.errors = int(project.errors().size());
@@ -148,6 +151,9 @@ QString buildReportHtml(const Project &project, qint64 pagesScanned, const QDate
     html += row("<li>Direct Links</li>", f.direct);
     html += row("<li>Indirect Links</li>", f.indirect);
     html += row("<li>Redirect Links</li>", f.redirect);
+    // Only a report with such links has the line: one without stays as it was.
+    if (f.passNoValue > 0)
+        html += row("Links that pass no value:", f.passNoValue);
     html += row("Total Non-Linking Sites:", f.nonLinking);
     html += row("Total Errors:", f.errors);
     html += QLatin1String("<tr><td colspan=2>&nbsp</td></tr>");

@@ -25,6 +25,7 @@ struct ReportFigures
     int reciprocal = 0; // direct + indirect + redirect
     int nonLinking = 0; // none of the three and "None Found" in any case
     int errors = 0;
+    int passNoValue = 0; // rows with link notes
 };
 
 ReportFigures reportFigures(const Project &project, qint64 pagesScanned);

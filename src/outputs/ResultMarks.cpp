@@ -12,4 +12,5 @@ void markAsNoneFound(LinkResult &row)
     row.status = QStringLiteral("None Found");
     row.colour = RowColour::Red;
     row.icon = 1;
+    row.notes.clear();
 }

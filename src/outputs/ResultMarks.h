@@ -6,4 +6,5 @@
 // the image change; "No.", "URL" and the Linking Site's own row stay as they
 // are, and the project is not marked edited.
 void markAsFound(LinkResult &row);     // "Direct Link", blue, found image
-void markAsNoneFound(LinkResult &row); // "None Found", red, not-found image
+// "None Found", red, not-found image; without a link the row has no link notes.
+void markAsNoneFound(LinkResult &row);

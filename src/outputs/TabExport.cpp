@@ -1,5 +1,7 @@
 #include "outputs/TabExport.h"
 
+#include "outputs/NotedStatus.h"
+
 QString tabDelimitedText(const QList<LinkResult> &results)
 {
     const QChar tab(QLatin1Char('\t'));
@@ -10,7 +12,7 @@ QString tabDelimitedText(const QList<LinkResult> &results)
         text += tab;
         text += r.remoteSite;
         text += tab;
-        text += r.status;
+        text += statusWithNotes(r);
         text += tab;
         text += r.number;
         text += tab;

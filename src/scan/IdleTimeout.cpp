@@ -11,7 +11,8 @@
 void ScanEngine::onIdleTick(int slot)
 {
     ScanSession &s = m_session;
-    if (!s.bScanning)
+    // A site waiting for robots.txt has no page in flight to time out.
+    if (!s.bScanning || m_awaitingRobots)
         return;
     const quint64 generation = s.generation;
     setStatus(4, QStringLiteral("%1 of %2 seconds").arg(m_fetcher->addIdleSecond(slot)).arg(s.timeOut));

@@ -7,7 +7,9 @@
 #include "net/EventPump.h"
 #include "net/HttpFetcher.h"
 #include "net/WholePageDownload.h"
+#include "scan/HtmlTag.h"
 #include "scan/PageCache.h"
+#include "scan/PageRobots.h"
 #include "scan/ScanRules.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -81,6 +83,15 @@ void ScanEngine::pageIntake(QString text, int slot)
     if (TextSearch::containsNoCase(text, u"<?php"))
         s.strSiteNote = QStringLiteral("Server Script Error");
 
+    // The link notes read the page as it came: tags whole, attributes in place.
+    PageNotes notes;
+    notes.on = SettingsStore::instance().readFlag(Keys::chkLinkNotes, true);
+    if (notes.on) {
+        notes.original = text;
+        // A page reached through a redirect page came without a head of its own.
+        if (!s.bEmulate)
+            notes.head = m_fetcher->slotRecord(0).head;
+    }
     normaliseAnchors(text);
     setStatus(2, QStringLiteral("Saving to HTML"));
     if (!stillCurrent(generation))
@@ -90,10 +101,38 @@ void ScanEngine::pageIntake(QString text, int slot)
         m_strippedCachePath = PageCache::strippedCachePath(m_cacheSlot);
     }
     PageCache::write(m_cachePath, m_strippedCachePath, text);
-    analysePage(text, slot, generation);
+    analysePage(text, notes, slot, generation);
 }
 
-void ScanEngine::analysePage(const QString &text, int slot, quint64 generation)
+// After anchor normalisation every "href=" of the page starts a line of its
+// own, in page order: the n-th line holding one is the n-th "href=" of the
+// page as it came.
+void ScanEngine::PageNotes::nextAnchor()
+{
+    if (!on)
+        return;
+    hrefAt = TextSearch::indexOfNoCase(original, u"href=", searchFrom);
+    searchFrom = hrefAt < 0 ? original.size() : hrefAt + 5;
+}
+
+// The rel tokens of the anchor's own tag and what the page says for robots
+// (read once, for the page's first link).
+LinkNotes::Flags ScanEngine::PageNotes::flagsOfLink()
+{
+    if (!on)
+        return LinkNotes::None;
+    if (!pageFlagsRead) {
+        pageFlags = PageRobots::fromMeta(original) | PageRobots::fromHead(head);
+        pageFlagsRead = true;
+    }
+    LinkNotes::Flags flags = pageFlags;
+    const HtmlTag::Tag tag = HtmlTag::around(original, hrefAt);
+    if (tag.isValid())
+        flags |= LinkNotes::relFlags(QStringView(original).mid(tag.start, tag.end - tag.start));
+    return flags;
+}
+
+void ScanEngine::analysePage(const QString &text, PageNotes &notes, int slot, quint64 generation)
 {
     ScanSession &s = m_session;
     if (!s.bScanning)
@@ -118,7 +157,8 @@ void ScanEngine::analysePage(const QString &text, int slot, quint64 generation)
             return;
         }
         if (line.contains(kHref)) {
-            const AnchorStep step = examineAnchor(line, generation);
+            notes.nextAnchor();
+            const AnchorStep step = examineAnchor(line, notes, generation);
             if (step == AnchorStep::Abandon || generation != s.generation)
                 return;
             if (step == AnchorStep::EndPage)
@@ -130,7 +170,7 @@ void ScanEngine::analysePage(const QString &text, int slot, quint64 generation)
     endOfPage(slot, generation);
 }
 
-ScanEngine::AnchorStep ScanEngine::examineAnchor(const QString &line, quint64 generation)
+ScanEngine::AnchorStep ScanEngine::examineAnchor(const QString &line, PageNotes &notes, quint64 generation)
 {
     ScanSession &s = m_session;
 
@@ -200,9 +240,9 @@ ScanEngine::AnchorStep ScanEngine::examineAnchor(const QString &line, quint64 ge
     }
 
     if (isDirectLink(target))
-        recordLink(QStringLiteral("Direct Link"));
+        recordLink(QStringLiteral("Direct Link"), notes);
     else if (isDomainLink(target))
-        recordLink(QStringLiteral("Domain Link"));
+        recordLink(QStringLiteral("Domain Link"), notes);
     return AnchorStep::Next;
 }
 
@@ -343,7 +383,7 @@ bool ScanEngine::isSeenPage(QString &url)
     return m_session.foundPages.contains(url.toCaseFolded());
 }
 
-void ScanEngine::recordLink(const QString &status)
+void ScanEngine::recordLink(const QString &status, PageNotes &notes)
 {
     ScanSession &s = m_session;
     SettingsStore &store = SettingsStore::instance();
@@ -358,6 +398,8 @@ void ScanEngine::recordLink(const QString &status)
     row.number = threeDigits(s.iLinkNumber);
     row.url = m_fetcher->strCurUrl();
     row.colour = RowColour::Blue;
+    if (notes.on)
+        row.notes = LinkNotes::text(robotsFlagsOrPending(notes.flagsOfLink(), row));
     m_project.appendResult(row);
     const int main = m_project.currentMainSite();
     m_project.setLinkingSiteColour(main, currentRow(), RowColour::Blue);

@@ -7,6 +7,7 @@
 #include "net/HttpFetcher.h"
 #include "scan/ScanCoordinator.h"
 #include "scan/PageCache.h"
+#include "scan/RobotsCache.h"
 #include "settings/FileTypes.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -130,6 +131,14 @@ void ScanEngine::startScan()
     s.iLinksExpected = linksExpectedFromText(site.linksExpected);
     enqueue(s.strLinkingSite);
 
+    // robots.txt files are read again by every scan, on the scan's ports
+    // and within its time-out.
+    resetRobotsWait();
+    if (m_robots == m_ownRobots)
+        m_robots->clear();
+    m_robots->setPorts(port(), tlsPort());
+    m_robots->setTimeOutSeconds(s.timeOut);
+
     s.bScanning = true;
     m_project.markEdited();
     noteSecureSite(s.strLinkingSite);
@@ -197,6 +206,9 @@ void ScanEngine::dispatchOnce(int slot)
 
 void ScanEngine::finishSite()
 {
+    // A site with link rows ends once its robots.txt notes are in them.
+    if (awaitRobots())
+        return;
     ScanSession &s = m_session;
     // Whatever of the old site is still under way must not count any more.
     ++s.generation;
@@ -324,6 +336,7 @@ void ScanEngine::stopScan()
         return; // the coordinator is in the middle of a step: it stops when the step ends
     m_session.bScanning = false;
     ++m_session.generation;
+    resetRobotsWait();
     if (m_siteWorker) {
         m_fetcher->closeAll();
         m_fetcher->stopIdleTimer(0);
@@ -367,6 +380,7 @@ void ScanEngine::shutdown()
         m_coordinator->abandon();
     m_session.bScanning = false;
     ++m_session.generation;
+    resetRobotsWait();
     m_fetcher->closeAll();
     m_fetcher->stopIdleTimer(0);
     storeAllRunsCounters();

@@ -5,6 +5,7 @@
 #include "net/HttpFetcher.h"
 #include "scan/AnalysisGate.h"
 #include "scan/ScanCoordinator.h"
+#include "scan/RobotsCache.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "url/UrlText.h"
@@ -14,6 +15,8 @@ ScanEngine::ScanEngine(Project &project, ScanFrontEnd &frontEnd, QObject *parent
     , m_project(project)
     , m_frontEnd(frontEnd)
     , m_fetcher(new HttpFetcher(this))
+    , m_ownRobots(new RobotsCache(this))
+    , m_robots(m_ownRobots)
 {
     m_fetcher->setRunningCheck([this] { return m_session.bScanning; });
     m_fetcher->setSecureHosts(&m_secureHosts);
@@ -57,6 +60,11 @@ ScanEngine::~ScanEngine()
     m_session.bScanning = false;
     m_fetcher->closeAll();
     storeAllRunsCounters();
+}
+
+void ScanEngine::setRobotsCache(RobotsCache *cache)
+{
+    m_robots = cache ? cache : m_ownRobots;
 }
 
 void ScanEngine::setPort(quint16 port)
@@ -130,7 +138,7 @@ void ScanEngine::resetStatistics()
 
 void ScanEngine::analysePageText(const QString &pageText)
 {
-    if (!m_session.bScanning)
+    if (!m_session.bScanning || m_awaitingRobots)
         return;
     if (m_coordinator && m_coordinator->isRunning()) {
         m_coordinator->analyseAtHead(pageText);

@@ -2,6 +2,7 @@
 
 #include "model/ProjectTypes.h"
 #include "net/SecureHosts.h"
+#include "scan/LinkNotes.h"
 #include "scan/ScanFrontEnd.h"
 #include "scan/ScanSession.h"
 
@@ -21,6 +22,7 @@ class CacheLineReader;
 class ScanCoordinator;
 class HttpFetcher;
 class Project;
+class RobotsCache;
 
 // The scan engine: walks the Main Sites and their Linking Sites, spiders each
 // Linking Site breadth-first one page at a time on the Qt event loop, and
@@ -53,7 +55,7 @@ public:
 
     // Feeds a page text to the analysis of the running site as if the fetcher
     // had just handed it over (the page context stays that of the last fetch).
-    // Does nothing while no scan runs.
+    // Does nothing while no scan runs or the site only waits for robots.txt.
     void analysePageText(const QString &pageText);
 
     // How the target of a redirect page is fetched: the fetch slot's whole-page
@@ -76,6 +78,12 @@ public:
     static bool otherRowHas(const RowKeyCounts &rowKeys, const QString &ownKey, const QString &key);
     // The key a Linking Site URL has in the seen-page test.
     static QString rowSeenKey(const QString &linkingSiteUrl);
+    // Where robots.txt files are read for the link notes: the engine's own
+    // cache unless one shared by several engines is given (nullptr goes back
+    // to the own one). The engine clears only its own cache when a scan
+    // starts; a shared one is cleared by its owner.
+    void setRobotsCache(RobotsCache *cache);
+    RobotsCache *robotsCache() const { return m_robots; }
 
 public slots:
     void startScan();
@@ -99,11 +107,35 @@ private:
     QString popQueue();
     void clearQueue();
 
+    // What the link notes read of one page: its text before anchor
+    // normalisation, the head it came with and where the anchor under
+    // examination has its "href=". Off when chkLinkNotes is "0".
+    struct PageNotes
+    {
+        bool on = false;
+        QString original;
+        QByteArray head;
+        qsizetype hrefAt = -1;
+        qsizetype searchFrom = 0;
+        bool pageFlagsRead = false;
+        LinkNotes::Flags pageFlags = LinkNotes::None;
+        void nextAnchor();
+        LinkNotes::Flags flagsOfLink();
+    };
+    // A link row whose robots.txt was not yet read when it was recorded.
+    struct RobotsPending
+    {
+        QString key;
+        QString path;
+        LinkNotes::Flags flags = LinkNotes::None;
+        LinkResult row; // as appended, to find it again in a list the user may sort
+    };
+
     // page intake and analysis (PageAnalysis.cpp)
     void pageIntake(QString text, int slot);
-    void analysePage(const QString &text, int slot, quint64 generation);
+    void analysePage(const QString &text, PageNotes &notes, int slot, quint64 generation);
     enum class AnchorStep { Next, EndPage, Abandon };
-    AnchorStep examineAnchor(const QString &line, quint64 generation);
+    AnchorStep examineAnchor(const QString &line, PageNotes &notes, quint64 generation);
     void followRedirect(const QString &markerLine, CacheLineReader &reader, quint64 generation);
     void redirectTargetArrived(const QString &page);
     void endOfPage(int slot, quint64 generation);
@@ -112,7 +144,14 @@ private:
     bool isDomainLink(QString &url) const;
     bool isSameSite(const QString &url) const;
     bool isSeenPage(QString &url);
-    void recordLink(const QString &status);
+    void recordLink(const QString &status, PageNotes &notes);
+
+    // robots.txt of the link rows (LinkRobots.cpp)
+    LinkNotes::Flags robotsFlagsOrPending(LinkNotes::Flags flags, const LinkResult &row);
+    void applyKnownRobots();
+    bool awaitRobots();
+    void robotsArrived(quint64 generation);
+    void resetRobotsWait();
 
     void analyseInTurn(std::function<void()> analysis);
     void startSitesSideBySide(int mainPos, int row, int sitesAtOnce);
@@ -150,6 +189,10 @@ private:
     QString m_firstLinkStatus;            // what a site with links "ended with"
     QString m_cachePath, m_strippedCachePath;
     RedirectDownload m_redirectDownload;
+    RobotsCache *m_ownRobots;
+    RobotsCache *m_robots;
+    QList<RobotsPending> m_robotsPending; // of the current site
+    bool m_awaitingRobots = false;        // the site waits for them before it ends
     bool m_dispatching = false;   // a dispatch is under way on the stack
     bool m_dispatchAgain = false; // and another was asked for inside it
     // The current Main Site's Linking Site URLs as the seen-page test compares

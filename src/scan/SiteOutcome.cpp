@@ -57,6 +57,7 @@ void ScanEngine::recordSiteOutcome()
     m_frontEnd.linkingSiteFinished(s.strMainSite, closing.remoteSite, outcome);
 
     storeAllRunsCounters();
+    resetRobotsWait();
     s.resetForSite();
     m_frontEnd.queueCleared();
     m_firstLinkStatus.clear();

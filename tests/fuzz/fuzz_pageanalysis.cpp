@@ -7,9 +7,12 @@
 // and every input leaves the scan stopped.
 //
 // The first byte chooses options (page-type filter, redirect links, URL
-// update, links expected, leaving the site once they are found); the rest is
-// the page.
+// update, links expected, leaving the site once they are found, link notes
+// and whether the site's robots.txt blocks the page); the rest is the page.
+// The robots.txt is answered at once, off the network, so link notes read
+// every link's tag and the page's directives.
 #include "model/Project.h"
+#include "scan/RobotsCache.h"
 #include "scan/ScanEngine.h"
 #include "scan/ScanFrontEnd.h"
 #include "settings/ProgramFolder.h"
@@ -86,7 +89,11 @@ struct Rig
         engine->setPort(silent.serverPort());
         engine->setPageLimit(1);
         engine->setRedirectDownload([](QString &) { return QString(); });
+        engine->robotsCache()->setFetch([this](const QString &) {
+            return RobotsCache::Answer{robotsBlock ? 200 : 404, "User-agent: *\nDisallow: /dir\n"};
+        });
     }
+    bool robotsBlock = false;
 };
 
 Rig &rig()
@@ -126,6 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     flag(Keys::chkRedirect, 1);
     flag(Keys::chkUpdate, 2);
     flag(Keys::chkAuto2, 5);
+    flag(Keys::chkLinkNotes, 7);
+    r.robotsBlock = options & (1 << 6);
     static const char *const expected[] = {"1", "3", "0", "100000"};
     const int expectedIndex = (options >> 3) & 3;
     LinkingSite site;

@@ -88,6 +88,7 @@ QString NginxRunner::tlsServer() const
         "    ssl_certificate %2;\n"
         "    ssl_certificate_key %3;\n"
         "    access_log %4/tls-access.log paths;\n"
+        "    location = /robots.txt { access_log %4/tls-robots.log paths; }\n"
         "    root %5;\n"
         "    %6\n"
         "  }\n").arg(m_tlsPort).arg(m_options.tlsCertificate, m_options.tlsKey, m_dir.path(), documentRoot(),
@@ -120,6 +121,7 @@ bool NginxRunner::start()
         "    server_name _;\n"
         "    root %3;\n"
         "    location = /moved { return 301 http://127.0.0.1:%2/direct/index.html; }\n"
+        "    location = /robots.txt { access_log %1/robots.log paths; }\n"
         "    %4\n"
         "  }\n"
         "%5"
@@ -185,6 +187,16 @@ QStringList NginxRunner::requestedPaths() const
 QStringList NginxRunner::requestedTlsPaths() const
 {
     return logField(QStringLiteral("tls-access.log"), 0);
+}
+
+QStringList NginxRunner::requestedRobotsFiles() const
+{
+    return logField(QStringLiteral("robots.log"), 0);
+}
+
+QStringList NginxRunner::requestedTlsRobotsFiles() const
+{
+    return logField(QStringLiteral("tls-robots.log"), 0);
 }
 
 QStringList NginxRunner::requestedUserAgents() const

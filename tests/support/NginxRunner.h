@@ -36,9 +36,12 @@ public:
     quint16 tlsPort() const { return m_tlsPort; } // 0 without TLS
     QString documentRoot() const;
     // The request paths nginx has logged so far ("/direct/page2.html"), in
-    // order: those of the plain server, or of the TLS server.
+    // order: those of the plain server, or of the TLS server. The scan's
+    // pages only: robots.txt requests have a log of their own.
     QStringList requestedPaths() const;
     QStringList requestedTlsPaths() const;
+    QStringList requestedRobotsFiles() const;
+    QStringList requestedTlsRobotsFiles() const;
     // The User-Agent of every logged request of the plain server, in order.
     QStringList requestedUserAgents() const;
 

@@ -31,6 +31,8 @@ public:
     void linkingSiteFinished(const QString &mainSite, const QString &host, const QString &outcome) override
     {
         finished.append({mainSite, host, outcome});
+        if (onFinished)
+            onFinished();
     }
     void scanStopped() override { ++stops; }
     void selectLinkingSite(int mainPos, int row) override { selections << QStringLiteral("%1/%2").arg(mainPos).arg(row); }
@@ -49,4 +51,5 @@ public:
     int focused = 0;
     int stops = 0;
     std::function<void(int, const QString &)> onStatus;
+    std::function<void()> onFinished;
 };

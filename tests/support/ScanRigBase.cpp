@@ -35,7 +35,12 @@ QStringList ScanRigBase::rows() const
 {
     QStringList list;
     for (const LinkResult &r : project.results())
-        list << QStringList{r.status, r.number, r.remoteSite, r.url}.join(QLatin1Char('|'));
+    {
+        QStringList fields{r.status, r.number, r.remoteSite, r.url};
+        if (!r.notes.isEmpty())
+            fields << r.notes;
+        list << fields.join(QLatin1Char('|'));
+    }
     return list;
 }
 

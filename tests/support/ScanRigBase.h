@@ -23,6 +23,6 @@ struct ScanRigBase
     int addSite(int main, const QString &url, const QString &expected = QStringLiteral("1"));
     // Starts the scan and waits until it has stopped; false on time-out.
     bool run(int timeoutMs);
-    QStringList rows() const;   // "status|number|remote|url" per result row
+    QStringList rows() const;   // "status|number|remote|url" per result row, "|notes" when it has any
     QStringList errors() const; // "error|url"
 };

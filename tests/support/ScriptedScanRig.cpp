@@ -1,9 +1,15 @@
 #include "support/ScriptedScanRig.h"
 
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
 ScriptedScanRig::ScriptedScanRig(int timeOutSeconds) : ScanRigBase(timeOutSeconds)
 {
     engine.setPort(server.port());
     main = project.addMainSite(QString::fromLatin1(kMainSite));
+    // The replies are the pages' in turn: a robots.txt request would take
+    // one. A test of robots.txt turns the notes on and scripts its reply.
+    SettingsStore::instance().write(Keys::chkLinkNotes, QStringLiteral("0"));
 }
 
 int ScriptedScanRig::addSite(const QString &url, const QString &expected)

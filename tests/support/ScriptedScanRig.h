@@ -5,6 +5,7 @@
 
 // A whole scan against the scripted loopback server, with one Main Site. The
 // server answers the connections in order with the replies queued on it.
+// Link notes are off (chkLinkNotes "0"): no robots.txt request takes a reply.
 struct ScriptedScanRig : ScanRigBase
 {
     ScriptedHttpServer server;

@@ -270,7 +270,12 @@ private slots:
         QCOMPARE(need<QLabel>(&w, "lblLinksFound")->text(), QString("1"));
         QCOMPARE(w.project().results().size(), 1);
         QCOMPARE(w.project().results().at(0).status, QString("Direct Link"));
-        QCOMPARE(server.requests().size(), 1);
+        // The page, then the site's robots.txt for the link's notes (the
+        // same reply: no rules, so no notes).
+        QCOMPARE(server.requests().size(), 2);
+        QVERIFY(server.requests().at(0).startsWith("GET / HTTP/1.1\r\n"));
+        QVERIFY(server.requests().at(1).startsWith("GET /robots.txt HTTP/1.1\r\n"));
+        QCOMPARE(w.project().results().at(0).notes, QString());
 
         // The stop rebuilt the report, and the Reports tab shows it.
         QVERIFY(w.reportsPanel()->requestedUrl().endsWith("tempreport.html"));

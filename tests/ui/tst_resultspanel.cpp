@@ -122,7 +122,8 @@ private slots:
         QStringList captions;
         for (int c = 0; c < results->model()->columnCount(); ++c)
             captions << results->model()->headerData(c, Qt::Horizontal).toString();
-        QCOMPARE(captions, QStringList({"Main", "Remote", "Status", "No.", "URL"}));
+        QCOMPARE(captions, QStringList({"Main", "Remote", "Status", "No.", "URL", "Notes"}));
+        QCOMPARE(results->header()->visualIndex(5), 3); // the notes read with the status
         QCOMPARE(m_panel->errorsList()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Error"));
         QCOMPARE(m_panel->errorsList()->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("URL"));
     }
@@ -140,6 +141,16 @@ private slots:
         QVERIFY(!notFound.isNull() && !found.isNull());
         QVERIFY(notFound.pixmap(16).toImage() != found.pixmap(16).toImage());
         QVERIFY(!m->index(0, 1).data(Qt::DecorationRole).isValid()); // the image sits in the first column only
+
+        // A link with notes: amber, an image of its own; the stored image number stays.
+        LinkResult noted = m_project.results().at(1);
+        noted.notes = QStringLiteral("nofollow, noindex page");
+        m_project.setResult(1, noted);
+        QCOMPARE(m->index(1, 5).data().toString(), QStringLiteral("nofollow, noindex page"));
+        QCOMPARE(m->index(1, 3).data(Qt::ForegroundRole).value<QColor>(), QColor(204, 122, 0));
+        const QImage amber = m->index(1, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage();
+        QVERIFY(amber != found.pixmap(16).toImage() && amber != notFound.pixmap(16).toImage());
+        QCOMPARE(m_project.results().at(1).icon, 2);
     }
 
     void columnWidthsAreSetOnceFromTheListWidth()
@@ -264,8 +275,12 @@ private slots:
         QVERIFY(m_project.isSaved());
         QCOMPARE(edited.count(), 0);
 
+        LinkResult noted = m_project.results().at(2);
+        noted.notes = QStringLiteral("nofollow");
+        m_project.setResult(2, noted);
         list->setCurrentIndex(list->model()->index(2, 0));
         m_panel->menuAction(ResultsPanel::MarkNoneFound)->trigger();
+        QCOMPARE(m_project.results().at(2).notes, QString()); // no link, no link notes
         QCOMPARE(m_project.results().at(2).status, QStringLiteral("None Found"));
         QCOMPARE(m_project.results().at(2).number, QStringLiteral("001"));
         QCOMPARE(m_project.results().at(2).icon, 1);

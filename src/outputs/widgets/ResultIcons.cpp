@@ -35,6 +35,30 @@ static QIcon drawIcon(bool found)
     return icon;
 }
 
+QIcon notedResultIcon()
+{
+    static const QIcon noted = [] {
+        QIcon icon;
+        for (int size : {16, 32}) {
+            QPixmap pm(size, size);
+            pm.fill(Qt::transparent);
+            QPainter p(&pm);
+            p.setRenderHint(QPainter::Antialiasing);
+            const qreal s = size / 16.0;
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(230, 150, 0));
+            p.drawEllipse(QRectF(1 * s, 1 * s, 14 * s, 14 * s));
+            p.setPen(QPen(Qt::white, 2.2 * s, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(8 * s, 4 * s), QPointF(8 * s, 9 * s));
+            p.drawPoint(QPointF(8 * s, 12 * s));
+            p.end();
+            icon.addPixmap(pm);
+        }
+        return icon;
+    }();
+    return noted;
+}
+
 QIcon resultIcon(int icon)
 {
     static const QIcon notFound = drawIcon(false);

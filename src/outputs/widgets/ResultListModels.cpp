@@ -118,7 +118,7 @@ void ProjectRowsModel::rowsReplaced()
 ResultsListModel::ResultsListModel(Project &project, QObject *parent)
     : ProjectRowsModel(project,
                        {QStringLiteral("Main"), QStringLiteral("Remote"), QStringLiteral("Status"),
-                        QStringLiteral("No."), QStringLiteral("URL")},
+                        QStringLiteral("No."), QStringLiteral("URL"), QStringLiteral("Notes")},
                        parent)
 {
     connect(&project, &Project::resultAppended, this, &ResultsListModel::rowAppended);
@@ -135,8 +135,12 @@ QVariant ResultsListModel::data(const QModelIndex &index, int role) const
     const LinkResult &row = m_project.results().at(index.row());
     switch (role) {
     case Qt::DecorationRole:
-        return index.column() == 0 ? QVariant(resultIcon(row.icon)) : QVariant();
+        return index.column() == 0 ? QVariant(row.notes.isEmpty() ? resultIcon(row.icon) : notedResultIcon())
+                                   : QVariant();
     case Qt::ForegroundRole:
+        // A link that passes no value stands out from those that do.
+        if (!row.notes.isEmpty())
+            return QColor(204, 122, 0);
         switch (row.colour) {
         case RowColour::Red: return QColor(255, 0, 0);
         case RowColour::Blue: return QColor(0, 0, 255);

@@ -64,6 +64,16 @@ ResultsPanel::ResultsPanel(Project &project, DialogService &dialogs, WebTab webT
 
     m_results = makeReportList(this, QStringLiteral("List3"));
     m_results->setModel(m_resultsModel);
+    // The notes are read with the status, not after the long URL; a reset
+    // of the list puts the header's sections back, so they move again.
+    const auto notesBesideStatus = [this] {
+        QHeaderView *header = m_results->header();
+        if (header->count() > 5 && header->visualIndex(5) != 3)
+            header->moveSection(header->visualIndex(5), 3);
+    };
+    notesBesideStatus();
+    connect(m_resultsModel, &QAbstractItemModel::modelReset, this, notesBesideStatus);
+    connect(m_results->header(), &QHeaderView::sectionCountChanged, this, notesBesideStatus);
     m_results->setContextMenuPolicy(Qt::CustomContextMenu);
     m_errorsLabel = new QLabel(QStringLiteral("Errors/Warnings:"), this);
     m_errors = makeReportList(this, QStringLiteral("lstErr"));
@@ -137,6 +147,7 @@ void ResultsPanel::setInitialColumnWidths()
     m_results->setColumnWidth(2, quarter);
     m_results->setColumnWidth(3, w / 12 - twips(this, 50));
     m_results->setColumnWidth(4, 5 * w / 6 + w / 4 - twips(this, 50)); // the list scrolls sideways
+    m_results->setColumnWidth(5, quarter);
     const int we = m_errors->width();
     m_errors->setColumnWidth(0, we / 4 - twips(this, 50));
     m_errors->setColumnWidth(1, 3 * we / 4 - twips(this, 50));

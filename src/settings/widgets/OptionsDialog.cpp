@@ -119,8 +119,14 @@ OptionsDialog::OptionsDialog(QWidget *parent)
     (new QVBoxLayout(efficiency))
         ->addWidget(flag("chkUpdate", tr("When a link is found, automatically update the Linking Site URL in my project.")));
 
+    auto *quality = group(this, tr("Link quality:"));
+    (new QVBoxLayout(quality))
+        ->addWidget(flag("chkLinkNotes", tr("Check nofollow, noindex and robots.txt"),
+                         tr("Note links that search engines ignore: rel nofollow, sponsored or ugc, a page marked "
+                            "noindex or nofollow, a page the site's robots.txt blocks")));
+
     auto *left = new QVBoxLayout;
-    for (QGroupBox *g : {next, redirect, audio, timeout, logging, efficiency})
+    for (QGroupBox *g : {next, redirect, audio, timeout, logging, efficiency, quality})
         left->addWidget(g);
     left->addStretch(1);
 
@@ -224,7 +230,7 @@ void OptionsDialog::load()
         {Keys::chkRedirect, true},   {Keys::chkLog, false},       {Keys::chkUpdate, true},
         {Keys::chkAuto, true},       {Keys::chkAuto2, true},      {Keys::chkAudioEmail, true},
         {Keys::chkAudioNext, true},  {Keys::chkAudioFinished, true}, {Keys::chkFileTypes, true},
-        {Keys::IgnoreCertificateErrors, false}};
+        {Keys::IgnoreCertificateErrors, false}, {Keys::chkLinkNotes, true}};
     for (const auto &entry : order)
         for (QCheckBox *box : std::as_const(m_flags))
             if (box->objectName() == entry.key)

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "scan/RobotsTxt.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class WholePageDownload;
+
+// The robots.txt of every host a scan finds links on, read once per host and
+// scan and shared by everything that scans at the same time: whoever asks
+// first starts the download, all who ask wait for the same answer, so what a
+// host's file says never depends on which site asked for it first.
+//
+// A file is read with the scan's user agent and within the scan's time-out;
+// it is no page of the scan (no statistics, no errors list, no queue). An
+// answer of 2xx gives the file's rules; any other answer (4xx, a server
+// error, no answer in time) allows everything: a note says only what was
+// read, never what could not be.
+class RobotsCache : public QObject
+{
+    Q_OBJECT
+public:
+    // The answer of a file read without the network (a fuzz run).
+    struct Answer
+    {
+        int status = 0;
+        QByteArray body;
+    };
+    using Fetch = std::function<Answer(const QString &url)>;
+
+    explicit RobotsCache(QObject *parent = nullptr);
+    ~RobotsCache() override;
+
+    // Where the files are read: the scan's ports (80 and 443 unless a test
+    // serves elsewhere) and its time-out in seconds.
+    void setPorts(quint16 plain, quint16 tls);
+    void setTimeOutSeconds(int seconds);
+    // Reads every file through this instead of the network; it answers at once.
+    void setFetch(Fetch fetch) { m_fetch = std::move(fetch); }
+
+    // A new scan: every file is forgotten, downloads under way end, and no
+    // waiter is called any more.
+    void clear();
+
+    // The key of a host's file: its scheme and host.
+    static QString key(const QString &host, bool secure);
+    // Starts reading the host's file unless it is known or under way.
+    QString request(const QString &host, bool secure);
+    bool isKnown(const QString &key) const;
+    // Whether the file lets all crawlers read the path; true while unknown.
+    bool allows(const QString &key, const QString &pathAndQuery) const;
+    // Calls back once the file is known: always from the event loop, never
+    // inside this call; not at all once the context is gone or the cache is
+    // cleared. A key never requested is never known.
+    void whenKnown(const QString &key, QObject *context, std::function<void()> callback);
+
+    // The URL a host's file is read from.
+    QString fileUrl(const QString &host, bool secure) const;
+
+private:
+    struct Waiter
+    {
+        QPointer<QObject> context;
+        std::function<void()> callback;
+    };
+    struct Entry
+    {
+        bool known = false;
+        RobotsTxt rules;
+        WholePageDownload *download = nullptr;
+        QList<Waiter> waiters;
+    };
+    void settle(const QString &key, int status, const QByteArray &body);
+    void deliver(const Waiter &waiter);
+
+    QHash<QString, Entry> m_entries;
+    quint16 m_plainPort = 80;
+    quint16 m_tlsPort = 443;
+    int m_timeOutSeconds = 60;
+    quint64 m_epoch = 0; // changes with every clear
+    Fetch m_fetch;
+};
