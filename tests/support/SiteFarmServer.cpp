@@ -155,7 +155,7 @@ SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
     QRandomGenerator rnd(seed);
     m_delays.seed(seed);
     m_pages.clear();
-    const int hosts = int(m_servers.size());
+    const int hosts = qMin(5, int(m_servers.size()));
     const int mains = 2 + int(rnd.bounded(2));
 
     // The plan first, so pages can link to sites listed after them.
@@ -308,6 +308,8 @@ SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
             if (p == s.linkPage || p == s.secondLink) {
                 if (s.kind == Kind::MentionOnly)
                     body += "<p>We moved our links to " + mainUrl.mid(7) + " this spring.</p>\n";
+                else if (rnd.bounded(3) == 0)
+                    body += "<a rel=\"nofollow\" href=\"" + mainUrl + "\">Our friend</a>\n"; // a link note
                 else
                     body += anchor(p == s.secondLink ? mainUrl.left(mainUrl.lastIndexOf('/') + 1) : mainUrl,
                                    "Our friend");
@@ -332,5 +334,52 @@ SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
             setPage(s.host, pagePath(s, p), a);
         }
     }
+    // robots.txt: the first host shuts crawlers out but for one site, the
+    // second names no page; the others have none (404).
+    QByteArray allowed = "/nothing/";
+    for (const SitePlan &s : plans) {
+        if (s.host == 0 && s.base != "/") {
+            allowed = s.base;
+            break;
+        }
+    }
+    Answer robots;
+    robots.body = "User-agent: *\nDisallow: /\nAllow: " + allowed + "\n";
+    setPage(0, "/robots.txt", robots);
+    robots.body = "User-agent: *\nDisallow:\n";
+    setPage(1, "/robots.txt", robots);
+    return layout;
+}
+
+SiteFarmServer::Layout SiteFarmServer::seenThroughAnUpdatedUrl()
+{
+    m_delays.seed(1);
+    m_pages.clear();
+    const QByteArray mainUrl = mainSiteUrl(0).toLatin1();
+    const QByteArray links = "http://" + hostName(11).toLatin1() + "/a/links.html";
+    Answer a;
+    // The updating site walks a few pages first, so the other asks before it ends.
+    for (int p = 0; p < 4; ++p) {
+        a.body = "<html><body>\n" + anchor("/a/p" + QByteArray::number(p + 1) + ".html", "next") + "</body></html>\n";
+        setPage(11, p == 0 ? QByteArray("/a/") : "/a/p" + QByteArray::number(p) + ".html", a);
+    }
+    a.body = "<html><body>\n" + anchor(links, "links") + "</body></html>\n";
+    setPage(11, "/a/p4.html", a);
+    a.body = "<html><body>\n" + anchor(mainUrl, "Our friend") + "</body></html>\n";
+    setPage(11, "/a/links.html", a);
+    a.body = "<html><body>\n" + anchor(links, "a friend's links") + "</body></html>\n";
+    setPage(0, "/", a);
+
+    Layout layout;
+    MainSite main;
+    main.url = mainSiteUrl(0);
+    LinkingSite updating;
+    updating.url = hostName(11) + QStringLiteral("/a/");
+    updating.linksExpected = QStringLiteral("1");
+    LinkingSite asking;
+    asking.url = hostName(0);
+    asking.linksExpected = QStringLiteral("1");
+    main.linkingSites = {updating, asking};
+    layout.mainSites = {main};
     return layout;
 }

@@ -56,7 +56,13 @@ public:
     void resetCounts();
 
     // Fills the farm with the sites of one seed and says how they make a project.
+    // The random farms use the first five hosts.
     Layout generate(quint32 seed);
+    // Two sites where the first's URL update decides what the second may
+    // fetch: host 12's site replaces its URL with its link page, and the site
+    // typed as "127.0.0.1" (no slash: every "127.0.0.1x" page is its own)
+    // links there. Scanned one at a time, that page is seen and not fetched.
+    Layout seenThroughAnUpdatedUrl();
 
 private:
     void onNewConnection(QTcpServer *server);
