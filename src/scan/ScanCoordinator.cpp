@@ -302,7 +302,7 @@ void ScanCoordinator::commitWork(SiteWorker &worker, bool finished)
         m_engine.m_allRunsPending = true;
     if (finished)
         ++stats.linkingSites;
-    m_engine.m_frontEnd.statisticsChanged(stats);
+    showStatistics(true, &worker);
 
     const SettingsStore &store = SettingsStore::instance();
     if (finished && theirs.linksFound > 0 && store.readFlag(Keys::chkAudioEmail, true))
@@ -364,6 +364,14 @@ void ScanCoordinator::announceHead()
         head.worker->setHead(&frontEnd);
     else
         frontEnd.queueCleared();
+    // The panels name the new head at once, not at its next page.
+    frontEnd.setStatusText(1, QStringLiteral("Main Site %1 of %2").arg(head.site.main + 1).arg(project.mainSiteCount()));
+    if (head.worker) {
+        const ScanSession &s = head.worker->engine().session();
+        frontEnd.setStatusText(2, QStringLiteral("Page %1 of %2").arg(s.lPagesStarted).arg(s.lPagesFound + 1));
+    }
+    if (head.site.row < project.linkingSites(head.site.main).size())
+        headStatus(3, QStringLiteral("Searching ") + project.linkingSites(head.site.main).at(head.site.row).url);
 }
 
 void ScanCoordinator::dropWorker(Entry &entry)
@@ -415,6 +423,7 @@ bool ScanCoordinator::stopAll()
                 commitWork(*worker, worker->outcomeRecorded());
         }
     }
+    m_engine.m_frontEnd.statisticsChanged(m_engine.m_stats);
     for (Entry &entry : m_window)
         dropWorker(entry);
     m_window.clear();
@@ -450,12 +459,18 @@ void ScanCoordinator::workerStopped(SiteWorker *)
 // still under way; a few times a second is enough for the eye.
 void ScanCoordinator::workerCounted()
 {
-    if (!m_running || (m_statsShown.isValid() && m_statsShown.elapsed() < 100))
+    if (m_running)
+        showStatistics(false);
+}
+
+void ScanCoordinator::showStatistics(bool now, const SiteWorker *committed)
+{
+    if (!now && m_statsShown.isValid() && m_statsShown.elapsed() < 100)
         return;
     m_statsShown.start();
     ScanStatistics shown = m_engine.m_stats;
     for (Entry &entry : m_window) {
-        if (!entry.worker)
+        if (!entry.worker || entry.worker == committed)
             continue;
         const ScanStatistics &theirs = entry.worker->engine().m_stats;
         shown.pagesScanned += theirs.pagesScanned;
@@ -469,7 +484,7 @@ void ScanCoordinator::headStatus(int panel, const QString &text)
 {
     const int running = runningCount();
     if (panel == 3 && running > 1 && !text.isEmpty())
-        m_engine.m_frontEnd.setStatusText(panel, QStringLiteral("%1 (%2 sites at once)").arg(text).arg(running));
+        m_engine.m_frontEnd.setStatusText(panel, QStringLiteral("%1 [%2 at once]").arg(text).arg(running));
     else
         m_engine.m_frontEnd.setStatusText(panel, text);
 }

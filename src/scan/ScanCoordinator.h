@@ -71,6 +71,8 @@ private:
     int runningCount() const;
     int freeCacheSlot() const;
     void showSitesInFlight();
+    // Committed counts and those of the sites under way; at most ten times a second unless now.
+    void showStatistics(bool now, const SiteWorker *committed = nullptr);
     void concludeIfDone();
 
     ScanEngine &m_engine;
