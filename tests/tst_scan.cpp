@@ -26,6 +26,22 @@ static QString tlsFile(const QString &name)
 }
 
 // A port on which nothing listens.
+// The pages a site's server was asked for, in order. Beside other sites the
+// scan may ask for the next queued page ahead and drop it when the site ends
+// first: at most one request more, which counts nowhere.
+static QString requestedPathsDiffer(const QStringList &requested, const QStringList &expected)
+{
+    if (SettingsStore::instance().readInt(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce) == 1)
+        return requested == expected ? QString() : requested.join(QLatin1Char(' '));
+    qsizetype next = 0;
+    for (const QString &path : requested) {
+        if (next < expected.size() && path == expected.at(next))
+            ++next;
+    }
+    const bool fits = next == expected.size() && requested.size() <= expected.size() + 1;
+    return fits ? QString() : requested.join(QLatin1Char(' '));
+}
+
 static quint16 closedPort()
 {
     QTcpServer probe;
@@ -56,8 +72,9 @@ private slots:
         QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/direct/Page3.html"});
         QCOMPARE(rig.project.results().first().icon, 2);
         // Breadth-first; "page3.html" on page two is the page already queued.
-        QCOMPARE(rig.nginx.requestedPaths(),
-                 (QStringList{"/direct/", "/direct/page2.html", "/direct/Page3.html"}));
+        QCOMPARE(requestedPathsDiffer(rig.nginx.requestedPaths(),
+                                      {"/direct/", "/direct/page2.html", "/direct/Page3.html"}),
+                 QString());
         // The Linking Site now names the page the link is on, and shows blue.
         QCOMPARE(rig.project.linkingSites(m).first().url, QStringLiteral("127.0.0.1/direct/Page3.html"));
         QCOMPARE(rig.project.linkingSites(m).first().colour, RowColour::Blue);
@@ -223,7 +240,7 @@ private slots:
         QVERIFY(rig.run());
         QCOMPARE(rig.rows(), rows);
         QCOMPARE(rig.errors(), errors);
-        QCOMPARE(rig.nginx.requestedPaths(), plainPaths);
+        QCOMPARE(requestedPathsDiffer(rig.nginx.requestedPaths(), plainPaths), QString());
         QCOMPARE(rig.nginx.requestedTlsPaths(), tlsPaths);
         QCOMPARE(rig.engine.statistics().pagesScanned, pagesScanned);
         QCOMPARE(rig.project.linkingSites(m).first().url, siteAfter);
@@ -285,8 +302,9 @@ private slots:
         const int m = rig.addMain();
         rig.addSite(m, QStringLiteral("127.0.0.1/types/"));
         QVERIFY(rig.run());
-        QCOMPARE(rig.nginx.requestedPaths(),
-                 (QStringList{"/types/", "/types/brochure.pdf", "/types/logo.gif", "/types/old.htm"}));
+        QCOMPARE(requestedPathsDiffer(rig.nginx.requestedPaths(),
+                                      {"/types/", "/types/brochure.pdf", "/types/logo.gif", "/types/old.htm"}),
+                 QString());
         QCOMPARE(rig.errors(), (QStringList{"404 Not found|127.0.0.1/types/brochure.pdf",
                                             "404 Not found|127.0.0.1/types/logo.gif"}));
         QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/types/old.htm"});

@@ -4,6 +4,7 @@
 #include "net/EventPump.h"
 #include "net/HostName.h"
 #include "net/HttpStatus.h"
+#include "net/PageAhead.h"
 #include "net/SecureHosts.h"
 #include "net/TlsFailure.h"
 #include "net/WholePageDownload.h"
@@ -62,6 +63,12 @@ void HttpFetcher::dropSocket()
 {
     ++m_token;
     m_closePending = false;
+    if (m_adopted) {
+        m_adopted->disconnect(this);
+        m_adopted->cancel();
+        m_adopted->deleteLater();
+        m_adopted = nullptr;
+    }
     if (!m_socket)
         return;
     QTcpSocket *old = m_socket;
@@ -82,6 +89,7 @@ void HttpFetcher::closeSlot(int slot)
 void HttpFetcher::closeAll()
 {
     closeSlot(0);
+    dropAhead();
 }
 
 void HttpFetcher::fetchWholePage(int slot, const QString &url, qint64 totalTimeoutMs)
@@ -133,7 +141,78 @@ void HttpFetcher::fetch(int slot, const QString &entry)
 
     m_slot.idleSeconds = 0;
     m_idleTimer.start();
+    if (!m_slot.secure && m_ahead && m_ahead->matches(m_slot.host, m_slot.path)) {
+        adoptAhead(token);
+        return;
+    }
+    dropAhead();
     connectSlot(token);
+}
+
+void HttpFetcher::fetchAhead(const QString &entry)
+{
+    if (!m_fetchAhead)
+        return;
+    const RequestTarget t = splitRequestTarget(entry);
+    if (m_ahead && m_ahead->matches(t.host, t.path))
+        return;
+    dropAhead();
+    if (t.host.isEmpty() || (m_secureHosts && m_secureHosts->isSecure(t.host)))
+        return;
+    m_ahead = new PageAhead(t.host, t.path, this);
+    const QString agent = SettingsStore::instance().read(Keys::UserAgent, kDefaultUserAgent);
+    m_ahead->start(m_port, requestBytes(t.host, t.path, agent), kResponseCap);
+}
+
+void HttpFetcher::dropAhead()
+{
+    if (!m_ahead)
+        return;
+    m_ahead->disconnect(this);
+    m_ahead->cancel();
+    m_ahead->deleteLater();
+    m_ahead = nullptr;
+}
+
+// The page asked for ahead serves this fetch: data arriving on it keeps the
+// idle count at zero, and once it is whole it is taken in as the page.
+void HttpFetcher::adoptAhead(quint64 token)
+{
+    m_adopted = std::exchange(m_ahead, nullptr);
+    connect(m_adopted, &PageAhead::dataArrived, this, [this, token] {
+        if (token == m_token)
+            m_slot.idleSeconds = 0;
+    });
+    if (m_adopted->isDone())
+        QMetaObject::invokeMethod(this, [this, token] { replayAhead(token); }, Qt::QueuedConnection);
+    else
+        connect(m_adopted, &PageAhead::done, this, [this, token] { replayAhead(token); }, Qt::QueuedConnection);
+}
+
+// What the connection, the data and the close of a fetch would have done.
+// An answer that is not whole (refused, reset) is fetched again for real.
+void HttpFetcher::replayAhead(quint64 token)
+{
+    if (token != m_token || !m_adopted || !runningNow())
+        return;
+    if (!m_adopted->isWhole()) {
+        m_adopted->disconnect(this);
+        m_adopted->deleteLater();
+        m_adopted = nullptr;
+        connectSlot(token);
+        return;
+    }
+    const QByteArray bytes = m_adopted->bytes();
+    m_slot.connected = true;
+    emit connectedToHost(0);
+    EventPump::pump();
+    if (token != m_token)
+        return;
+    emit progress(0);
+    m_slot.idleSeconds = 0;
+    appendData(bytes);
+    detectHead();
+    finishPage();
 }
 
 void HttpFetcher::connectSlot(quint64 token)

@@ -10,6 +10,7 @@
 
 class QSslError;
 class QTcpSocket;
+class PageAhead;
 class SecureHosts;
 class WholePageDownload;
 
@@ -70,7 +71,15 @@ public:
     void fetchWholePage(int slot, const QString &url, qint64 totalTimeoutMs);
     // Closes the slot's connection and ends its download; no close event follows.
     void closeSlot(int slot);
-    void closeAll();
+    void closeAll();     // the page asked for ahead too
+
+    // Sites scanned beside others may ask for their next page while the
+    // current one is analysed: a plain page of the entry is requested on a
+    // second connection and kept, unseen and uncounted, until fetch() asks
+    // for the same host and path (then it arrives as if fetched then) or
+    // another page (then it is dropped).
+    void setFetchAhead(bool on) { m_fetchAhead = on; }
+    void fetchAhead(const QString &entry);
     void stopIdleTimer(int slot);
     int addIdleSecond(int slot);
 
@@ -110,6 +119,9 @@ private:
     void finishPage();
     void failSecurePage(quint64 token);
     void dropSocket();
+    void dropAhead();
+    void adoptAhead(quint64 token);
+    void replayAhead(quint64 token);
     bool runningNow() const { return !m_running || m_running(); }
 
     FetchSlot m_slot;
@@ -117,6 +129,9 @@ private:
     QTcpSocket *m_socket = nullptr;
     WholePageDownload *m_download;
     SecureHosts *m_secureHosts = nullptr;
+    bool m_fetchAhead = false;
+    PageAhead *m_ahead = nullptr;    // the next page, asked for ahead
+    PageAhead *m_adopted = nullptr;  // the page in flight, asked for ahead
     quint64 m_token = 0;           // changes with every fetch and close
     quint16 m_port = 80;
     quint16 m_tlsPort = 443;

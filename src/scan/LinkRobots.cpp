@@ -102,3 +102,12 @@ void ScanEngine::resetRobotsWait()
     m_robotsPending.clear();
     m_awaitingRobots = false;
 }
+
+bool ScanEngine::robotsUnderWay() const
+{
+    for (const RobotsPending &p : m_robotsPending) {
+        if (!m_robots->isKnown(p.key))
+            return true;
+    }
+    return false;
+}

@@ -16,6 +16,7 @@ public:
     void clear();
     void append(const QString &url);
     QString popFront();               // "" when empty
+    QString front() const { return m_entries.empty() ? QString() : m_entries.front(); }
     int count() const { return int(m_entries.size()); }
     bool isEmpty() const { return m_entries.empty(); }
     bool containsNoCase(const QString &url) const;

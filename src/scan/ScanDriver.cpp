@@ -202,6 +202,10 @@ void ScanEngine::dispatchOnce(int slot)
     if (!stillCurrent(generation))
         return;
     m_fetcher->fetch(slot, url);
+    // Beside other sites the next page is asked for while this one comes,
+    // unless a robots.txt under way already makes the second connection.
+    if (m_siteWorker && stillCurrent(generation) && !s.queue.isEmpty() && !robotsUnderWay())
+        m_fetcher->fetchAhead(s.queue.front());
 }
 
 void ScanEngine::finishSite()

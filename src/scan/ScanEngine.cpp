@@ -207,6 +207,7 @@ void ScanEngine::becomeSiteWorker(int cacheSlot, AnalysisGate *gate, const Secur
     m_secureHosts = knownSecureHosts;
     m_secureHosts.recordMisses(true);
     m_fetcher->setSecureHosts(&m_secureHosts);
+    m_fetcher->setFetchAhead(true);
 }
 
 void ScanEngine::analyseInTurn(std::function<void()> analysis)

@@ -152,6 +152,7 @@ private:
     bool awaitRobots();
     void robotsArrived(quint64 generation);
     void resetRobotsWait();
+    bool robotsUnderWay() const;
 
     void analyseInTurn(std::function<void()> analysis);
     void startSitesSideBySide(int mainPos, int row, int sitesAtOnce);

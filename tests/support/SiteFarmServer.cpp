@@ -42,9 +42,26 @@ void SiteFarmServer::setPage(int host, const QByteArray &path, const Answer &ans
     m_pages.insert(hostName(host).toLatin1() + path, answer);
 }
 
+int SiteFarmServer::mostAtOnceOnOneHost() const
+{
+    int most = 0;
+    for (const Request &r : m_requests) {
+        if (r.givenUp)
+            continue;
+        int atOnce = 0;
+        for (const Request &o : m_requests) {
+            if (!o.givenUp && o.host == r.host && o.begin <= r.begin && (o.end < 0 || o.end > r.begin))
+                ++atOnce;
+        }
+        most = qMax(most, atOnce);
+    }
+    return most;
+}
+
 void SiteFarmServer::resetCounts()
 {
-    m_mostAtOnce = 0;
+    m_requests.clear();
+    m_events = 0;
 }
 
 void SiteFarmServer::onNewConnection(QTcpServer *server)
@@ -55,7 +72,9 @@ void SiteFarmServer::onNewConnection(QTcpServer *server)
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             if (socket->property("waiting").toBool()) {
                 socket->setProperty("waiting", false);
-                --m_waiting[socket->property("host").toString()];
+                Request &r = m_requests[socket->property("request").toInt()];
+                r.end = ++m_events;
+                r.givenUp = true;
             }
             socket->deleteLater();
         });
@@ -68,7 +87,8 @@ void SiteFarmServer::onNewConnection(QTcpServer *server)
             // scanner sees its connection end; a silent page only until then,
             // as the scanner's close of it may be seen after its next connect.
             const QString host = socket->localAddress().toString();
-            m_mostAtOnce = qMax(m_mostAtOnce, ++m_waiting[host]);
+            m_requests.append({host, ++m_events});
+            socket->setProperty("request", int(m_requests.size() - 1));
             socket->setProperty("waiting", true);
             socket->setProperty("host", host);
             QTimer::singleShot(int(m_delays.bounded(m_maxDelayMs + 1)), socket, [this, socket] { answer(socket); });
@@ -91,7 +111,7 @@ void SiteFarmServer::answer(QTcpSocket *socket)
     }
     if (socket->property("waiting").toBool()) {
         socket->setProperty("waiting", false);
-        --m_waiting[socket->localAddress().toString()];
+        m_requests[socket->property("request").toInt()].end = ++m_events;
     }
     if (a.silent)
         return; // the connection stays open until the client gives up

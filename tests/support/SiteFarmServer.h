@@ -52,7 +52,9 @@ public:
     void setDelayRange(int maxMs) { m_maxDelayMs = maxMs; }
     // The most requests one host had waiting for their answers at the same
     // time, since the last reset: a polite scanner keeps it small.
-    int mostAtOnceOnOneHost() const { return m_mostAtOnce; }
+    // A request the scanner gave up on (its site ended meanwhile) is left out:
+    // the farm may learn of its close only after the next request arrived.
+    int mostAtOnceOnOneHost() const;
     void resetCounts();
 
     // Fills the farm with the sites of one seed and says how they make a project.
@@ -74,6 +76,12 @@ private:
     QHash<QByteArray, Answer> m_pages; // "127.0.0.N/path"
     QRandomGenerator m_delays{1};
     int m_maxDelayMs = 30;
-    QHash<QString, int> m_waiting; // by host
-    int m_mostAtOnce = 0;
+    struct Request
+    {
+        QString host;
+        int begin = 0, end = -1;  // in the farm's event count; -1 while waiting
+        bool givenUp = false;
+    };
+    QList<Request> m_requests;
+    int m_events = 0;
 };

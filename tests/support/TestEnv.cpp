@@ -1,6 +1,7 @@
 #include "support/TestEnv.h"
 
 #include "settings/ProgramFolder.h"
+#include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -13,6 +14,10 @@ TestEnv::TestEnv()
     QDir(m_dir.path()).mkpath(QStringLiteral("settings"));
     ProgramFolder::setPath(programFolder());
     SettingsStore::useLocation(settingsFolder());
+    // The scan tests run a second time with one Linking Site at a time.
+    const QString atOnce = qEnvironmentVariable("RECIPLEX_TEST_SITES_AT_ONCE");
+    if (!atOnce.isEmpty())
+        SettingsStore::instance().write(Keys::SitesAtOnce, atOnce);
 }
 
 QString TestEnv::programFolder() const
