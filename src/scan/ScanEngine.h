@@ -63,6 +63,7 @@ public:
     // must stay off the network).
     using RedirectDownload = std::function<QString(QString &url)>;
     void setRedirectDownload(RedirectDownload download) { m_redirectDownload = std::move(download); }
+    const RedirectDownload &redirectDownload() const { return m_redirectDownload; }
 
     // Makes this engine scan one Linking Site beside others: its own cache
     // files, analyses that take turns through the gate, no sounds and no

@@ -37,6 +37,7 @@ void SiteWorker::start()
     m_engine.setSkipType(0);
     // robots.txt is read once per host for the whole scan, whichever site asks first.
     m_engine.setRobotsCache(lead.robotsCache());
+    m_engine.setRedirectDownload(lead.redirectDownload());
     m_engine.becomeSiteWorker(m_cacheSlot, &m_coordinator.gate(), m_coordinator.knownSecureHosts(),
                               &m_coordinator.rowKeys(m_site.main));
     m_engine.startScan();
