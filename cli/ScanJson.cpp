@@ -2,7 +2,7 @@
 
 #include "history/ChangeText.h"
 #include "model/Project.h"
-#include "scan/ScanEngine.h"
+#include "scan/ScanRun.h"
 #include "settings/FileTypes.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -31,7 +31,7 @@ static QJsonValue textOrNull(const QString &text)
 }
 
 // The same readers and defaults as the scan's own.
-QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanEngine &engine)
+QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanRun &engine)
 {
     const SettingsStore &store = SettingsStore::instance();
     QJsonObject overrides;
@@ -56,7 +56,7 @@ QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanEngine &engi
         {"updateUrls", store.readFlag(Keys::chkUpdate, true)},
         {"redirectLinks", store.readFlag(Keys::chkRedirect, true)},
         {"logRules", store.readFlag(Keys::chkLog, false)},
-        {"sitesAtOnce", store.readInt(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce)},
+        {"sitesAtOnce", store.readIntClamped(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce)},
         {"linkNotes", store.readFlag(Keys::chkLinkNotes, true)},
         {"overrides", overrides},
     };

@@ -10,7 +10,7 @@
 #include "history/HistoryTypes.h"
 
 class Project;
-class ScanEngine;
+class ScanRun;
 
 // The finished scan as one JSON document (the schema is in README.md):
 // the project, when the scan ran, the settings in effect, every Linking
@@ -24,7 +24,7 @@ struct ScanJsonInput
     QJsonObject settings;
     const ScanJournal *journal = nullptr;
     const Project *project = nullptr;
-    const ScanEngine *engine = nullptr;
+    const ScanRun *engine = nullptr;
     int exitStatus = 0;
     QString historyPath;                 // "" without a history
     const RunChanges *changes = nullptr; // the stored run's; nullptr when none was stored
@@ -34,7 +34,7 @@ inline constexpr int kScanJsonVersion = 1;
 
 // The options the scan ran with: the command line's choices and every
 // scanning option as the engine read it, after --set.
-QJsonObject scanSettingsInEffect(const ScanRunOptions &options, const ScanEngine &engine);
+QJsonObject scanSettingsInEffect(const ScanRunOptions &options, const ScanRun &engine);
 QByteArray scanJson(const ScanJsonInput &input);
 // Writes the document to path, or to stdout for "-".
 bool writeScanJson(const QByteArray &json, const QString &path, QString *error);

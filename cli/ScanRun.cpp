@@ -12,7 +12,7 @@
 #include "outputs/Posting.h"
 #include "outputs/Report.h"
 #include "outputs/TabExport.h"
-#include "scan/ScanEngine.h"
+#include "scan/ScanRun.h"
 #include "settings/ProgramFolder.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -177,7 +177,7 @@ int runScan(const ScanRunOptions &o)
     ScanJournal journal(project);
     HeadlessFrontEnd frontEnd(showProgress, o.mainSite, o.linkingSite, journal);
     frontEnd.setSitesToScan(sitesToScan(project, o));
-    ScanEngine engine(project, frontEnd);
+    ScanRun engine(project, frontEnd);
     engine.setPort(quint16(o.port));
     engine.setTlsPort(quint16(o.tlsPort));
     engine.setScanType(o.scanType);

@@ -6,6 +6,7 @@
 #include "support/ScanRig.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/ScriptedScanRig.h"
+#include "support/SiteScanRig.h"
 
 #include <QSslConfiguration>
 #include <QTcpServer>
@@ -835,8 +836,7 @@ private slots:
                 sites[i].linksExpected = QStringLiteral("0");
             }
             rig.project.setLinkingSites(m, sites);
-            rig.engine.startScan();
-            if (!rig.engine.isScanning() && rig.frontEnd.stops == 1)
+            if (rig.run(240000) && rig.frontEnd.stops == 1)
                 rows = rig.project.results().size();
         });
         thread->setStackSize(1024 * 1024);
@@ -848,33 +848,27 @@ private slots:
 
     void pageTextsFedStraightToTheAnalysis()
     {
-        ScanRig rig;
-        ScriptedHttpServer server;
-        server.setReply(ScriptedReply::silent());
-        rig.engine.setPort(server.port());
-        set(Keys::txtTimeout, QStringLiteral("30"));
-        const int m = rig.addMain();
-        rig.addSite(m, QStringLiteral("127.0.0.1/"), QStringLiteral("50"));
-        set(Keys::chkLinkNotes, QStringLiteral("0")); // each page must end the site at once
-        int directLinks = 0;
-        connect(&rig.project, &Project::resultAppended, this, [&](int i) {
-            directLinks += rig.project.results().at(i).status == QLatin1String("Direct Link");
-        });
+        TestEnv env;
+        SettingsStore::instance().write(Keys::chkLinkNotes, QStringLiteral("0"));
+        SiteScanRig rig;
+        const int m = rig.project.addMainSite(QString::fromLatin1(ScanRigBase::kMainSite));
+        rig.project.addLinkingSite(m, QStringLiteral("127.0.0.1/"));
         // Odd anchors must neither crash nor hang the analysis. Each page ends
-        // the site (its queue is empty), so the scan is started again as needed.
+        // the site (the page limit is one), so the site is started again.
         const QStringList pages = {
             "", "href=", "href=\"", "HREF='x'>", "href=\"\"\"", "<a href = \"a.html\">", "href=\r\r\n\n",
             "href=        'http://www.mysite.com/links.htm'>", "href=mysite.com/links.htm> x", "href=mysite.com/links.htm",
             "301 Moved Permanently", "href=\"../../../../x.html\"", QString(5000, QLatin1Char('h')) + "href=" + QString(9000, 'a'),
         };
+        int directLinks = 0;
         for (const QString &p : pages) {
-            if (!rig.engine.isScanning())
-                rig.engine.startScan();
-            QVERIFY(rig.engine.isScanning());
-            rig.engine.analysePageText(p);
+            QVERIFY(rig.start(m, 0));
+            QVERIFY(rig.feed(p));
+            QVERIFY(rig.finished());
+            for (const LinkResult &row : rig.site()->record().rows)
+                directLinks += row.status == QLatin1String("Direct Link");
         }
         QCOMPARE(directLinks, 2); // an anchor without terminator loses two characters: not a link
-        rig.engine.stopScan();
     }
 };
 

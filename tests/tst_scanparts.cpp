@@ -7,7 +7,7 @@
 #include "scan/PageRobots.h"
 #include "scan/RobotsTxt.h"
 #include "scan/ScanRules.h"
-#include "scan/ScanSession.h"
+#include "scan/ResultNumbers.h"
 #include "support/TestEnv.h"
 #include "url/TextSearch.h"
 

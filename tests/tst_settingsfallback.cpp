@@ -53,7 +53,7 @@ private slots:
         set(Keys::txtTimeout, stored);
         rig.engine.startScan();
         QVERIFY(rig.engine.isScanning());
-        QCOMPARE(rig.engine.session().timeOut, timeOut);
+        QCOMPARE(rig.engine.timeOutInEffect(), timeOut);
         rig.engine.stopScan();
     }
 

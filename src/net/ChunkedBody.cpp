@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include <cstring>
+
 namespace ChunkedBody {
 
 bool isChunked(const QByteArray &head)
@@ -16,14 +18,27 @@ bool isChunked(const QByteArray &head)
     return false;
 }
 
+QByteArray decode(const QByteArray &body)
+{
+    ChunkedDecoder decoder;
+    decoder.feed(body);
+    return decoder.takeData();
+}
+
+} // namespace ChunkedBody
+
 namespace {
+
+// A size line longer than this is no size line: a server that never ends one
+// must not fill the memory.
+constexpr qsizetype kMaxSizeLine = 64 * 1024;
 
 // The size of a chunk-size line ("1a", "1A;name=value", " 10 "): -1 when it
 // is not a hexadecimal number. Sizes beyond any body are capped, which is
 // enough to take what is left.
 qint64 chunkSize(const QByteArray &line)
 {
-    qsizetype end = line.indexOf(';');
+    const qsizetype end = line.indexOf(';');
     const QByteArray digits = (end < 0 ? line : line.left(end)).trimmed();
     if (digits.isEmpty())
         return -1;
@@ -46,35 +61,67 @@ qint64 chunkSize(const QByteArray &line)
 
 } // namespace
 
-QByteArray decode(const QByteArray &body)
+void ChunkedDecoder::append(const char *bytes, qsizetype size)
 {
-    QByteArray data;
-    qsizetype pos = 0;
-    while (pos < body.size()) {
-        const qsizetype lineEnd = body.indexOf('\n', pos);
-        if (lineEnd < 0)
-            break; // the size line never ended
-        QByteArray line = body.mid(pos, lineEnd - pos);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        const qint64 size = chunkSize(line);
-        if (size <= 0)
-            break; // the last chunk (trailers follow), or not a size at all
-        pos = lineEnd + 1;
-        const qsizetype take = qsizetype(qMin<qint64>(size, body.size() - pos));
-        data.append(body.constData() + pos, take);
-        pos += take;
-        if (take < size)
-            break; // cut off inside the chunk
-        // The chunk's data ends with CR LF (a bare LF is taken too).
-        if (body.mid(pos, 2) == "\r\n")
-            pos += 2;
-        else if (pos < body.size() && body.at(pos) == '\n')
-            pos += 1;
-        else
-            break;
+    if (m_cap >= 0 && m_data.size() + size >= m_cap) {
+        size = qsizetype(m_cap - m_data.size());
+        m_capped = true;
+        m_state = State::Done;
     }
-    return data;
+    m_data.append(bytes, size);
 }
 
-} // namespace ChunkedBody
+void ChunkedDecoder::endSizeLine()
+{
+    if (m_line.endsWith('\r'))
+        m_line.chop(1);
+    const qint64 size = chunkSize(m_line);
+    m_line.clear();
+    // The last chunk (trailers follow), or not a size at all.
+    m_state = size <= 0 ? State::Done : State::Data;
+    m_remaining = size;
+}
+
+void ChunkedDecoder::feed(const char *bytes, qsizetype size)
+{
+    qsizetype pos = 0;
+    while (pos < size && m_state != State::Done) {
+        switch (m_state) {
+        case State::SizeLine: {
+            const char *nl = static_cast<const char *>(memchr(bytes + pos, '\n', size_t(size - pos)));
+            const qsizetype end = nl ? nl - bytes : size;
+            m_line.append(bytes + pos, end - pos);
+            pos = end;
+            if (m_line.size() > kMaxSizeLine) {
+                m_state = State::Done;
+                break;
+            }
+            if (nl) {
+                ++pos;
+                endSizeLine();
+            }
+            break;
+        }
+        case State::Data: {
+            const qsizetype take = qsizetype(qMin<qint64>(m_remaining, size - pos));
+            append(bytes + pos, take);
+            pos += take;
+            m_remaining -= take;
+            if (m_remaining == 0 && m_state == State::Data)
+                m_state = State::AfterData;
+            break;
+        }
+        // The chunk's data ends with CR LF; a bare LF is taken too.
+        case State::AfterData:
+            m_state = bytes[pos] == '\r' ? State::AfterDataCr : bytes[pos] == '\n' ? State::SizeLine : State::Done;
+            ++pos;
+            break;
+        case State::AfterDataCr:
+            m_state = bytes[pos] == '\n' ? State::SizeLine : State::Done;
+            ++pos;
+            break;
+        case State::Done:
+            break;
+        }
+    }
+}

@@ -71,8 +71,7 @@ void WholePageDownload::start(const QString &url, const DownloadLimits &limits)
     QNetworkRequest request(target);
     // The scan's user agent; an empty one gives the plain "Mozilla" of old.
     QString agent = SettingsStore::instance().read(Keys::UserAgent, kDefaultUserAgent);
-    agent.remove(QLatin1Char('\r'));
-    agent.remove(QLatin1Char('\n'));
+    agent.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
     request.setHeader(QNetworkRequest::UserAgentHeader, agent.isEmpty() ? QByteArray("Mozilla") : agent.toLatin1());
     request.setRawHeader("Cache-Control", "no-cache");
     request.setRawHeader("Pragma", "no-cache");
@@ -90,11 +89,12 @@ void WholePageDownload::start(const QString &url, const DownloadLimits &limits)
     });
     connect(m_reply, &QNetworkReply::metaDataChanged, &m_idle, qOverload<>(&QTimer::start));
     connect(m_reply, &QNetworkReply::finished, this, &WholePageDownload::finish);
-    // The user's choice for certificates holds here as in the scan.
-    connect(m_reply, &QNetworkReply::sslErrors, this, [this] {
-        if (m_reply && SettingsStore::instance().readFlag(Keys::IgnoreCertificateErrors, false))
-            m_reply->ignoreSslErrors();
-    });
+    if (m_acceptAnyCertificate) {
+        connect(m_reply, &QNetworkReply::sslErrors, this, [this] {
+            if (m_reply)
+                m_reply->ignoreSslErrors();
+        });
+    }
 }
 
 void WholePageDownload::readSome()

@@ -10,7 +10,8 @@ class QNetworkReply;
 
 // Download of a whole URL, used to follow redirect pages, to post results to a
 // script and to import from the web. It sends the user agent of the scan (the
-// UserAgent setting; "Mozilla" when that is empty), asks caches for a fresh copy and follows redirections (http to https too). The
+// UserAgent setting; "Mozilla" when that is empty), asks caches for a fresh
+// copy and follows redirections (http to https too). The
 // body comes back as ISO-8859-1 text; "" when the URL cannot be opened. An
 // error page of the server is returned like any other body.
 //
@@ -45,6 +46,10 @@ public:
     // Ends the download under way; no finished signal follows for it.
     void abort();
     bool isRunning() const { return m_running; }
+    // Accepts a certificate that fails verification: the scan's choice
+    // (IgnoreCertificateErrors) for the pages of its partners. Posting and
+    // import always verify.
+    void setAcceptAnyCertificate(bool accept) { m_acceptAnyCertificate = accept; }
     // The HTTP status of the download that finished last (after any
     // redirections); 0 when no answer came.
     int statusCode() const { return m_statusCode; }
@@ -63,6 +68,7 @@ private:
     QByteArray m_body;
     bool m_running = false;
     int m_statusCode = 0;
+    bool m_acceptAnyCertificate = false;
 };
 
 // The blocking form for posting and import: pending events keep running while

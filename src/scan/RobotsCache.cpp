@@ -1,7 +1,8 @@
 #include "scan/RobotsCache.h"
 
+#include "net/FileFetch.h"
 #include "net/HostName.h"
-#include "net/WholePageDownload.h"
+#include "net/HostScheduler.h"
 
 RobotsCache::RobotsCache(QObject *parent)
     : QObject(parent)
@@ -24,13 +25,21 @@ void RobotsCache::setTimeOutSeconds(int seconds)
     m_timeOutSeconds = seconds;
 }
 
+void RobotsCache::releaseTicket(Entry &entry)
+{
+    if (entry.ticket && m_scheduler)
+        m_scheduler->release(entry.ticket);
+    entry.ticket = 0;
+}
+
 void RobotsCache::clear()
 {
     ++m_epoch;
     for (Entry &entry : m_entries) {
+        releaseTicket(entry);
         if (entry.download) {
             entry.download->disconnect(this);
-            entry.download->abort();
+            entry.download->cancel();
             entry.download->deleteLater();
         }
     }
@@ -64,24 +73,42 @@ QString RobotsCache::request(const QString &host, bool secure)
         settle(k, answer.status, answer.body);
         return k;
     }
-    auto *download = new WholePageDownload(this);
+    if (!m_scheduler) {
+        startDownload(k, url);
+        return k;
+    }
+    const quint64 epoch = m_epoch;
+    auto begin = [this, k, url, epoch] {
+        if (epoch == m_epoch && m_entries.contains(k))
+            startDownload(k, url);
+    };
+    quint64 ticket = 0;
+    const bool now = m_scheduler->acquire(host, HostScheduler::Lane::Side, this, begin, &ticket);
+    entry.ticket = ticket;
+    if (now)
+        startDownload(k, url);
+    return k;
+}
+
+void RobotsCache::startDownload(const QString &k, const QString &url)
+{
+    Entry &entry = m_entries[k];
+    PageRequest base;
+    base.userAgent = m_userAgent;
+    base.acceptAnyCertificate = m_acceptAnyCertificate;
+    // A silent server holds no scan longer than its time-out.
+    auto *download = new FileFetch(QUrl(url), base, 1000 * qMax(1, m_timeOutSeconds), this);
     entry.download = download;
-    connect(download, &WholePageDownload::finished, this, [this, k, download](const QString &body) {
-        const int status = download->statusCode();
+    connect(download, &FileFetch::finished, this, [this, k, download] {
         download->deleteLater();
         auto it = m_entries.find(k);
         if (it == m_entries.end() || it->download != download)
             return;
         it->download = nullptr;
-        settle(k, status, body.toLatin1());
+        releaseTicket(*it);
+        settle(k, download->statusCode(), download->body());
     });
-    // A silent server holds no scan longer than its time-out.
-    const qint64 ms = 1000LL * qMax(1, m_timeOutSeconds);
-    DownloadLimits limits;
-    limits.idleTimeoutMs = int(ms);
-    limits.totalTimeoutMs = ms;
-    download->start(url, limits);
-    return k;
+    download->start();
 }
 
 void RobotsCache::settle(const QString &key, int status, const QByteArray &body)

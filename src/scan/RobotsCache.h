@@ -10,7 +10,8 @@
 
 #include <functional>
 
-class WholePageDownload;
+class FileFetch;
+class HostScheduler;
 
 // The robots.txt of every host a scan finds links on, read once per host and
 // scan and shared by everything that scans at the same time: whoever asks
@@ -41,6 +42,12 @@ public:
     // serves elsewhere) and its time-out in seconds.
     void setPorts(quint16 plain, quint16 tls);
     void setTimeOutSeconds(int seconds);
+    // Every download takes its turn for its host here (a side connection).
+    void setScheduler(HostScheduler *scheduler) { m_scheduler = scheduler; }
+    // The scan's choice for certificates that fail verification.
+    void setAcceptAnyCertificate(bool accept) { m_acceptAnyCertificate = accept; }
+    // The user agent files are read with ("" sends none).
+    void setUserAgent(const QString &agent) { m_userAgent = agent; }
     // Reads every file through this instead of the network; it answers at once.
     void setFetch(Fetch fetch) { m_fetch = std::move(fetch); }
 
@@ -73,11 +80,14 @@ private:
     {
         bool known = false;
         RobotsTxt rules;
-        WholePageDownload *download = nullptr;
+        FileFetch *download = nullptr;
+        quint64 ticket = 0; // the host's side connection, held or waited for
         QList<Waiter> waiters;
     };
     void settle(const QString &key, int status, const QByteArray &body);
     void deliver(const Waiter &waiter);
+    void startDownload(const QString &key, const QString &url);
+    void releaseTicket(Entry &entry);
 
     QHash<QString, Entry> m_entries;
     quint16 m_plainPort = 80;
@@ -85,4 +95,7 @@ private:
     int m_timeOutSeconds = 60;
     quint64 m_epoch = 0; // changes with every clear
     Fetch m_fetch;
+    HostScheduler *m_scheduler = nullptr;
+    bool m_acceptAnyCertificate = false;
+    QString m_userAgent;
 };

@@ -104,6 +104,13 @@ int SettingsStore::readInt(const QString &key, int defaultValue, int min, int ma
     return v >= min && v <= max ? v : defaultValue;
 }
 
+int SettingsStore::readIntClamped(const QString &key, int defaultValue, int min, int max) const
+{
+    bool ok = false;
+    const qint64 v = read(key, QString::number(defaultValue)).trimmed().toLongLong(&ok);
+    return ok ? int(qBound(qint64(min), v, qint64(max))) : defaultValue;
+}
+
 qint64 SettingsStore::readInt64(const QString &key, qint64 defaultValue) const
 {
     bool ok = false;

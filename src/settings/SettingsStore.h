@@ -24,6 +24,8 @@ public:
     // The same for a number with a range of its own (an index into a list, a
     // 16-bit count): a value outside [min, max] gives the default too.
     int readInt(const QString &key, int defaultValue, int min, int max) const;
+    // A number outside [min, max] gives the nearest bound instead.
+    int readIntClamped(const QString &key, int defaultValue, int min, int max) const;
     qint64 readInt64(const QString &key, qint64 defaultValue) const;
     bool readFlag(const QString &key, bool defaultValue) const;
 

@@ -8,7 +8,7 @@
 #include "outputs/widgets/PostPanel.h"
 #include "outputs/widgets/ReportsPanel.h"
 #include "outputs/widgets/ResultsPanel.h"
-#include "scan/ScanEngine.h"
+#include "scan/ScanRun.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "settings/widgets/OptionsDialog.h"
@@ -89,10 +89,10 @@ MainWindow::MainWindow(QWidget *parent)
     buildStatusBar();
 
     // The engine talks to the window from its first moment: it comes last.
-    m_engine = std::make_unique<ScanEngine>(m_project, *this);
-    connect(m_start, &QToolButton::clicked, m_engine.get(), &ScanEngine::startScan);
-    connect(m_skip, &QToolButton::clicked, m_engine.get(), &ScanEngine::skipCurrent);
-    connect(m_stop, &QToolButton::clicked, m_engine.get(), &ScanEngine::stopScan);
+    m_engine = std::make_unique<ScanRun>(m_project, *this);
+    connect(m_start, &QToolButton::clicked, m_engine.get(), &ScanRun::startScan);
+    connect(m_skip, &QToolButton::clicked, m_engine.get(), &ScanRun::skipCurrent);
+    connect(m_stop, &QToolButton::clicked, m_engine.get(), &ScanRun::stopScan);
 
     connect(m_websites, &WebsitesPanel::statusMessage, this, [this](const QString &t) { setStatusText(1, t); });
     connect(m_websites, &WebsitesPanel::projectRebuilt, this, &MainWindow::reportRebuildRequested);
@@ -411,7 +411,7 @@ void MainWindow::showOptions()
     const bool fresh = !OptionsDialog::openWindow();
     OptionsDialog *dialog = OptionsDialog::open(this);
     if (fresh) {
-        connect(dialog, &OptionsDialog::pageLimitChanged, m_engine.get(), &ScanEngine::setPageLimit);
+        connect(dialog, &OptionsDialog::pageLimitChanged, m_engine.get(), &ScanRun::setPageLimit);
         connect(dialog, &OptionsDialog::globalRulesEditorRequested, this,
                 [this] { EntryEditor::openGlobal(m_project, this); });
         // Loading chose the stored page limit before the connection existed.
@@ -443,7 +443,7 @@ void MainWindow::setControls(Controls state)
     const bool idle = state == Controls::Idle;
     switch (state) {
     case Controls::Scanning:
-        m_history->scanStarted(m_engine->session().iScanType);
+        m_history->scanStarted(m_engine->scanTypeInEffect());
         m_scanTypeArrow->setEnabled(false);
         m_skip->setEnabled(true);
         m_stop->setEnabled(true);

@@ -25,14 +25,14 @@ class QLabel;
 class QProgressBar;
 class QTabWidget;
 class QToolButton;
-class ScanEngine;
+class ScanRun;
 class StatisticsPanel;
 class WebTab;
 class WebsitesPanel;
 
 // The whole working surface: toolbar, "Websites" panel, "Link Results" tabs,
 // "Scan Progress and Statistics", progress bar, status bar and menus. It owns
-// the one Project and the one ScanEngine and is the engine's front end.
+// the one Project and the one ScanRun and is the engine's front end.
 class MainWindow : public QMainWindow, public ScanFrontEnd
 {
     Q_OBJECT
@@ -48,7 +48,7 @@ public:
     void startUp();
 
     Project &project() { return m_project; }
-    ScanEngine &engine() { return *m_engine; }
+    ScanRun &engine() { return *m_engine; }
     WebsitesPanel *websites() const { return m_websites; }
     QTabWidget *tabs() const { return m_tabs; }
     WebTab *webTab() const { return m_webTab; }
@@ -122,7 +122,7 @@ private:
     void showHistoryOf();
 
     Project m_project;
-    std::unique_ptr<ScanEngine> m_engine;
+    std::unique_ptr<ScanRun> m_engine;
     ProjectCommands *m_commands = nullptr;
     WebsitesPanel *m_websites = nullptr;
     QTabWidget *m_tabs = nullptr;

@@ -1,10 +1,8 @@
-// Page intake and analysis on any page text, without the network. One scan
-// engine is set up for the whole run: its Linking Site sits on a loopback
-// port whose listener drops every connection unanswered, and every input is
-// handed to the analysis as the page that site returned. The page limit of 1
-// ends the site once the page is analysed, so queued pages are never fetched,
-// and the target of a redirect page reads as unreachable. No crash, no hang,
-// and every input leaves the scan stopped.
+// Page intake and analysis on any page text, without the network. Every
+// input is handed to one Linking Site's scan as the answer to its first page;
+// the page limit of 1 ends the site once the page is analysed, so queued
+// pages are never fetched, and the target of a redirect page reads as
+// empty. No crash, no hang, and every input leaves the site finished.
 //
 // The first byte chooses options (page-type filter, redirect links, URL
 // update, links expected, leaving the site once they are found, link notes
@@ -13,27 +11,22 @@
 // every link's tag and the page's directives.
 #include "model/Project.h"
 #include "scan/RobotsCache.h"
-#include "scan/ScanEngine.h"
-#include "scan/ScanFrontEnd.h"
 #include "settings/ProgramFolder.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "support/SiteScanRig.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <cstdlib>
 
 namespace {
 
-// The program folder lives in memory where it can: every input rewrites the
-// two cache files, and on a disk each rewrite of a truncated file waits for
-// write-back.
+// The program folder and the settings live in memory where they can.
 QString scratchTemplate()
 {
     const QString shm = QStringLiteral("/dev/shm");
@@ -44,10 +37,7 @@ QString scratchTemplate()
 struct Rig
 {
     QTemporaryDir dir{scratchTemplate()};
-    Project project;
-    ScanFrontEnd frontEnd;
-    QTcpServer silent;
-    ScanEngine *engine = nullptr;
+    SiteScanRig scan;
     int main = 0;
 
     Rig()
@@ -55,41 +45,19 @@ struct Rig
         QDir(dir.path()).mkpath(QStringLiteral("program"));
         ProgramFolder::setPath(dir.path() + QStringLiteral("/program"));
         SettingsStore::useLocation(dir.path() + QStringLiteral("/settings"));
-        QFile types(ProgramFolder::filePath(QStringLiteral("filetypes.txt")));
-        if (types.open(QIODevice::WriteOnly))
-            types.write(".html\r\n.htm\r\n.php\r\n");
 
         // Options are run-only values: nothing goes to the settings file, so
         // no input waits for a disk write.
         SettingsStore &store = SettingsStore::instance();
-        for (const QString &key : {Keys::chkAudioEmail, Keys::chkAudioNext, Keys::chkAudioFinished})
-            store.setOverride(key, QStringLiteral("0"));
         store.setOverride(Keys::chkAuto, QStringLiteral("1"));
         store.setOverride(Keys::chkLog, QStringLiteral("0"));
-        store.setOverride(Keys::txtTimeout, QStringLiteral("600"));
-        store.setOverride(Keys::lHistWebScanned, QStringLiteral("0"));
-        store.setOverride(Keys::lHistEmailFound, QStringLiteral("0"));
 
-        main = project.addMainSite(QStringLiteral("http://www.mysite.com/links.htm"));
-        project.addLinkingSite(main, QString());
-        project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeDirectory, QStringLiteral("private")});
-        project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeString, QStringLiteral("logout")});
-
-        // The port stays this program's own, so no other server on the
-        // machine ever gets the requests; each connection is dropped unread.
-        silent.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&silent, &QTcpServer::newConnection, &silent, [this] {
-            while (QTcpSocket *c = silent.nextPendingConnection()) {
-                c->abort();
-                c->deleteLater();
-            }
-        });
-
-        engine = new ScanEngine(project, frontEnd);
-        engine->setPort(silent.serverPort());
-        engine->setPageLimit(1);
-        engine->setRedirectDownload([](QString &) { return QString(); });
-        engine->robotsCache()->setFetch([this](const QString &) {
+        scan.fileTypes = {QStringLiteral(".html"), QStringLiteral(".htm"), QStringLiteral(".php")};
+        main = scan.project.addMainSite(QStringLiteral("http://www.mysite.com/links.htm"));
+        scan.project.addLinkingSite(main, QString());
+        scan.project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeDirectory, QStringLiteral("private")});
+        scan.project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeString, QStringLiteral("logout")});
+        scan.robots.setFetch([this](const QString &) {
             return RobotsCache::Answer{robotsBlock ? 200 : 404, "User-agent: *\nDisallow: /dir\n"};
         });
     }
@@ -107,15 +75,6 @@ Rig &rig()
 }
 
 } // namespace
-
-// Every input makes and drops a socket and writes two cache files; a smaller
-// quarantine of freed memory keeps those allocations from faulting in fresh
-// pages each time. A use after free within the last 32 MiB freed is still
-// caught.
-extern "C" const char *__asan_default_options()
-{
-    return "quarantine_size_mb=32";
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -140,20 +99,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     LinkingSite site;
     site.url = QStringLiteral("127.0.0.1/dir/");
     site.linksExpected = QString::fromLatin1(expected[expectedIndex]);
-    r.project.updateLinkingSite(r.main, 0, site);
+    r.scan.project.updateLinkingSite(r.main, 0, site);
+    // robots.txt is read once per scan: each input is a scan of its own.
+    r.scan.robots.clear();
 
-    r.engine->startScan();
-    if (!r.engine->isScanning()) {
+    if (!r.scan.start(r.main, 0)) {
         // Only a site that expects no link, left as soon as enough are found,
         // ends before its first page.
         if (expectedIndex == 2 && !(options & (1 << 5)))
             return 0;
         std::abort();
     }
-    r.engine->analysePageText(page);
-    if (r.engine->isScanning())
+    r.scan.feed(page);
+    if (!r.scan.finished())
         std::abort(); // the page limit ends the only site: nothing may stay in flight
-    // Sockets of the finished fetches are deleted later; let that happen now.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;
 }

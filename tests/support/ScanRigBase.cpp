@@ -3,6 +3,8 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QtTest>
 
 ScanRigBase::ScanRigBase(int timeOutSeconds)
@@ -24,10 +26,20 @@ bool ScanRigBase::run(int timeoutMs)
 {
     const int stopsBefore = frontEnd.stops;
     engine.startScan();
+    // A loop of its own rather than waits with sleeps in between: a scan
+    // moves on through queued events, each of which a sleep would delay.
     QElapsedTimer clock;
     clock.start();
-    while (engine.isScanning() && clock.elapsed() < timeoutMs)
-        QTest::qWait(5);
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!engine.isScanning() || clock.elapsed() >= timeoutMs)
+            loop.quit();
+    });
+    poll.start();
+    if (engine.isScanning())
+        loop.exec();
     return !engine.isScanning() && frontEnd.stops > stopsBefore;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/Project.h"
-#include "scan/ScanEngine.h"
+#include "scan/ScanRun.h"
 #include "support/RecordingFrontEnd.h"
 #include "support/TestEnv.h"
 
@@ -17,7 +17,7 @@ struct ScanRigBase
     TestEnv env;
     Project project;
     RecordingFrontEnd frontEnd;
-    ScanEngine engine{project, frontEnd};
+    ScanRun engine{project, frontEnd};
 
     explicit ScanRigBase(int timeOutSeconds);
     int addSite(int main, const QString &url, const QString &expected = QStringLiteral("1"));

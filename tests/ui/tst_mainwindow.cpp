@@ -1,5 +1,5 @@
 #include "model/ProjectFile.h"
-#include "scan/ScanEngine.h"
+#include "scan/ScanRun.h"
 #include "settings/MachineWide.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"

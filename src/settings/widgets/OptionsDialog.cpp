@@ -243,7 +243,7 @@ void OptionsDialog::load()
     m_types->addItems(FileTypes::readList());
     m_userAgent->setText(store.read(Keys::UserAgent, kDefaultUserAgent));
     m_loading = true;
-    m_sitesAtOnce->setValue(store.readInt(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce));
+    m_sitesAtOnce->setValue(store.readIntClamped(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce));
     m_loading = false;
 }
 

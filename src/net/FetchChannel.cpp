@@ -1,0 +1,192 @@
+#include "net/FetchChannel.h"
+
+#include <QUrl>
+
+FetchChannel::FetchChannel(HostScheduler &scheduler, QObject *parent)
+    : QObject(parent)
+    , m_scheduler(scheduler)
+{
+    m_idleTimer.setInterval(1000);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] { emit idleTick(m_id); });
+}
+
+FetchChannel::~FetchChannel()
+{
+    cancelAll();
+}
+
+void FetchChannel::release(HostScheduler::Ticket &ticket)
+{
+    if (ticket)
+        m_scheduler.release(std::exchange(ticket, 0));
+}
+
+// A fetcher is let go from the event loop, never inside one of its own signals.
+static void letGo(PageFetcher *&fetcher)
+{
+    if (!fetcher)
+        return;
+    PageFetcher *old = std::exchange(fetcher, nullptr);
+    old->disconnect();
+    old->cancel();
+    old->deleteLater();
+}
+
+void FetchChannel::cancel()
+{
+    ++m_id;
+    m_idleTimer.stop();
+    letGo(m_current);
+    if (m_download) {
+        WholePageDownload *old = std::exchange(m_download, nullptr);
+        old->disconnect(this);
+        old->abort();
+        old->deleteLater();
+    }
+    release(m_ticket);
+}
+
+void FetchChannel::cancelAll()
+{
+    cancel();
+    dropAhead();
+}
+
+void FetchChannel::dropAhead()
+{
+    letGo(m_ahead);
+    release(m_aheadTicket);
+}
+
+int FetchChannel::addIdleSecond()
+{
+    ++m_pageSeconds;
+    return ++m_idleSeconds;
+}
+
+quint64 FetchChannel::fetch(const PageRequest &request)
+{
+    cancel();
+    const quint64 id = m_id;
+    m_request = request;
+    m_idleSeconds = 0;
+    m_pageSeconds = 0;
+    if (m_ahead && m_ahead->request().sameTarget(request)) {
+        adopt(id);
+        return id;
+    }
+    dropAhead();
+    if (m_scheduler.acquire(request.host, HostScheduler::Lane::Page, this, [this, id] { begin(id); }, &m_ticket))
+        begin(id);
+    return id;
+}
+
+void FetchChannel::begin(quint64 id)
+{
+    if (id != m_id)
+        return;
+    m_idleSeconds = 0;
+    m_pageSeconds = 0;
+    m_idleTimer.start();
+    m_current = new PageFetcher(m_request, this);
+    watch(m_current, id);
+    m_current->start();
+}
+
+void FetchChannel::watch(PageFetcher *fetcher, quint64 id)
+{
+    connect(fetcher, &PageFetcher::connected, this, [this, id] { emit connected(id); });
+    connect(fetcher, &PageFetcher::dataArrived, this, [this, id](qint64 received, qint32 length) {
+        m_idleSeconds = 0;
+        emit dataArrived(id, received, length);
+    });
+    connect(fetcher, &PageFetcher::finished, this, [this, id, fetcher] {
+        if (id != m_id || fetcher != m_current)
+            return;
+        const PageResult result = fetcher->takeResult();
+        // A connection that could not be made leaves the idle count running:
+        // whoever asked decides how long to wait for a host out of reach.
+        if (result.connected || result.failure == PageResult::Failure::None)
+            m_idleTimer.stop();
+        letGo(m_current);
+        release(m_ticket);
+        release(m_aheadTicket); // an adopted page held the side connection
+        emit finished(id, result);
+    });
+}
+
+// The page asked for ahead becomes the page in flight. What it did before it
+// was wanted happens now, in its order: the connection, then its data.
+void FetchChannel::adopt(quint64 id)
+{
+    PageFetcher *ahead = std::exchange(m_ahead, nullptr);
+    ahead->disconnect(this);
+    const bool whole = ahead->isDone() && ahead->result().isPage() && ahead->result().connected;
+    if (ahead->isDone() && !whole) {
+        // Refused or reset: it is fetched again for real.
+        letGo(ahead);
+        release(m_aheadTicket);
+        if (m_scheduler.acquire(m_request.host, HostScheduler::Lane::Page, this, [this, id] { begin(id); },
+                                &m_ticket))
+            begin(id);
+        return;
+    }
+    m_current = ahead;
+    m_idleTimer.start();
+    // The receivers take these from the event loop, in this order, after
+    // fetch() has returned the id.
+    if (ahead->result().connected)
+        emit connected(id);
+    if (whole) {
+        emit dataArrived(id, ahead->received(), ahead->contentLength());
+        m_idleTimer.stop();
+        const PageResult result = ahead->takeResult();
+        letGo(m_current);
+        release(m_aheadTicket);
+        emit finished(id, result);
+        return;
+    }
+    watch(ahead, id);
+}
+
+void FetchChannel::fetchAhead(const PageRequest &request)
+{
+    if (m_ahead && m_ahead->request().sameTarget(request))
+        return;
+    dropAhead();
+    if (request.host.isEmpty() || request.secure)
+        return;
+    if (!m_scheduler.tryAcquire(request.host, HostScheduler::Lane::Side, &m_aheadTicket))
+        return;
+    m_ahead = new PageFetcher(request, this);
+    // Unseen until adopted; a finished page keeps its answer until then.
+    // Its connection has ended: the host has its side connection back.
+    connect(m_ahead, &PageFetcher::finished, this, [this] { release(m_aheadTicket); });
+    m_ahead->start();
+}
+
+quint64 FetchChannel::download(const QString &url, const DownloadLimits &limits, bool acceptAnyCertificate)
+{
+    cancel();
+    const quint64 id = m_id;
+    const QString host = QUrl::fromEncoded(url.toLatin1(), QUrl::TolerantMode).host();
+    auto begin = [this, id, url, limits, acceptAnyCertificate] {
+        if (id != m_id)
+            return;
+        m_download = new WholePageDownload(this);
+        m_download->setAcceptAnyCertificate(acceptAnyCertificate);
+        connect(m_download, &WholePageDownload::finished, this, [this, id](const QString &body) {
+            if (id != m_id)
+                return;
+            WholePageDownload *done = std::exchange(m_download, nullptr);
+            done->disconnect(this);
+            done->deleteLater();
+            release(m_ticket);
+            emit downloaded(id, body);
+        });
+        m_download->start(url, limits);
+    };
+    if (host.isEmpty() || m_scheduler.acquire(host, HostScheduler::Lane::Page, this, begin, &m_ticket))
+        begin();
+    return id;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "net/PageFetcher.h"
+
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+// A file a scan reads besides its pages (robots.txt): fetched with the
+// scan's own request, redirections followed (at most five, to http or https),
+// within one time limit for the whole. It knows nothing of the scan; the
+// caller takes a turn for the host before it starts.
+class FileFetch : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kMaxRedirects = 5;
+
+    // base: the user agent and certificate choice of the scan; its host,
+    // path and ports are taken from the URL.
+    FileFetch(const QUrl &url, const PageRequest &base, int timeoutMs, QObject *parent = nullptr);
+
+    void start();
+    void cancel();
+
+    // After finished: the status code of the last answer (0 when none came).
+    int statusCode() const { return m_status; }
+    const QByteArray &body() const { return m_body; }
+
+signals:
+    void finished();
+
+private:
+    void fetch(const QUrl &url);
+    void onFetched();
+    void end(int status, const QByteArray &body);
+
+    PageRequest m_base;
+    QUrl m_url;
+    PageFetcher *m_fetcher = nullptr;
+    QTimer m_limit;
+    int m_redirects = 0;
+    int m_status = 0;
+    QByteArray m_body;
+    bool m_done = false;
+};

@@ -1,0 +1,438 @@
+// One Linking Site's scan: starting it, feeding the fetch channel one page at
+// a time, the events of the page in flight, and finishing the site.
+#include "scan/SiteScan.h"
+
+#include "net/FetchChannel.h"
+#include "net/HttpStatus.h"
+#include "scan/PageAnalyser.h"
+#include "scan/RobotsCache.h"
+#include "scan/ResultNumbers.h"
+#include "scan/SeenPageLedger.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "url/UrlText.h"
+
+#include <cmath>
+
+// A page still arriving after this many times the time-out ends as a time-out:
+// a server that drips a byte before every tick would hold the site for ever.
+static constexpr qint64 kPageTimeOutFactor = 10;
+
+SiteScan::SiteScan(const SiteSetup &setup, SiteScanHost &host, HostScheduler *scheduler, RobotsCache &robots,
+                   QObject *parent)
+    : QObject(parent)
+    , m_setup(setup)
+    , m_host(host)
+    , m_robots(robots)
+    , m_secureHosts(setup.secureHosts)
+{
+    m_secureHosts.recordMisses(true);
+    m_record.url = setup.row.url;
+    m_record.colour = setup.row.colour;
+    m_strLinkingSite = setup.row.url;
+    m_rowUrl = setup.row.url;
+    m_linksExpected = linksExpectedFromText(setup.row.linksExpected);
+    // A Linking Site typed as "https://…" is fetched over TLS from its first page on.
+    if (m_rowUrl.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+        const QString host = splitRequestTarget(m_rowUrl).host;
+        if (!m_secureHosts.isSecure(host)) {
+            m_secureHosts.markSecure(host);
+            m_record.secureHosts.append(host);
+        }
+    }
+    if (scheduler)
+        setChannel(new FetchChannel(*scheduler, this));
+}
+
+SiteScan::~SiteScan()
+{
+    if (m_channel)
+        m_channel->cancelAll();
+}
+
+// Events of the channel reach the site from the event loop, never inside
+// the channel's own handling of its sockets.
+void SiteScan::setChannel(FetchChannel *channel)
+{
+    if (!channel)
+        return;
+    m_channel = channel;
+    connect(channel, &FetchChannel::connected, this, [this](quint64 id) {
+        later([this, id] { onConnected(id); });
+    }, Qt::QueuedConnection);
+    connect(channel, &FetchChannel::dataArrived, this, [this](quint64 id, qint64 received, qint32 length) {
+        // Only counters and texts: taken at once, even inside a step.
+        onData(id, received, length);
+    }, Qt::QueuedConnection);
+    connect(channel, &FetchChannel::idleTick, this, [this](quint64 id) { later([this, id] { onIdleTick(id); }); },
+            Qt::QueuedConnection);
+    connect(channel, &FetchChannel::finished, this, [this](quint64 id, const PageResult &result) {
+        later([this, id, result] { onPageFinished(id, result); });
+    }, Qt::QueuedConnection);
+    connect(channel, &FetchChannel::downloaded, this, [this](quint64 id, const QString &body) {
+        later([this, id, body] { onDownloaded(id, body); });
+    }, Qt::QueuedConnection);
+}
+
+// An event waits while a step is on the stack; otherwise it runs now.
+void SiteScan::later(std::function<void()> event)
+{
+    if (m_depth > 0) {
+        m_deferred.append(std::move(event));
+        return;
+    }
+    event();
+}
+
+void SiteScan::scheduleDeferred()
+{
+    QMetaObject::invokeMethod(this, [this] { runDeferred(); }, Qt::QueuedConnection);
+}
+
+void SiteScan::runDeferred()
+{
+    while (m_depth == 0 && !m_deferred.isEmpty())
+        m_deferred.takeFirst()();
+}
+
+void SiteScan::status(int panel, const QString &text)
+{
+    m_host.siteStatus(*this, panel, text);
+}
+
+// What came in while the step let the front end run: a Stop, a Skip, or the
+// end of the site. A Skip asked for meanwhile ends the site here.
+bool SiteScan::interrupted()
+{
+    if (m_state != State::Running || m_generation != m_stepGeneration || !m_host.siteMayGoOn(*this))
+        return true;
+    if (m_skipPending) {
+        m_skipPending = false;
+        doSkip();
+        return true;
+    }
+    return false;
+}
+
+void SiteScan::start()
+{
+    if (m_state != State::Idle)
+        return;
+    m_state = State::Running;
+    if (m_synchronous)
+        begin();
+    else
+        QMetaObject::invokeMethod(this, [this] { later([this] { begin(); }); }, Qt::QueuedConnection);
+}
+
+void SiteScan::begin()
+{
+    if (m_state != State::Running || m_begun)
+        return;
+    m_begun = true;
+    Step step(*this);
+    enqueue(m_strLinkingSite);
+    if (interrupted())
+        return;
+    dispatch();
+}
+
+void SiteScan::skip()
+{
+    if (m_state == State::Idle)
+        m_state = State::Running; // skipped before it began: it ends at once
+    if (m_state != State::Running)
+        return;
+    if (m_depth > 0) {
+        m_skipPending = true;
+        return;
+    }
+    Step step(*this);
+    doSkip();
+}
+
+void SiteScan::doSkip()
+{
+    m_record.skipped = true;
+    m_skipClicked = true;
+    m_siteNote = QStringLiteral("Skipped");
+    finishSite();
+}
+
+void SiteScan::stop()
+{
+    if (m_state == State::Finished || m_state == State::Stopped)
+        return;
+    m_state = State::Stopped;
+    ++m_generation;
+    m_analyser.reset();
+    resetRobotsWait();
+    if (m_channel)
+        m_channel->cancelAll();
+}
+
+void SiteScan::enqueue(const QString &url)
+{
+    m_queue.append(url);
+    m_host.siteQueueChanged(*this, SiteScanHost::QueueChange::Appended, url);
+}
+
+void SiteScan::dispatch()
+{
+    const SettingsStore &store = SettingsStore::instance();
+    ++m_pagesStarted;
+    if ((store.readFlag(Keys::chkAuto, true) && m_pagesStarted > m_host.pageLimit()) || m_queue.isEmpty()) {
+        m_pagesStarted = 0;
+        finishSite();
+        return;
+    }
+    if (store.readFlag(Keys::chkAuto2, true) && m_linksFound >= m_linksExpected) {
+        m_pagesStarted = 0;
+        finishSite();
+        return;
+    }
+    status(1, QStringLiteral("Main Site %1 of %2").arg(m_setup.site.main + 1).arg(m_setup.mainSiteCount));
+    if (interrupted())
+        return;
+    status(2, QStringLiteral("Page %1 of %2").arg(m_pagesStarted).arg(m_pagesFound + 1));
+    if (interrupted() || m_queue.isEmpty())
+        return;
+    const QString url = m_queue.popFront();
+    m_host.siteQueueChanged(*this, SiteScanHost::QueueChange::Popped, url);
+    status(3, QStringLiteral("Searching ") + m_strLinkingSite);
+    if (interrupted())
+        return;
+    fetchEntry(url);
+    if (interrupted())
+        return;
+    // Beside other sites the next page is asked for while this one comes,
+    // unless a robots.txt under way already holds the host's side connection.
+    if (m_setup.fetchAhead && m_channel && !m_queue.isEmpty() && !robotsUnderWay()) {
+        const RequestTarget next = splitRequestTarget(m_queue.front());
+        PageRequest ahead;
+        ahead.host = next.host;
+        ahead.path = next.path;
+        ahead.secure = m_secureHosts.isSecure(next.host);
+        ahead.port = m_setup.port;
+        ahead.tlsPort = m_setup.tlsPort;
+        ahead.userAgent = SettingsStore::instance().read(Keys::UserAgent, kDefaultUserAgent);
+        m_channel->fetchAhead(ahead);
+    }
+}
+
+void SiteScan::fetchEntry(const QString &entry)
+{
+    const RequestTarget t = splitRequestTarget(entry);
+    m_page = PageContext();
+    m_page.strURL = t.strURL;
+    m_page.strCurUrl = t.strCurUrl;
+    m_page.strCurDir = t.strCurDir;
+    m_page.host = t.host;
+    m_page.path = t.path;
+    m_page.requestHost = t.host;
+    m_page.secure = m_secureHosts.isSecure(t.host);
+    status(1, QStringLiteral("Downloading: ") + m_page.host + m_page.path);
+    if (interrupted())
+        return;
+    startFetch();
+}
+
+void SiteScan::startFetch()
+{
+    const SettingsStore &store = SettingsStore::instance();
+    PageRequest request;
+    request.host = m_page.requestHost;
+    request.path = m_page.path;
+    request.secure = m_page.secure;
+    request.port = m_setup.port;
+    request.tlsPort = m_setup.tlsPort;
+    request.userAgent = store.read(Keys::UserAgent, kDefaultUserAgent);
+    request.acceptAnyCertificate = store.readFlag(Keys::IgnoreCertificateErrors, false);
+    // Without a channel the page's answer is handed in by takePageText().
+    m_fetchId = m_channel ? m_channel->fetch(request) : ++m_offlineFetches;
+}
+
+void SiteScan::onConnected(quint64 id)
+{
+    if (id != m_fetchId || m_state != State::Running)
+        return;
+    Step step(*this);
+    // A page fetched again over TLS was counted with its plain request.
+    if (!m_page.upgraded) {
+        ++m_record.pagesScanned;
+        m_host.siteRecordGrew(*this);
+    }
+    m_host.siteProgress(*this, 0);
+}
+
+void SiteScan::onData(quint64 id, qint64 received, qint32 contentLength)
+{
+    if (id != m_fetchId || m_state != State::Running)
+        return;
+    status(1, QStringLiteral("Downloading: ") + m_page.host + m_page.path + QStringLiteral(" (")
+                  + QString::number(received) + QLatin1Char(')'));
+    if (contentLength >= 1) {
+        const float share = std::fabs(float(received) / float(contentLength) * 100.0f);
+        if (share <= 100.0f)
+            m_host.siteProgress(*this, int(share));
+    }
+}
+
+// The idle time-out: a page whose server has sent nothing for TimeOut
+// seconds ends the site, and so does one still arriving after ten times that.
+void SiteScan::onIdleTick(quint64 id)
+{
+    if (id != m_fetchId || m_state != State::Running || m_awaitingRobots)
+        return;
+    Step step(*this);
+    status(4, QStringLiteral("%1 of %2 seconds").arg(m_channel->addIdleSecond()).arg(m_setup.timeOut));
+    if (interrupted() || id != m_fetchId)
+        return;
+    // Read after the status was shown: data that arrived meanwhile restarted the count.
+    const int idle = m_channel->idleSeconds();
+    const qint64 pageSeconds = m_channel->pageSeconds();
+    if (idle >= m_setup.timeOut || pageSeconds >= kPageTimeOutFactor * m_setup.timeOut) {
+        m_record.errors.append({QStringLiteral("Timeout"), m_page.host});
+        m_siteNote = QStringLiteral("Timeout");
+        finishSite();
+    }
+}
+
+// A page error: the site's note, an errors row, and the page counts twice.
+void SiteScan::pageError(const QString &text, const QString &url)
+{
+    m_siteNote = text;
+    m_record.errors.append({text, url});
+    ++m_record.pagesScanned;
+    m_host.siteRecordGrew(*this);
+}
+
+void SiteScan::onPageFinished(quint64 id, const PageResult &result)
+{
+    if (id != m_fetchId || m_state != State::Running)
+        return;
+    Step step(*this);
+    switch (result.failure) {
+    case PageResult::Failure::Secure:
+        m_fetchId = 0;
+        pageError(result.failureText, m_page.host + m_page.path);
+        if (!interrupted())
+            dispatch();
+        return;
+    case PageResult::Failure::HostNotFound:
+    case PageResult::Failure::Refused:
+    case PageResult::Failure::Unreachable:
+        if (m_page.secure && result.failure == PageResult::Failure::Refused) {
+            m_fetchId = 0;
+            pageError(QStringLiteral("Secure connection failed: the server refused the connection"),
+                      m_page.host + m_page.path);
+            if (!interrupted())
+                dispatch();
+        }
+        // Otherwise no answer is no event: the idle time-out ends the page.
+        return;
+    case PageResult::Failure::None:
+        break;
+    }
+    m_fetchId = 0;
+    if (fetchAgainSecurely(result.head))
+        return;
+    m_page.head = result.head;
+    const QString url = m_page.host + m_page.path;
+    const QString error = HttpStatus::errorForHead(QString::fromLatin1(result.head));
+    if (!error.isEmpty())
+        pageError(error, url);
+    status(1, QStringLiteral("Finished: ") + url);
+    if (interrupted())
+        return;
+    intake(result.pageText());
+}
+
+// A plain answer that sends the page to the https URL of its host (or the
+// host's "www." twin) makes the host the redirect names known to be secure,
+// and the page is fetched again over TLS as the page itself. Its URL stays
+// as the entry gave it unless the redirect names another path.
+bool SiteScan::fetchAgainSecurely(const QByteArray &head)
+{
+    SecureRedirect target;
+    const qsizetype end = head.indexOf("\r\n\r\n");
+    if (m_page.secure || end < 0 || !secureRedirect(head.left(end), m_page.requestHost, &target))
+        return false;
+    if (!m_secureHosts.isSecure(target.host)) {
+        m_secureHosts.markSecure(target.host);
+        m_record.secureHosts.append(target.host);
+    }
+    if (target.path != m_page.path) {
+        const RequestTarget t = splitRequestTarget(m_page.host + target.path);
+        m_page.strURL = t.strURL;
+        m_page.strCurUrl = t.strCurUrl;
+        m_page.strCurDir = t.strCurDir;
+    }
+    m_page.path = target.path;
+    m_page.requestHost = target.host;
+    m_page.secure = true;
+    m_page.upgraded = true;
+    status(1, QStringLiteral("Downloading: ") + m_page.host + m_page.path);
+    if (!interrupted())
+        startFetch();
+    return true;
+}
+
+void SiteScan::onDownloaded(quint64 id, const QString &body)
+{
+    if (id != m_downloadId || m_state != State::Running)
+        return;
+    Step step(*this);
+    m_downloadId = 0;
+    // The page reached through a redirect page is analysed in its place and
+    // carries the site on.
+    m_emulate = true;
+    intake(body);
+}
+
+void SiteScan::finishSite()
+{
+    // A site with link rows ends once its robots.txt notes are in them.
+    if (awaitRobots())
+        return;
+    // Whatever of the site is still under way must not count any more.
+    ++m_generation;
+    m_analyser.reset();
+    m_fetchId = 0;
+    m_downloadId = 0;
+    if (m_channel)
+        m_channel->cancelAll();
+    recordSiteOutcome();
+    m_state = State::Finished;
+    m_record.finished = true;
+    m_host.siteQueueChanged(*this, SiteScanHost::QueueChange::Cleared, QString());
+    m_host.siteRecordGrew(*this);
+    m_host.siteFinished(*this);
+}
+
+bool SiteScan::stillExact(SeenPageLedger &ledger, const SecureHosts &committed) const
+{
+    if (m_exact)
+        return true;
+    if (m_answersVaried || m_secureHosts.anyMissIn(committed))
+        return false;
+    const int main = m_setup.site.main;
+    if (ledger.version(main) == m_setup.ledgerVersion)
+        return true;
+    for (auto it = m_answers.cbegin(); it != m_answers.cend(); ++it) {
+        if (ledger.otherRowHas(main, m_setup.site.row, it.key()) != it.value())
+            return false;
+    }
+    return true;
+}
+
+void SiteScan::takePageText(const QString &text)
+{
+    if (m_state != State::Running || m_awaitingRobots)
+        return;
+    Step step(*this);
+    m_fetchId = 0;
+    if (m_channel)
+        m_channel->cancel();
+    intake(text);
+}

@@ -1,0 +1,272 @@
+#pragma once
+
+#include "model/ProjectTypes.h"
+#include "net/PageFetcher.h"
+#include "net/SecureHosts.h"
+#include "scan/LinkNotes.h"
+#include "scan/PageQueue.h"
+#include "scan/ScanPlan.h"
+#include "scan/SiteScanRecord.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class FetchChannel;
+class HostScheduler;
+class PageAnalyser;
+class RobotsCache;
+class SeenPageLedger;
+class SiteScan;
+
+// What a Linking Site's scan asks of the scan it belongs to. Calls go one
+// way: the scan shows, counts and decides later, from the event loop; it
+// never runs a site's code in answer.
+class SiteScanHost
+{
+public:
+    enum class QueueChange { Appended, Popped, Cleared };
+
+    virtual ~SiteScanHost() = default;
+    virtual void siteStatus(const SiteScan &site, int panel, const QString &text) = 0;
+    virtual void siteProgress(const SiteScan &site, int percent) = 0;
+    virtual void siteQueueChanged(const SiteScan &site, QueueChange change, const QString &url) = 0;
+    // The site's record has new entries (rows, errors, counts …).
+    virtual void siteRecordGrew(const SiteScan &site) = 0;
+    virtual void siteFoundLink(const SiteScan &site) = 0;
+    // The site has finished (by itself or by a Skip): its record is complete.
+    virtual void siteFinished(const SiteScan &site) = 0;
+    virtual int pageLimit() const = 0;
+    // False once the scan is being stopped: a step under way ends at its next check.
+    virtual bool siteMayGoOn(const SiteScan &site) const = 0;
+    // The seen-page test: whether another Linking Site row of the Main Site
+    // names the page (keyed as SeenPageLedger keys them).
+    virtual bool otherRowHas(int main, int row, const QString &key) = 0;
+};
+
+// What a Linking Site's scan is given when it starts; nothing of it changes
+// under the site afterwards.
+struct SiteSetup
+{
+    PlannedSite site;
+    int mainSiteCount = 0;
+    QString mainSiteUrl;      // as listed: rules compare it exactly
+    QString mainSite;         // normalised: every link test compares against it
+    LinkingSite row;          // the Linking Site as the site starts
+    QList<Rule> rules;
+    QStringList fileTypes;
+    int timeOut = 60;         // idle seconds before a page is given up
+    SecureHosts secureHosts;  // the hosts known to be secure when the site starts
+    quint64 ledgerVersion = 0; // of its Main Site's Linking Site URLs, when it starts
+    quint16 port = 80;
+    quint16 tlsPort = 443;
+    bool fetchAhead = false;  // ask for the next queued page while this one comes
+};
+
+// One Linking Site as a state machine of its own: its queue, the pages it
+// found, its flags and its page in flight. It takes page results and gives
+// fetch requests and a SiteScanRecord. It never runs the event loop and never
+// calls another site; every event reaches it from the event loop, and one
+// that arrives while it is in the middle of a step waits for the step to end.
+// A page's analysis runs in slices, so Stop and Skip act at the next anchor.
+class SiteScan : public QObject
+{
+    Q_OBJECT
+public:
+    // Without a scheduler the site has no network: the answer of each page
+    // it asks for is handed in by takePageText() (a test or a fuzz target).
+    SiteScan(const SiteSetup &setup, SiteScanHost &host, HostScheduler *scheduler, RobotsCache &robots,
+             QObject *parent = nullptr);
+    ~SiteScan() override;
+
+    // The first step comes from the event loop.
+    void start();
+    // Ends the site as the Skip command does ("Skipped"), now or, in the
+    // middle of a step, at the step's next anchor or status.
+    void skip();
+    // Ends the site where it stands, without a closing row (the Stop command).
+    void stop();
+
+    const SiteSetup &setup() const { return m_setup; }
+    PlannedSite site() const { return m_setup.site; }
+    SiteScanRecord &record() { return m_record; }
+    const SiteScanRecord &record() const { return m_record; }
+    bool isRunning() const { return m_state == State::Running; }
+    bool hasFinished() const { return m_state == State::Finished; }
+    // One of its steps is on the stack (a front end lets events run inside a status).
+    bool isInStep() const { return m_depth > 0; }
+    QStringList queueEntries() const { return m_queue.entries(); }
+    qint64 pagesStarted() const { return m_pagesStarted; }
+    qint64 pagesFoundOnSite() const { return m_pagesFound; }
+
+    // A site scanned ahead of its turn saw the other Linking Site URLs of its
+    // Main Site and the secure hosts as committed when it asked. It stays
+    // exact unless an earlier site's commit since then changed an answer that
+    // decided what it queued, or taught the scan that a host it fetched over
+    // plain HTTP is secure.
+    bool stillExact(SeenPageLedger &ledger, const SecureHosts &committed) const;
+    // The site is the earliest unfinished one: nothing commits before it any
+    // more, so what it asks from now on is final.
+    void becomeExact() { m_exact = true; }
+
+    // For a run without the network: steps run to their end at once, a page
+    // text is taken in as the answer of the page in flight, and redirect
+    // targets come from the given function ("" without one).
+    void setSynchronous(bool on) { m_synchronous = on; }
+    void takePageText(const QString &text);
+    using RedirectDownload = std::function<QString(QString &url)>;
+    void setRedirectDownload(RedirectDownload download) { m_redirectDownload = std::move(download); }
+
+private:
+    enum class State { Idle, Running, Finished, Stopped };
+    class Step;
+
+    // driving (SiteScan.cpp)
+    void begin();
+    void dispatch();
+    void fetchEntry(const QString &entry);
+    void startFetch();
+    void finishSite();
+    void doSkip();
+    bool interrupted();
+    void status(int panel, const QString &text);
+    void later(std::function<void()> event);
+    void setChannel(FetchChannel *channel);
+    void runDeferred();
+    void scheduleDeferred();
+
+    // the page in flight (SiteScan.cpp)
+    void onConnected(quint64 id);
+    void onData(quint64 id, qint64 received, qint32 contentLength);
+    void onIdleTick(quint64 id);
+    void onPageFinished(quint64 id, const PageResult &result);
+    void onDownloaded(quint64 id, const QString &body);
+    void pageError(const QString &text, const QString &url);
+    bool fetchAgainSecurely(const QByteArray &head);
+
+    // the page's analysis (SiteScanPage.cpp)
+    void intake(QString text);
+    void analyseSlice();
+    enum class AnchorStep { Next, EndPage, Abandon };
+    AnchorStep examine(const QString &rawTarget, qsizetype hrefAt);
+    void followRedirect(QString url);
+    void endOfPage();
+    bool passesPageTypeFilter(const QString &target) const;
+    bool isDirectLink(const QString &url) const;
+    bool isDomainLink(QString &url) const;
+    bool isSameSite(const QString &url) const;
+    bool isNewPageOfSite(QString &url);
+    bool passesRulesNow(const QString &url);
+    void recordLink(const QString &status, qsizetype hrefAt);
+    void recordSiteOutcome();
+    QString siteUrlAfterUpdate(const QString &pageUrl) const;
+    void setRowUrl(const QString &url);
+    void setRowColour(RowColour colour);
+    void enqueue(const QString &url);
+
+    // robots.txt of the link rows (SiteScanRobots.cpp)
+    LinkNotes::Flags robotsFlagsOrPending(LinkNotes::Flags flags, int row);
+    void applyKnownRobots();
+    bool awaitRobots();
+    void robotsArrived(quint64 generation);
+    void resetRobotsWait();
+    bool robotsUnderWay() const;
+
+    // The page the site last asked for, as the fetch split its entry.
+    struct PageContext
+    {
+        QString strURL, strCurUrl, strCurDir;
+        QString host;          // as the entry names it: the page's URL and errors use it
+        QString path;
+        QString requestHost;   // the host connected to (the https twin after an upgrade)
+        bool secure = false;
+        bool upgraded = false; // fetched again over TLS after a plain redirect to https
+        QByteArray head;
+    };
+    struct RobotsPending
+    {
+        QString key;
+        QString path;
+        LinkNotes::Flags flags = LinkNotes::None;
+        int row = -1;
+    };
+
+    SiteSetup m_setup;
+    SiteScanHost &m_host;
+    RobotsCache &m_robots;
+    FetchChannel *m_channel = nullptr;
+    SiteScanRecord m_record;
+    State m_state = State::Idle;
+    bool m_begun = false;
+    quint64 m_generation = 0;  // changes whenever what is under way stops counting
+    int m_depth = 0;           // steps on the stack
+    quint64 m_stepGeneration = 0;
+    bool m_skipPending = false;
+    QList<std::function<void()>> m_deferred;
+    bool m_synchronous = false;
+    RedirectDownload m_redirectDownload;
+
+    // the site's own state
+    QString m_strLinkingSite;  // the row's URL as read; its host once a row is written
+    QString m_rowUrl;          // the row's URL now (chkUpdate replaces it)
+    qint64 m_linksExpected = 0;
+    qint64 m_linksFound = 0;
+    qint64 m_linkNumber = 0;
+    qint64 m_pagesStarted = 0;
+    qint64 m_pagesFound = 0;
+    PageQueue m_queue;
+    QSet<QString> m_foundPages; // case-folded
+    bool m_linkFound = false;
+    bool m_mentionSeen = false;
+    QString m_mentionPage;
+    QString m_siteNote;
+    bool m_skipClicked = false;
+    bool m_emulate = false;
+    QString m_firstLinkStatus;
+    SecureHosts m_secureHosts;
+
+    // the page in flight and its analysis
+    PageContext m_page;
+    quint64 m_fetchId = 0;
+    quint64 m_downloadId = 0;
+    quint64 m_offlineFetches = 0;
+    std::unique_ptr<PageAnalyser> m_analyser;
+    bool m_onlyFirstLine = false;
+    bool m_notesOn = false;
+
+    // robots.txt
+    QList<RobotsPending> m_robotsPending;
+    bool m_awaitingRobots = false;
+
+    // exactness while scanned ahead of its turn
+    bool m_exact = false;
+    QHash<QString, bool> m_answers; // seen-page key -> whether another row had it
+    bool m_answersVaried = false;
+};
+
+// A step is one event handled from the event loop. Steps do not nest: an
+// event that arrives while one is on the stack (a front end that lets
+// events run while it shows a status) waits until the step is over.
+class SiteScan::Step
+{
+public:
+    explicit Step(SiteScan &site) : m_site(site)
+    {
+        if (m_site.m_depth++ == 0)
+            m_site.m_stepGeneration = m_site.m_generation;
+    }
+    ~Step()
+    {
+        if (--m_site.m_depth == 0 && !m_site.m_deferred.isEmpty())
+            m_site.scheduleDeferred();
+    }
+
+private:
+    SiteScan &m_site;
+};
