@@ -251,6 +251,90 @@ private slots:
         }
     }
 
+    // A partner typed twice, once with https: however the sites are run,
+    // the scan ends and the plain one is fetched over TLS once.
+    void partnerTypedWithHttpsAndWithout()
+    {
+        NginxRunner::Options options;
+        options.tlsCertificate = tlsFile(QStringLiteral("loopback.crt"));
+        options.tlsKey = tlsFile(QStringLiteral("loopback.key"));
+        ScanRig rig(options);
+        QVERIFY2(rig.nginx.isRunning(), qPrintable(rig.nginx.failure()));
+        const int m = rig.addMain();
+        rig.addSite(m, QStringLiteral("https://127.0.0.1/direct/"));
+        rig.addSite(m, QStringLiteral("127.0.0.1/domain/"));
+        QVERIFY(rig.run(20000));
+        QCOMPARE(rig.rows(), (QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/direct/Page3.html",
+                                          "Domain Link|001|127.0.0.1|127.0.0.1/domain"}));
+        QCOMPARE(rig.nginx.requestedPaths(), QStringList{});
+        QCOMPARE(rig.nginx.requestedTlsPaths().count(QStringLiteral("/domain/")), 1);
+    }
+
+    // A plain page that moves to https on its "www." twin makes that twin
+    // secure, not the host asked: the next site of the host stays plain.
+    void redirectToTheWwwTwinMarksOnlyTheTwin()
+    {
+        ScriptedScanRig rig(1);
+        rig.server.addReply(ScriptedReply::whole("HTTP/1.1 301 Moved Permanently\r\nLocation: https://www.127.0.0.1/a/\r\n\r\n"));
+        rig.server.addReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\n<a href=\"http://www.mysite.com/links.htm\">me</a>"));
+        rig.engine.setTlsPort(closedPort()); // a page wrongly sent to TLS fails at once
+        rig.addSite(QStringLiteral("127.0.0.1/a/"));
+        rig.addSite(QStringLiteral("127.0.0.1/b/"));
+        QVERIFY(rig.run(10000));
+        QCOMPARE(rig.rows(), (QStringList{"None Found (Timeout)|000|127.0.0.1|127.0.0.1",
+                                          "Direct Link|001|127.0.0.1|127.0.0.1/b"}));
+        QCOMPARE(rig.requestedPaths(), (QStringList{"/a/", "/b/"}));
+    }
+
+    // A secure port that refuses and a name without an ASCII form are said
+    // at once, not after the time-out.
+    void unreachableSaidAtOnce_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("error");
+        const QString refused = "Secure connection failed: the server refused the connection";
+        QTest::newRow("the secure port refuses") << "https://127.0.0.1/" << "None Found (" + refused + ")|000|127.0.0.1|127.0.0.1"
+                                                 << refused + "|127.0.0.1/";
+        const QString name = QString::fromUtf8("b\u00fccher\u2024\u0301.example");
+        QTest::newRow("a name without an ASCII form") << name + "/" << "None Found (Host not found)|000|" + name + "|" + name
+                                                      << "Host not found|" + name;
+    }
+    void unreachableSaidAtOnce()
+    {
+        QFETCH(QString, site);
+        QFETCH(QString, row);
+        QFETCH(QString, error);
+        ScriptedScanRig rig(30);
+        rig.engine.setTlsPort(closedPort());
+        rig.addSite(site);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(rig.run(40000));
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(rig.rows(), QStringList{row});
+        QCOMPARE(rig.errors(), QStringList{error});
+    }
+
+    // Every scan reads robots.txt again: a file changed between two scans in
+    // one window is not answered from the first scan's reading.
+    void robotsReadAgainByTheNextScan()
+    {
+        ScriptedScanRig rig(5);
+        set(Keys::chkLinkNotes, QStringLiteral("1"));
+        const QByteArray page = "HTTP/1.1 200 OK\r\n\r\n<a href=\"http://www.mysite.com/links.htm\">me</a>";
+        rig.server.addReply(ScriptedReply::whole(page));
+        rig.server.addReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\nUser-agent: *\nDisallow: /\n"));
+        rig.server.addReply(ScriptedReply::whole(page));
+        rig.server.addReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\nUser-agent: *\nDisallow:\n"));
+        rig.addSite(QStringLiteral("127.0.0.1/"));
+        QVERIFY(rig.run(10000));
+        QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1|blocked by robots.txt"});
+        QVERIFY(rig.run(10000));
+        QCOMPARE(rig.rows(), QStringList{"Direct Link|001|127.0.0.1|127.0.0.1"});
+        QCOMPARE(rig.requestedPaths(), (QStringList{"/", "/robots.txt", "/", "/robots.txt"}));
+    }
+
     // PHP and most CMSs send chunked pages; a chunk boundary may cut "href="
     // or the link's URL.
     void chunkedPages()

@@ -184,6 +184,14 @@ private slots:
         // default of 500 pages; a skip choice outside its menu is the first.
         QCOMPARE(run({"--quiet", "--set", "cmbAdvance=99", "--set", "SkipType=7", project}).exitCode, 0);
         QCOMPARE(run({"--quiet", "--set", "cmbAdvance=abc", project}).exitCode, 0);
+        // Sites at once beyond its bounds is the nearest bound, not the default.
+        for (const auto &[given, used] : {std::pair{"0", 1}, std::pair{"100", 64}}) {
+            QCOMPARE(run({"--quiet", "--json", path("bounds.json"), "--set", QStringLiteral("SitesAtOnce=%1").arg(given),
+                          project}).exitCode, 0);
+            QFile json(path("bounds.json"));
+            QVERIFY(json.open(QIODevice::ReadOnly));
+            QCOMPARE(readJson(json.readAll()).value("settings").toObject().value("sitesAtOnce").toInt(), used);
+        }
         QVERIFY(!settingsText().contains("cmbAdvance"));
         QVERIFY(!settingsText().contains("CMBADVANCE"));
     }

@@ -61,7 +61,7 @@ void PageFetcher::start()
     const QString host = asciiHost(m_request.host);
     if (!isAscii(host)) {
         // A name without an ASCII form cannot be looked up.
-        QMetaObject::invokeMethod(this, [this] { finish(PageResult::Failure::HostNotFound); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { finish(PageResult::Failure::BadName); }, Qt::QueuedConnection);
         return;
     }
     if (m_request.secure) {

@@ -32,7 +32,8 @@ struct PageResult
     enum class Failure {
         None,
         Refused,       // nothing listens on the port
-        HostNotFound,  // the name does not resolve (or has no ASCII form)
+        HostNotFound,  // the name does not resolve
+        BadName,       // the name has no ASCII (punycode) form: nothing to look up
         Unreachable,   // any other failure before the connection was made
         Secure,        // the connection was made but not secured
     };

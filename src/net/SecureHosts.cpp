@@ -11,29 +11,33 @@ static QString hostKey(const QString &host)
 
 void SecureHosts::markSecure(const QString &host)
 {
-    if (!host.isEmpty())
-        m_hosts.insert(hostKey(host));
+    if (host.isEmpty())
+        return;
+    const QString key = hostKey(host);
+    m_hosts.insert(key);
+    if (m_recordAnswers)
+        m_learned.insert(key);
 }
 
 bool SecureHosts::isSecure(const QString &host) const
 {
-    if (m_recordMisses) {
+    if (m_recordAnswers) {
         const QString key = hostKey(host);
-        if (m_hosts.contains(key))
-            return true;
-        m_misses.insert(key);
-        return false;
+        const bool secure = m_hosts.contains(key);
+        if (!m_learned.contains(key))
+            m_answers.insert(key, secure);
+        return secure;
     }
     return !m_hosts.isEmpty() && m_hosts.contains(hostKey(host));
 }
 
-bool SecureHosts::anyMissIn(const SecureHosts &other) const
+bool SecureHosts::answersHoldIn(const SecureHosts &committed) const
 {
-    for (const QString &key : m_misses) {
-        if (other.m_hosts.contains(key))
-            return true;
+    for (auto it = m_answers.cbegin(); it != m_answers.cend(); ++it) {
+        if (committed.m_hosts.contains(it.key()) != it.value())
+            return false;
     }
-    return false;
+    return true;
 }
 
 QString wwwTwin(const QString &host)

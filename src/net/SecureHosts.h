@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -12,21 +13,28 @@
 class SecureHosts
 {
 public:
-    void clear() { m_hosts.clear(); m_misses.clear(); }
+    void clear()
+    {
+        m_hosts.clear();
+        m_learned.clear();
+        m_answers.clear();
+    }
     void markSecure(const QString &host);
     bool isSecure(const QString &host) const;
 
-    // A site scanned beside others starts from what the scan knew then; the
-    // hosts it found not secure tell whether what later sites taught the scan
-    // meanwhile would have changed its pages.
-    void recordMisses(bool on) { m_recordMisses = on; }
-    bool anyMissIn(const SecureHosts &other) const;
+    // A site scanned beside others starts from what the scan expected when
+    // it started. It keeps what it was told about every host it did not
+    // learn about itself, so that once the sites before it have committed,
+    // the answers can be checked against what they taught the scan.
+    void recordAnswers(bool on) { m_recordAnswers = on; }
+    bool answersHoldIn(const SecureHosts &committed) const;
     void addAll(const SecureHosts &other) { m_hosts.unite(other.m_hosts); }
 
 private:
     QSet<QString> m_hosts;
-    mutable QSet<QString> m_misses;
-    bool m_recordMisses = false;
+    QSet<QString> m_learned;  // marked since answers were recorded
+    mutable QHash<QString, bool> m_answers;
+    bool m_recordAnswers = false;
 };
 
 // Where a plain response sends its page over HTTPS: a 301, 302, 303, 307 or

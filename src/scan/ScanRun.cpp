@@ -415,7 +415,17 @@ bool ScanRun::startSite(Entry &entry, bool asHead)
     setup.fileTypes = m_fileTypes;
     // Read again for every site, as the one-site scan reads it at every site's end.
     setup.timeOut = readTimeOut();
+    // What the sites before it learned so far counts too: a partner typed
+    // twice, once with https, is not fetched over plain HTTP and redone.
     setup.secureHosts = m_secureHosts;
+    for (const Entry &earlier : m_window) {
+        if (&earlier == &entry)
+            break;
+        if (earlier.scan) {
+            for (const QString &host : earlier.scan->record().secureHosts)
+                setup.secureHosts.markSecure(host);
+        }
+    }
     setup.ledgerVersion = m_ledger.version(main);
     setup.port = m_port;
     setup.tlsPort = m_tlsPort;

@@ -26,7 +26,7 @@ SiteScan::SiteScan(const SiteSetup &setup, SiteScanHost &host, HostScheduler *sc
     , m_robots(robots)
     , m_secureHosts(setup.secureHosts)
 {
-    m_secureHosts.recordMisses(true);
+    m_secureHosts.recordAnswers(true);
     m_record.url = setup.row.url;
     m_record.colour = setup.row.colour;
     m_strLinkingSite = setup.row.url;
@@ -319,10 +319,20 @@ void SiteScan::onPageFinished(quint64 id, const PageResult &result)
         if (!interrupted())
             dispatch();
         return;
+    case PageResult::Failure::BadName:
+        // A name that has no ASCII form cannot be looked up: said at once.
+        m_fetchId = 0;
+        m_record.errors.append({QStringLiteral("Host not found"), m_page.host});
+        m_siteNote = QStringLiteral("Host not found");
+        m_host.siteRecordGrew(*this);
+        finishSite();
+        return;
     case PageResult::Failure::HostNotFound:
     case PageResult::Failure::Refused:
     case PageResult::Failure::Unreachable:
         if (m_page.secure && result.failure == PageResult::Failure::Refused) {
+            // A secure port that refuses gives its answer now, as a failed
+            // secure connection does.
             m_fetchId = 0;
             pageError(QStringLiteral("Secure connection failed: the server refused the connection"),
                       m_page.host + m_page.path);
@@ -414,7 +424,7 @@ bool SiteScan::stillExact(SeenPageLedger &ledger, const SecureHosts &committed) 
 {
     if (m_exact)
         return true;
-    if (m_answersVaried || m_secureHosts.anyMissIn(committed))
+    if (m_answersVaried || !m_secureHosts.answersHoldIn(committed))
         return false;
     const int main = m_setup.site.main;
     if (ledger.version(main) == m_setup.ledgerVersion)

@@ -62,7 +62,9 @@ struct SiteSetup
     QList<Rule> rules;
     QStringList fileTypes;
     int timeOut = 60;         // idle seconds before a page is given up
-    SecureHosts secureHosts;  // the hosts known to be secure when the site starts
+    // The hosts known to be secure when the site starts: those committed, and
+    // those the sites before it have learned so far (checked once they commit).
+    SecureHosts secureHosts;
     quint64 ledgerVersion = 0; // of its Main Site's Linking Site URLs, when it starts
     quint16 port = 80;
     quint16 tlsPort = 443;
@@ -106,10 +108,10 @@ public:
     qint64 pagesFoundOnSite() const { return m_pagesFound; }
 
     // A site scanned ahead of its turn saw the other Linking Site URLs of its
-    // Main Site and the secure hosts as committed when it asked. It stays
-    // exact unless an earlier site's commit since then changed an answer that
-    // decided what it queued, or taught the scan that a host it fetched over
-    // plain HTTP is secure.
+    // Main Site as committed when it asked, and the secure hosts as the sites
+    // before it had learned them so far. It stays exact unless the sites
+    // before it, all committed, now give another answer to a question that
+    // decided what it queued or how it fetched a page.
     bool stillExact(SeenPageLedger &ledger, const SecureHosts &committed) const;
     // The site is the earliest unfinished one: nothing commits before it any
     // more, so what it asks from now on is final.

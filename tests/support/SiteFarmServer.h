@@ -55,6 +55,8 @@ public:
     // A request the scanner gave up on (its site ended meanwhile) is left out:
     // the farm may learn of its close only after the next request arrived.
     int mostAtOnceOnOneHost() const;
+    // Requests answered or given up since the last reset.
+    int requestCount() const { return int(m_requests.size()); }
     void resetCounts();
 
     // Fills the farm with the sites of one seed and says how they make a project.
