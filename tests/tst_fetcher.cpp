@@ -13,6 +13,7 @@
 #include "support/TestEnv.h"
 #include "url/UrlText.h"
 
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -202,6 +203,27 @@ private slots:
         QTRY_COMPARE(noAscii.done.size(), 1);
         QCOMPARE(noAscii.fetcher.result().failure, PageResult::Failure::BadName);
         QVERIFY(clock.elapsed() < 3000);
+    }
+
+    // A server that sends close_notify after its answer and waits for ours
+    // before it closes TCP: the close_notify ends the page.
+    void tlsCloseNotifyEndsThePage()
+    {
+        QProcess server;
+        server.start(QStringLiteral("python3"), {QStringLiteral(RECIPLEX_TEST_SUPPORT "/tls_close_notify_server.py"),
+                                                 QStringLiteral(RECIPLEX_TEST_DATA "/tls/loopback.crt"),
+                                                 QStringLiteral(RECIPLEX_TEST_DATA "/tls/loopback.key")});
+        QVERIFY2(server.waitForReadyRead(10000), qPrintable(server.readAllStandardError()));
+        const quint16 port = quint16(server.readLine().trimmed().toUInt());
+        PageRequest request = requestFor(port, QStringLiteral("127.0.0.1/"), true);
+        request.acceptAnyCertificate = true;
+        PageFetcher fetcher(request);
+        QSignalSpy done(&fetcher, &PageFetcher::finished);
+        fetcher.start();
+        QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
+        QCOMPARE(fetcher.result().pageText(), QStringLiteral("<p>The whole page.</p>"));
+        server.kill();
+        server.waitForFinished();
     }
 
     // A front end may take its time to show a status, letting events run:

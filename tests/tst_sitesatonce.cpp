@@ -6,7 +6,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "support/ScanRigBase.h"
-#include "support/SiteFarmServer.h"
+#include "support/FarmRun.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -17,61 +17,6 @@
 #include <QTimer>
 #include <QtTest>
 
-// Everything one run leaves behind, by name, with what differs by nature
-// between runs (clock times, the SitesAtOnce override itself) taken out.
-using RunFiles = QMap<QString, QByteArray>;
-
-static QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-}
-
-static QByteArray withoutClockLines(const QByteArray &report)
-{
-    QList<QByteArray> lines = report.split('\n');
-    lines.removeIf([](const QByteArray &l) { return l.startsWith("Date: ") || l.startsWith("Time: "); });
-    return lines.join('\n');
-}
-
-static QByteArray withoutTimesAndSitesAtOnce(const QByteArray &json)
-{
-    QJsonObject doc = QJsonDocument::fromJson(json).object();
-    if (doc.isEmpty())
-        return "(not a JSON object) " + json;
-    doc.remove(QStringLiteral("started"));
-    doc.remove(QStringLiteral("finished"));
-    QJsonObject settings = doc.value(QStringLiteral("settings")).toObject();
-    QJsonObject overrides = settings.value(QStringLiteral("overrides")).toObject();
-    overrides.remove(QStringLiteral("SitesAtOnce"));
-    settings.insert(QStringLiteral("overrides"), overrides);
-    settings.remove(QStringLiteral("sitesAtOnce"));
-    doc.insert(QStringLiteral("settings"), settings);
-    return QJsonDocument(doc).toJson(QJsonDocument::Indented);
-}
-
-// "file, line N: 'a' against 'b'" for the first line that differs, or "".
-static QString firstDifference(const RunFiles &one, const RunFiles &many)
-{
-    for (auto it = one.constBegin(); it != one.constEnd(); ++it) {
-        const QByteArray &other = many.value(it.key());
-        if (other == it.value())
-            continue;
-        const QList<QByteArray> a = it.value().split('\n');
-        const QList<QByteArray> b = other.split('\n');
-        for (int i = 0; i < qMax(a.size(), b.size()); ++i) {
-            const QByteArray la = a.value(i, "(end)");
-            const QByteArray lb = b.value(i, "(end)");
-            if (la != lb)
-                return QStringLiteral("%1, line %2: '%3' against '%4'")
-                    .arg(it.key())
-                    .arg(i + 1)
-                    .arg(QString::fromLatin1(la.trimmed()), QString::fromLatin1(lb.trimmed()));
-        }
-    }
-    return QString();
-}
-
 class TestSitesAtOnce : public QObject
 {
     Q_OBJECT
@@ -79,84 +24,18 @@ class TestSitesAtOnce : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<SiteFarmServer> m_farm;
 
-    static qint64 sites(const SiteFarmServer::Layout &layout)
-    {
-        qint64 n = 0;
-        for (const MainSite &main : layout.mainSites)
-            n += main.linkingSites.size();
-        return n;
-    }
-
-    QString writeProject(const SiteFarmServer::Layout &layout, const QString &file)
-    {
-        Project p;
-        for (const MainSite &main : layout.mainSites) {
-            const int m = p.addMainSite(main.url);
-            for (const LinkingSite &site : main.linkingSites)
-                p.appendLinkingSite(m, site);
-        }
-        for (const Rule &r : layout.rules)
-            p.appendRule(r);
-        if (!ProjectFile::write(p, file))
-            qFatal("cannot write the project");
-        return file;
-    }
-
-    // One scan in its own settings location and program folder. The farm
-    // answers from this process, so the wait runs the event loop.
+    // One scan in its own settings location and program folder.
     RunFiles scan(const QString &project, int sitesAtOnce)
     {
-        const QString folder = QFileInfo(project).absolutePath() + QStringLiteral("/at%1").arg(sitesAtOnce);
-        QDir().mkpath(folder + QStringLiteral("/program"));
-        QFile types(folder + QStringLiteral("/program/filetypes.txt"));
-        if (!types.open(QIODevice::WriteOnly) || types.write(".html\r\n.htm\r\n") < 0)
-            qFatal("cannot write filetypes.txt");
-        types.close();
-
         m_farm->resetCounts();
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder + QStringLiteral("/config"));
-        process.setProcessEnvironment(env);
-        const auto file = [&](const char *name) { return folder + QLatin1Char('/') + QLatin1String(name); };
-        process.start(QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-scan"),
-                      {"--port", QString::number(m_farm->port()), "--program-folder", file("program"),
-                       "--set", "txtTimeout=1", "--set", "chkLog=1",
-                       "--set", QStringLiteral("SitesAtOnce=%1").arg(sitesAtOnce),
-                       "--output", file("out.prj"), "--tab", file("out.tab"), "--report", file("report.htm"),
-                       "--errors", file("errors.txt"), "--json", file("scan.json"), project});
-        QEventLoop loop;
-        connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        if (process.state() != QProcess::NotRunning)
-            loop.exec();
-        RunFiles r;
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-            r.insert(QStringLiteral("exit status"), "(still running after a minute)");
-            return r;
-        }
-        r.insert(QStringLiteral("exit status"), process.exitStatus() == QProcess::NormalExit
-                                                    ? QByteArray::number(process.exitCode())
-                                                    : QByteArray("(crashed)"));
-        r.insert(QStringLiteral("stdout"), process.readAllStandardOutput());
-        r.insert(QStringLiteral("stderr"), process.readAllStandardError());
-        r.insert(QStringLiteral("out.prj"), readAll(file("out.prj")));
-        r.insert(QStringLiteral("out.tab"), readAll(file("out.tab")));
-        r.insert(QStringLiteral("report.htm"), withoutClockLines(readAll(file("report.htm"))));
-        r.insert(QStringLiteral("errors.txt"), readAll(file("errors.txt")));
-        r.insert(QStringLiteral("scan.json"), withoutTimesAndSitesAtOnce(readAll(file("scan.json"))));
-        r.insert(QStringLiteral("rules.log"), readAll(file("program/rules.log")));
-        // The page caches hold the last page of the scan, and no site leaves
-        // caches of its own behind.
-        r.insert(QStringLiteral("html0.txt"), readAll(file("program/html0.txt")));
-        r.insert(QStringLiteral("html20.txt"), readAll(file("program/html20.txt")));
-        r.insert(QStringLiteral("program folder"),
-                 QDir(file("program")).entryList(QDir::Files, QDir::Name).join(QLatin1Char(' ')).toLatin1());
+        FarmRun::Setup setup;
+        setup.project = project;
+        setup.folder = QFileInfo(project).absolutePath() + QStringLiteral("/at%1").arg(sitesAtOnce);
+        setup.port = m_farm->port();
+        setup.sitesAtOnce = sitesAtOnce;
+        setup.limitMs = 60000;
+        RunFiles r = FarmRun::scan(setup);
         r.insert(QStringLiteral("requests"), QByteArray::number(m_farm->requestCount()));
-        // The statistics of all runs are stored in the settings.
-        r.insert(QStringLiteral("Reciplex.ini"), readAll(file("config/Reciplex/Reciplex.ini")));
         return r;
     }
 
@@ -194,7 +73,8 @@ private slots:
         const SiteFarmServer::Layout layout = seed ? m_farm->generate(seed) : m_farm->seenThroughAnUpdatedUrl();
         const QString folder = m_dir.filePath(QString::number(seed));
         QVERIFY(QDir().mkpath(folder));
-        const QString project = writeProject(layout, folder + QStringLiteral("/farm.prj"));
+        const QString project = folder + QStringLiteral("/farm.prj");
+        writeFarmProject(layout, project);
 
         const RunFiles one = scan(project, 1);
         QVERIFY(m_farm->mostAtOnceOnOneHost() >= 1 && m_farm->mostAtOnceOnOneHost() <= 2);
@@ -210,7 +90,9 @@ private slots:
                 QVERIFY2(tab.contains(status), status);
             QVERIFY(one.value(QStringLiteral("errors.txt")).contains("Timeout"));
             QVERIFY(one.value(QStringLiteral("rules.log")).contains("Excluded Site"));
-            QVERIFY(one.value(QStringLiteral("out.prj")) != readAll(project));
+            QFile original(project);
+            QVERIFY(original.open(QIODevice::ReadOnly));
+            QVERIFY(one.value(QStringLiteral("out.prj")) != original.readAll());
             QCOMPARE(one.value(QStringLiteral("exit status")), QByteArray("1"));
             QVERIFY(tab.contains("nofollow") || tab.contains("blocked by robots.txt"));
         }
@@ -224,7 +106,7 @@ private slots:
             // matter would fetch its pages twice.
             const qint64 extra = many.take(QStringLiteral("requests")).toLongLong()
                                - one.value(QStringLiteral("requests")).toLongLong();
-            QVERIFY2(extra <= sites(layout), qPrintable(QStringLiteral("%1 requests more").arg(extra)));
+            QVERIFY2(extra <= farmSiteCount(layout), qPrintable(QStringLiteral("%1 requests more").arg(extra)));
             many.insert(QStringLiteral("requests"), one.value(QStringLiteral("requests")));
             const QString difference = firstDifference(one, many);
             QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("SitesAtOnce=%1: %2").arg(n).arg(difference)));

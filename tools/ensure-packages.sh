@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-webengine-dev libgl-dev
   libqt6sql6-sqlite qt6-charts-dev
   librsvg2-bin
-  nginx-light wget apache2-utils
+  nginx-light wget apache2-utils python3
   xvfb xauth imagemagick
   desktop-file-utils appstream groff-base file
   clang libclang-rt-14-dev

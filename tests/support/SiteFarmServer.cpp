@@ -1,38 +1,96 @@
 #include "support/SiteFarmServer.h"
 
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
 
-SiteFarmServer::SiteFarmServer(int hostCount, QObject *parent)
-    : QObject(parent)
+namespace {
+
+// A listener whose connections speak TLS: each is handed over once secured.
+class TlsListener : public QTcpServer
 {
-    // The first address picks a free port; the others must get the same one,
-    // else all are given up and another port is tried.
-    for (int attempt = 0; attempt < 20 && m_servers.isEmpty(); ++attempt) {
+public:
+    TlsListener(const QSslConfiguration &configuration, QObject *parent)
+        : QTcpServer(parent)
+        , m_configuration(configuration)
+    {
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto *socket = new QSslSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        socket->setSslConfiguration(m_configuration);
+        socket->setProperty("secure", true);
+        addPendingConnection(socket);
+        socket->startServerEncryption();
+    }
+
+private:
+    QSslConfiguration m_configuration;
+};
+
+} // namespace
+
+// The first address picks a free port; the others must get the same one,
+// else all are given up and another port is tried.
+QList<QTcpServer *> SiteFarmServer::listenOnAllHosts(const std::function<QTcpServer *()> &make, quint16 *port)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
         QList<QTcpServer *> servers;
-        quint16 port = 0;
-        for (int h = 0; h < hostCount; ++h) {
-            auto *server = new QTcpServer(this);
-            if (!server->listen(QHostAddress(hostName(h)), port)) {
+        quint16 chosen = 0;
+        for (int h = 0; h < m_hostCount; ++h) {
+            QTcpServer *server = make();
+            if (!server->listen(QHostAddress(hostName(h)), chosen)) {
                 m_failure = hostName(h) + QStringLiteral(": ") + server->errorString();
                 delete server;
                 qDeleteAll(servers);
                 servers.clear();
                 break;
             }
-            port = server->serverPort();
+            chosen = server->serverPort();
             servers.append(server);
         }
         if (!servers.isEmpty()) {
-            m_servers = servers;
-            m_port = port;
+            *port = chosen;
             m_failure.clear();
+            for (QTcpServer *server : std::as_const(servers))
+                connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(server); });
+            return servers;
         }
     }
-    for (QTcpServer *server : std::as_const(m_servers))
-        connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(server); });
+    return {};
+}
+
+SiteFarmServer::SiteFarmServer(int hostCount, QObject *parent)
+    : QObject(parent)
+    , m_hostCount(hostCount)
+{
+    m_servers = listenOnAllHosts([this] { return new QTcpServer(this); }, &m_port);
+}
+
+bool SiteFarmServer::enableTls(const QString &certificateFile, const QString &keyFile)
+{
+    QFile certificate(certificateFile);
+    QFile key(keyFile);
+    if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+        return false;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(QSslCertificate(certificate.readAll()));
+    configuration.setPrivateKey(QSslKey(key.readAll(), QSsl::Rsa));
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    m_tlsServers = listenOnAllHosts([this, configuration] { return new TlsListener(configuration, this); }, &m_tlsPort);
+    return !m_tlsServers.isEmpty();
 }
 
 SiteFarmServer::~SiteFarmServer() = default;
@@ -40,6 +98,11 @@ SiteFarmServer::~SiteFarmServer() = default;
 void SiteFarmServer::setPage(int host, const QByteArray &path, const Answer &answer)
 {
     m_pages.insert(hostName(host).toLatin1() + path, answer);
+}
+
+void SiteFarmServer::setSecurePage(int host, const QByteArray &path, const Answer &answer)
+{
+    m_securePages.insert(hostName(host).toLatin1() + path, answer);
 }
 
 int SiteFarmServer::mostAtOnceOnOneHost() const
@@ -66,49 +129,67 @@ void SiteFarmServer::resetCounts()
 
 void SiteFarmServer::onNewConnection(QTcpServer *server)
 {
-    while (QTcpSocket *socket = server->nextPendingConnection()) {
-        // A request the scanner gave up on (a dropped or stopped site) stops
-        // counting when its connection ends, not when its answer was due.
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            if (socket->property("waiting").toBool()) {
-                socket->setProperty("waiting", false);
-                Request &r = m_requests[socket->property("request").toInt()];
-                r.end = ++m_events;
-                r.givenUp = true;
-            }
-            socket->deleteLater();
-        });
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-            // The request is whole at its blank line; anything after it is ignored.
-            if (socket->property("answered").toBool() || !socket->peek(64 * 1024).contains("\r\n\r\n"))
-                return;
-            socket->setProperty("answered", true);
-            // Counted until the answer is due, which is never later than the
-            // scanner sees its connection end; a silent page only until then,
-            // as the scanner's close of it may be seen after its next connect.
-            const QString host = socket->localAddress().toString();
-            m_requests.append({host, ++m_events});
-            socket->setProperty("request", int(m_requests.size() - 1));
-            socket->setProperty("waiting", true);
-            socket->setProperty("host", host);
-            QTimer::singleShot(int(m_delays.bounded(m_maxDelayMs + 1)), socket, [this, socket] { answer(socket); });
-        });
+    while (QTcpSocket *socket = server->nextPendingConnection())
+        onSocket(socket);
+}
+
+void SiteFarmServer::onSocket(QTcpSocket *socket)
+{
+    // A request the scanner gave up on (a dropped or stopped site) stops
+    // counting when its connection ends, not when its answer was due.
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        if (socket->property("waiting").toBool()) {
+            socket->setProperty("waiting", false);
+            Request &r = m_requests[socket->property("request").toInt()];
+            r.end = ++m_events;
+            r.givenUp = true;
+        }
+        socket->deleteLater();
+    });
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+        // The request is whole at its blank line; anything after it is ignored.
+        if (socket->property("answered").toBool() || !socket->peek(64 * 1024).contains("\r\n\r\n"))
+            return;
+        socket->setProperty("answered", true);
+        // Counted until the answer is due, which is never later than the
+        // scanner sees its connection end; a silent page only until then,
+        // as the scanner's close of it may be seen after its next connect.
+        const QString host = socket->localAddress().toString();
+        m_requests.append({host, ++m_events});
+        socket->setProperty("request", int(m_requests.size() - 1));
+        socket->setProperty("waiting", true);
+        socket->setProperty("host", host);
+        const int most = m_hostDelays.value(host, m_maxDelayMs);
+        const auto own = answerFor(socket);
+        const int delay = own.delayMs >= 0 ? own.delayMs : int(m_delays.bounded(most + 1));
+        QTimer::singleShot(delay, socket, [this, socket] { answer(socket); });
+    });
+}
+
+SiteFarmServer::Answer SiteFarmServer::answerFor(QTcpSocket *socket) const
+{
+    const QByteArray request = socket->peek(64 * 1024);
+    const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
+    const QByteArray path = words.size() >= 2 ? words.at(1) : QByteArray("/");
+    const QByteArray key = socket->localAddress().toString().toLatin1() + path;
+    if (socket->property("secure").toBool()) {
+        const auto secure = m_securePages.constFind(key);
+        if (secure != m_securePages.constEnd())
+            return secure.value();
     }
+    const auto it = m_pages.constFind(key);
+    if (it != m_pages.constEnd())
+        return it.value();
+    Answer a;
+    a.statusLine = "HTTP/1.0 404 Not Found";
+    a.body = "<html><head><title>404 Not Found</title></head><body>Not Found</body></html>\n";
+    return a;
 }
 
 void SiteFarmServer::answer(QTcpSocket *socket)
 {
-    const QByteArray request = socket->readAll();
-    const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
-    const QByteArray path = words.size() >= 2 ? words.at(1) : QByteArray("/");
-    const auto it = m_pages.constFind(socket->localAddress().toString().toLatin1() + path);
-    Answer a;
-    if (it != m_pages.constEnd()) {
-        a = it.value();
-    } else {
-        a.statusLine = "HTTP/1.0 404 Not Found";
-        a.body = "<html><head><title>404 Not Found</title></head><body>Not Found</body></html>\n";
-    }
+    const Answer a = answerFor(socket);
+    socket->readAll();
     if (socket->property("waiting").toBool()) {
         socket->setProperty("waiting", false);
         m_requests[socket->property("request").toInt()].end = ++m_events;
@@ -145,6 +226,9 @@ struct SitePlan
     int secondLink = -1;
     int silentPage = -1;
     bool reused = false; // the same partner listed under another Main Site too
+    bool typedSecure = false; // listed as "https://…"
+    bool movesToHttps = false; // its plain start page answers 301 to its https URL
+    int movedPage = -1;        // a page that is a redirect page to another site's page
     QString linksExpected = QStringLiteral("1");
 };
 
@@ -170,12 +254,14 @@ QByteArray anchor(const QByteArray &href, const QByteArray &text)
 
 } // namespace
 
-SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
+SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed, bool wide)
 {
     QRandomGenerator rnd(seed);
     m_delays.seed(seed);
     m_pages.clear();
-    const int hosts = qMin(5, int(m_servers.size()));
+    m_securePages.clear();
+    m_hostDelays.clear();
+    const int hosts = qMin(wide ? 8 : 5, int(m_servers.size()));
     const int mains = 2 + int(rnd.bounded(2));
 
     // The plan first, so pages can link to sites listed after them.
@@ -237,6 +323,37 @@ SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
             plans.append(s);
         }
     }
+    if (wide) {
+        for (SitePlan &s : plans) {
+            if (s.reused)
+                continue;
+            switch (rnd.bounded(12)) {
+            case 0:
+                s.typedSecure = !m_tlsServers.isEmpty();
+                break;
+            case 1:
+                s.movesToHttps = !m_tlsServers.isEmpty() && s.kind != Kind::MovedStart && s.kind != Kind::BrokenStart;
+                break;
+            case 2:
+                s.linksExpected = QStringLiteral("0");
+                break;
+            case 3:
+                s.linksExpected = QStringLiteral("abc");
+                break;
+            case 4:
+                if (s.kind == Kind::LinkOnStart)
+                    s.linksExpected = QStringLiteral("3");
+                break;
+            case 5:
+            case 6:
+                if (s.pages >= 3 && s.linkPage != 1 && s.secondLink != 1)
+                    s.movedPage = 1;
+                break;
+            default:
+                break;
+            }
+        }
+    }
     // A whole-host site listed after a linked site of the same host and Main
     // Site: what it treats as seen depends on the URL the earlier one got.
     {
@@ -275,11 +392,18 @@ SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
         main.url = mainSiteUrl(m);
         for (int i : sitesOf.at(m)) {
             LinkingSite site;
-            site.url = hostName(plans.at(i).host) + QString::fromLatin1(plans.at(i).base);
+            site.url = (plans.at(i).typedSecure ? QStringLiteral("https://") : QString()) + hostName(plans.at(i).host)
+                     + QString::fromLatin1(plans.at(i).base);
             site.linksExpected = plans.at(i).linksExpected;
             main.linkingSites.append(site);
         }
         layout.mainSites.append(main);
+    }
+    if (wide) {
+        // A partner whose server is gone: the connection is refused.
+        LinkingSite dead;
+        dead.url = QStringLiteral("127.0.0.250/dead/");
+        layout.mainSites[int(rnd.bounded(mains))].linkingSites.append(dead);
     }
     layout.rules.append({kGlobalScope, kGlobalScope, RuleType::ExcludeDirectory, QStringLiteral("private")});
     {
@@ -351,6 +475,20 @@ SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
             if (p > 0 && p < s.pages - 1 && s.kind == Kind::BrokenInside && rnd.bounded(2))
                 a.statusLine = "HTTP/1.0 500 Internal Server Error";
             a.silent = p == s.silentPage;
+            if (p == s.movedPage) {
+                // A redirect page to a page of another site, downloaded whole.
+                const SitePlan &t = plans.at(int(rnd.bounded(int(plans.size()))));
+                const QByteArray target = "http://" + hostName(t.host).toLatin1() + ":" + QByteArray::number(m_port)
+                                        + pagePath(t, t.linkPage >= 0 ? t.linkPage : 0);
+                a.body = "<html><head><title>Document Moved</title></head><body>\n<a href=\"" + target
+                       + "\">here</a></body></html>\n";
+            }
+            if (p == 0 && s.movesToHttps) {
+                setSecurePage(s.host, pagePath(s, p), a);
+                a.statusLine = "HTTP/1.0 301 Moved Permanently";
+                a.extraHeaders = "Location: https://" + hostName(s.host).toLatin1() + pagePath(s, 0) + "\r\n";
+                a.body = "<html><body>Moved</body></html>\n";
+            }
             setPage(s.host, pagePath(s, p), a);
         }
     }
@@ -368,6 +506,13 @@ SiteFarmServer::Layout SiteFarmServer::generate(quint32 seed)
     setPage(0, "/robots.txt", robots);
     robots.body = "User-agent: *\nDisallow:\n";
     setPage(1, "/robots.txt", robots);
+    if (wide) {
+        // A robots.txt slow to come, and a host slow to answer.
+        robots.body = "User-agent: *\nDisallow: /s2/\n";
+        robots.delayMs = 400;
+        setPage(2, "/robots.txt", robots);
+        setHostDelay(7, 200);
+    }
     return layout;
 }
 

@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QTcpServer>
 
+#include <functional>
 #include <memory>
 
 class QTcpSocket;
@@ -29,6 +30,7 @@ public:
         QByteArray extraHeaders; // each ending in CR LF
         QByteArray body;
         bool silent = false;
+        int delayMs = -1;        // the answer's own delay; -1 a random one
     };
 
     // What generate() built: the project's Main Sites and Linking Sites
@@ -44,11 +46,19 @@ public:
     ~SiteFarmServer() override;
 
     bool isListening() const { return !m_servers.isEmpty(); }
+    // Every host also answers over TLS, on a port of its own shared by all,
+    // with this certificate (the scans accept it with IgnoreCertificateErrors).
+    bool enableTls(const QString &certificateFile, const QString &keyFile);
+    quint16 tlsPort() const { return m_tlsPort; }
     QString failure() const { return m_failure; }
     quint16 port() const { return m_port; }
     static QString hostName(int host) { return QStringLiteral("127.0.0.%1").arg(host + 1); }
 
     void setPage(int host, const QByteArray &path, const Answer &answer);
+    // What the host answers over TLS where it differs from its plain answer.
+    void setSecurePage(int host, const QByteArray &path, const Answer &answer);
+    // The random delays of one host go up to this instead.
+    void setHostDelay(int host, int maxMs) { m_hostDelays.insert(hostName(host), maxMs); }
     void setDelayRange(int maxMs) { m_maxDelayMs = maxMs; }
     // The most requests one host had waiting for their answers at the same
     // time, since the last reset: a polite scanner keeps it small.
@@ -60,8 +70,12 @@ public:
     void resetCounts();
 
     // Fills the farm with the sites of one seed and says how they make a project.
-    // The random farms use the first five hosts.
-    Layout generate(quint32 seed);
+    // The random farms use the first five hosts. A wide farm (for the
+    // benchmark that compares thousands of them) uses eight and adds sites
+    // typed with https and moved there (when TLS is on), redirect pages to
+    // other hosts, a host that refuses, a slow host, a slow robots.txt and
+    // odd numbers of links expected.
+    Layout generate(quint32 seed, bool wide = false);
     // Two sites where the first's URL update decides what the second may
     // fetch: host 12's site replaces its URL with its link page, and the site
     // typed as "127.0.0.1" (no slash: every "127.0.0.1x" page is its own)
@@ -69,12 +83,20 @@ public:
     Layout seenThroughAnUpdatedUrl();
 
 private:
+    QList<QTcpServer *> listenOnAllHosts(const std::function<QTcpServer *()> &make, quint16 *port);
     void onNewConnection(QTcpServer *server);
+    void onSocket(QTcpSocket *socket);
+    Answer answerFor(QTcpSocket *socket) const;
     void answer(QTcpSocket *socket);
 
     QList<QTcpServer *> m_servers;
+    QList<QTcpServer *> m_tlsServers;
     quint16 m_port = 0;
+    quint16 m_tlsPort = 0;
+    QHash<QByteArray, Answer> m_securePages; // "127.0.0.N/path"
+    QHash<QString, int> m_hostDelays;
     QString m_failure;
+    int m_hostCount = 0;
     QHash<QByteArray, Answer> m_pages; // "127.0.0.N/path"
     QRandomGenerator m_delays{1};
     int m_maxDelayMs = 30;
