@@ -314,6 +314,8 @@ private slots:
         QVERIFY(clock.elapsed() < 10000);
         QCOMPARE(rig.rows(), QStringList{row});
         QCOMPARE(rig.errors(), QStringList{error});
+        QCOMPARE(rig.frontEnd.conclusions.size(), 1);
+        QVERIFY(!rig.frontEnd.conclusions.first().checked);
     }
 
     // Every scan reads robots.txt again: a file changed between two scans in
@@ -551,6 +553,10 @@ private slots:
         QCOMPARE(rig.errors(), QStringList{"404 Not found|127.0.0.1/nothere/"});
         QCOMPARE(rig.rows(), QStringList{"None Found (404 Not found)|000|127.0.0.1|127.0.0.1"});
         QCOMPARE(rig.engine.statistics().pagesScanned, 2);
+        // A page that is not there is an answer: the site was checked.
+        QCOMPARE(rig.frontEnd.conclusions.size(), 1);
+        QVERIFY(rig.frontEnd.conclusions.first().checked);
+        QCOMPARE(rig.frontEnd.conclusions.first().reason, QStringLiteral("404 Not found"));
     }
 
     void pageLimitOfOne()

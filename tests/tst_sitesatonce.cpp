@@ -146,13 +146,13 @@ private slots:
         SiteFarmServer::Answer silent;
         silent.silent = true;
         m_farm->setPage(0, "/", silent);
-        main.linkingSites.append(LinkingSite{SiteFarmServer::hostName(0)});
+        main.linkingSites.append(farmSite(SiteFarmServer::hostName(0)));
         SiteFarmServer::Answer linked;
         linked.body = "<a href=\"http://www.mysite1.com/links.htm\">friend</a>";
         for (int i = 0; i < 40; ++i) {
             const QByteArray path = "/quick" + QByteArray::number(i) + "/";
             m_farm->setPage(1 + i % 4, path, linked);
-            main.linkingSites.append(LinkingSite{SiteFarmServer::hostName(1 + i % 4) + QString::fromLatin1(path)});
+            main.linkingSites.append(farmSite(SiteFarmServer::hostName(1 + i % 4) + QString::fromLatin1(path)));
         }
         layout.mainSites = {main};
         load(rig, layout);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ProjectTypes.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -13,6 +15,30 @@ struct ScanStatistics
     qint64 linksFound = 0;     // "Links Found:"
     qint64 allRunsPagesScanned = 0; // kept in the settings only
     qint64 allRunsLinksFound = 0;
+};
+
+// One Linking Site done with, as the scan committed it: everything a record
+// of the run needs to know the partner again next time and to tell a link
+// that is gone from a page that could not be read.
+struct SiteConclusion
+{
+    int mainPos = -1;           // where the Linking Site is listed
+    int row = -1;
+    QString mainSiteUrl;        // the Main Site as listed
+    QString mainSite;           // normalised, as the rows carry it
+    QString linkingSiteUrl;     // the Linking Site's URL as the scan began it
+    QString updatedUrl;         // the URL chkUpdate replaced it with, or ""
+    QString host;               // as the rows carry it (remoteSite)
+    QString outcome;            // "Direct Link", "Missing 001", "None Found (Timeout)"; "" when stopped
+    // Its start page was read: an answer the site can be judged by (a 404
+    // is one; a time-out, a refusal, a 5xx, 401, 403, a certificate error,
+    // a Skip or a Stop are not).
+    bool checked = false;
+    QString reason;             // the text in parentheses of a "None Found" row, or ""
+    bool skipped = false;
+    bool stopped = false;       // the scan was stopped while the site was under way
+    QList<LinkResult> rows;     // its result rows, in order
+    QList<ErrorEntry> errors;   // its errors rows, in order
 };
 
 // The one boundary between the scan engine and a front end (the window or the
@@ -46,6 +72,9 @@ public:
     {
         (void)mainSite; (void)host; (void)outcome;
     }
+    // The same site in full, right after linkingSiteFinished; also for the
+    // site a Stop ended (stopped, not checked, no outcome).
+    virtual void linkingSiteConcluded(const SiteConclusion &site) { (void)site; }
     // The Linking Sites under way when several run at once, as (Main Site, row).
     virtual void sitesInFlight(const QList<QPair<int, int>> &sites) { (void)sites; }
     // The scan has stopped: the window rebuilds its report here.

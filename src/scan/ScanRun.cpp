@@ -317,6 +317,7 @@ void ScanRun::commitFinishedHead()
     showStatistics(true);
     if (record.outcomeRecorded)
         m_frontEnd.linkingSiteFinished(record.outcomeMainSite, record.outcomeHost, record.outcome);
+    m_frontEnd.linkingSiteConcluded(conclusionOf(head));
     storeAllRunsCounters();
     m_frontEnd.queueCleared();
     const PlannedSite done = head.site;
@@ -694,6 +695,7 @@ void ScanRun::stopNow()
                     if (record.outcomeRecorded)
                         m_frontEnd.linkingSiteFinished(record.outcomeMainSite, record.outcomeHost, record.outcome);
                 }
+                m_frontEnd.linkingSiteConcluded(conclusionOf(head));
             }
         }
     }
@@ -715,6 +717,28 @@ void ScanRun::stopNow()
     m_frontEnd.scanStopped();
     if (SettingsStore::instance().readFlag(Keys::chkAudioFinished, true))
         playSound(Sounds::finished);
+}
+
+SiteConclusion ScanRun::conclusionOf(const Entry &entry) const
+{
+    const SiteScanRecord &record = entry.scan->record();
+    const SiteSetup &setup = entry.scan->setup();
+    SiteConclusion c;
+    c.mainPos = entry.site.main;
+    c.row = entry.site.row;
+    c.mainSiteUrl = setup.mainSiteUrl;
+    c.mainSite = setup.mainSite;
+    c.linkingSiteUrl = setup.row.url;
+    c.updatedUrl = record.url != setup.row.url ? record.url : QString();
+    c.host = record.outcomeRecorded ? record.outcomeHost : hostOfCopy(setup.row.url);
+    c.stopped = !record.finished;
+    c.outcome = record.outcomeRecorded ? record.outcome : QString();
+    c.checked = record.checked && record.finished && !record.skipped;
+    c.reason = record.reason;
+    c.skipped = record.skipped;
+    c.rows = record.rows;
+    c.errors = record.errors;
+    return c;
 }
 
 void ScanRun::concludeIfDone()

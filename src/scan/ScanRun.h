@@ -111,6 +111,7 @@ private:
     QString takeLastPage(Entry &entry);
     void stopNow();
     void concludeIfDone();
+    SiteConclusion conclusionOf(const Entry &entry) const;
     void showStatistics(bool now);
     void showSitesInFlight();
     void storeAllRunsCounters();

@@ -154,6 +154,7 @@ void SiteScan::skip()
 void SiteScan::doSkip()
 {
     m_record.skipped = true;
+    m_record.checked = false;
     m_skipClicked = true;
     m_siteNote = QStringLiteral("Skipped");
     finishSite();
@@ -222,6 +223,8 @@ void SiteScan::dispatch()
 
 void SiteScan::fetchEntry(const QString &entry)
 {
+    m_onStartPage = !m_startPageDone;
+    m_startPageDone = true;
     const RequestTarget t = splitRequestTarget(entry);
     m_page = PageContext();
     m_page.strURL = t.strURL;
@@ -292,6 +295,7 @@ void SiteScan::onIdleTick(quint64 id)
     const int idle = m_channel->idleSeconds();
     const qint64 pageSeconds = m_channel->pageSeconds();
     if (idle >= m_setup.timeOut || pageSeconds >= kPageTimeOutFactor * m_setup.timeOut) {
+        m_onStartPage = false;
         m_record.errors.append({QStringLiteral("Timeout"), m_page.host});
         m_siteNote = QStringLiteral("Timeout");
         finishSite();
@@ -312,6 +316,8 @@ void SiteScan::onPageFinished(quint64 id, const PageResult &result)
     if (id != m_fetchId || m_state != State::Running)
         return;
     Step step(*this);
+    if (!result.isPage())
+        m_onStartPage = false; // not read: the site cannot be judged by this run
     switch (result.failure) {
     case PageResult::Failure::Secure:
         m_fetchId = 0;
@@ -347,6 +353,13 @@ void SiteScan::onPageFinished(quint64 id, const PageResult &result)
     m_fetchId = 0;
     if (fetchAgainSecurely(result.head))
         return;
+    if (m_onStartPage) {
+        // A start page that answered with a server error or a refusal to
+        // show it was not read either.
+        m_onStartPage = false;
+        const int code = HttpStatus::statusCode(QString::fromLatin1(result.head)).toInt();
+        m_record.checked = !(code >= 500 || code == 401 || code == 403 || code == 429);
+    }
     m_page.head = result.head;
     const QString url = m_page.host + m_page.path;
     const QString error = HttpStatus::errorForHead(QString::fromLatin1(result.head));

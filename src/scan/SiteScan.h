@@ -231,6 +231,8 @@ private:
     bool m_skipClicked = false;
     bool m_emulate = false;
     QString m_firstLinkStatus;
+    bool m_startPageDone = false; // the first page's answer (or its failure) is in
+    bool m_onStartPage = false;
     SecureHosts m_secureHosts;
 
     // the page in flight and its analysis

@@ -376,6 +376,7 @@ void SiteScan::recordSiteOutcome()
         m_record.rows.append(closing);
         setRowColour(RowColour::Red);
         outcome = closing.status;
+        m_record.reason = isBlankEntry(m_siteNote) ? QString() : m_siteNote;
     }
     m_record.outcomeRecorded = true;
     m_record.outcome = outcome;

@@ -38,6 +38,10 @@ struct SiteScanRecord
     QString lastPage;
     bool hasLastPage = false;
 
+    // Its start page was read: an answer the site can be judged by.
+    bool checked = false;
+    QString reason;            // the text in parentheses of its "None Found" row
+
     // Set once the site has ended by itself or by a Skip.
     bool finished = false;
     bool skipped = false;

@@ -147,6 +147,13 @@ void writeFarmProject(const SiteFarmServer::Layout &layout, const QString &file,
         qFatal("cannot write the project");
 }
 
+LinkingSite farmSite(const QString &url)
+{
+    LinkingSite site;
+    site.url = url;
+    return site;
+}
+
 int farmSiteCount(const SiteFarmServer::Layout &layout)
 {
     int n = 0;

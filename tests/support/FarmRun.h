@@ -57,5 +57,7 @@ private:
 // an earlier scan (a scan empties them first).
 void writeFarmProject(const SiteFarmServer::Layout &layout, const QString &file, bool previousResults = false);
 int farmSiteCount(const SiteFarmServer::Layout &layout);
+// A Linking Site row of the URL, one link expected.
+LinkingSite farmSite(const QString &url);
 // "file, line N: 'a' against 'b'" for the first line that differs, or "".
 QString firstDifference(const RunFiles &one, const RunFiles &other);

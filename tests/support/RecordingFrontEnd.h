@@ -34,6 +34,7 @@ public:
         if (onFinished)
             onFinished();
     }
+    void linkingSiteConcluded(const SiteConclusion &site) override { conclusions.append(site); }
     void scanStopped() override { ++stops; }
     void selectLinkingSite(int mainPos, int row) override { selections << QStringLiteral("%1/%2").arg(mainPos).arg(row); }
     void statisticsChanged(const ScanStatistics &s) override { stats = s; }
@@ -47,6 +48,7 @@ public:
     QStringList messages;
     QStringList selections; // "main/row" in the order the engine selected them
     QList<Finished> finished;
+    QList<SiteConclusion> conclusions;
     ScanStatistics stats;
     int focused = 0;
     int stops = 0;
