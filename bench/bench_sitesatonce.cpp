@@ -90,8 +90,8 @@ private:
         m_totals.longestMs = qMax(m_totals.longestMs, m_run->elapsedMs());
         m_totals.mostAtOnce = qMax(m_totals.mostAtOnce, m_farm->mostAtOnceOnOneHost());
         if (m_farm->mostAtOnceOnOneHost() > 2)
-            m_totals.failures << QStringLiteral("seed %1 at %2: %3 connections at once on one host")
-                                     .arg(m_seed).arg(kSitesAtOnce[m_step]).arg(m_farm->mostAtOnceOnOneHost());
+            fail(QStringLiteral("seed %1 at %2: %3 connections at once on one host")
+                     .arg(m_seed).arg(kSitesAtOnce[m_step]).arg(m_farm->mostAtOnceOnOneHost()));
         m_runs.append(m_run->files());
         m_run.reset();
         if (++m_step < 3) {
@@ -105,16 +105,22 @@ private:
             const QString difference = firstDifference(m_runs.at(0), m_runs.at(i));
             if (!difference.isEmpty()) {
                 same = false;
-                m_totals.failures << QStringLiteral("seed %1 at %2: %3").arg(m_seed).arg(kSitesAtOnce[i]).arg(difference);
+                fail(QStringLiteral("seed %1 at %2: %3").arg(m_seed).arg(kSitesAtOnce[i]).arg(difference));
             }
         }
         if (m_runs.at(0).value(QStringLiteral("exit status")).startsWith('('))
-            m_totals.failures << QStringLiteral("seed %1: %2").arg(m_seed).arg(QString::fromLatin1(m_runs.at(0).value(QStringLiteral("exit status"))));
+            fail(QStringLiteral("seed %1: %2").arg(m_seed).arg(QString::fromLatin1(m_runs.at(0).value(QStringLiteral("exit status")))));
         m_totals.equal += same ? 1 : 0;
         if (m_totals.projects % 25 == 0)
             std::fprintf(stderr, "%d projects, %d equal, %lld failures\n", m_totals.projects, m_totals.equal,
                          qlonglong(m_totals.failures.size()));
         QMetaObject::invokeMethod(this, [this] { nextProject(); }, Qt::QueuedConnection);
+    }
+
+    void fail(const QString &what)
+    {
+        m_totals.failures << what;
+        std::fprintf(stderr, "FAIL %s\n", qPrintable(what));
     }
 
     int m_index;

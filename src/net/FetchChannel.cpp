@@ -1,5 +1,7 @@
 #include "net/FetchChannel.h"
 
+#include "net/FileFetch.h"
+
 #include <QUrl>
 
 FetchChannel::FetchChannel(HostScheduler &scheduler, QObject *parent)
@@ -38,9 +40,9 @@ void FetchChannel::cancel()
     m_idleTimer.stop();
     letGo(m_current);
     if (m_download) {
-        WholePageDownload *old = std::exchange(m_download, nullptr);
+        FileFetch *old = std::exchange(m_download, nullptr);
         old->disconnect(this);
-        old->abort();
+        old->cancel();
         old->deleteLater();
     }
     release(m_ticket);
@@ -109,8 +111,7 @@ void FetchChannel::watch(PageFetcher *fetcher, quint64 id)
         if (result.connected || result.failure == PageResult::Failure::None)
             m_idleTimer.stop();
         letGo(m_current);
-        release(m_ticket);
-        release(m_aheadTicket); // an adopted page held the side connection
+        release(m_ticket); // a page asked for ahead holds the side connection in it
         emit finished(id, result);
     });
 }
@@ -122,10 +123,12 @@ void FetchChannel::adopt(quint64 id)
     PageFetcher *ahead = std::exchange(m_ahead, nullptr);
     ahead->disconnect(this);
     const bool whole = ahead->isDone() && ahead->result().isPage() && ahead->result().connected;
+    // From now on its side connection (if it still holds one) is the page's.
+    m_ticket = std::exchange(m_aheadTicket, 0);
     if (ahead->isDone() && !whole) {
         // Refused or reset: it is fetched again for real.
         letGo(ahead);
-        release(m_aheadTicket);
+        release(m_ticket);
         if (m_scheduler.acquire(m_request.host, HostScheduler::Lane::Page, this, [this, id] { begin(id); },
                                 &m_ticket))
             begin(id);
@@ -142,7 +145,7 @@ void FetchChannel::adopt(quint64 id)
         m_idleTimer.stop();
         const PageResult result = ahead->takeResult();
         letGo(m_current);
-        release(m_aheadTicket);
+        release(m_ticket);
         emit finished(id, result);
         return;
     }
@@ -165,27 +168,27 @@ void FetchChannel::fetchAhead(const PageRequest &request)
     m_ahead->start();
 }
 
-quint64 FetchChannel::download(const QString &url, const DownloadLimits &limits, bool acceptAnyCertificate)
+quint64 FetchChannel::download(const QString &url, const DownloadLimits &limits, const PageRequest &base)
 {
     cancel();
     const quint64 id = m_id;
-    const QString host = QUrl::fromEncoded(url.toLatin1(), QUrl::TolerantMode).host();
-    auto begin = [this, id, url, limits, acceptAnyCertificate] {
+    const QUrl target = QUrl::fromEncoded(url.toLatin1(), QUrl::TolerantMode);
+    auto begin = [this, id, target, limits, base] {
         if (id != m_id)
             return;
-        m_download = new WholePageDownload(this);
-        m_download->setAcceptAnyCertificate(acceptAnyCertificate);
-        connect(m_download, &WholePageDownload::finished, this, [this, id](const QString &body) {
+        m_download = new FileFetch(target, base, limits.idleTimeoutMs, limits.totalTimeoutMs, this);
+        connect(m_download, &FileFetch::finished, this, [this, id] {
             if (id != m_id)
                 return;
-            WholePageDownload *done = std::exchange(m_download, nullptr);
+            FileFetch *done = std::exchange(m_download, nullptr);
             done->disconnect(this);
             done->deleteLater();
             release(m_ticket);
-            emit downloaded(id, body);
+            emit downloaded(id, QString::fromLatin1(done->body()));
         });
-        m_download->start(url, limits);
+        m_download->start();
     };
+    const QString host = target.host();
     if (host.isEmpty() || m_scheduler.acquire(host, HostScheduler::Lane::Page, this, begin, &m_ticket))
         begin();
     return id;

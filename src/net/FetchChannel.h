@@ -27,9 +27,11 @@ public:
     // dropped when another page is asked for or the channel is cancelled.
     void fetchAhead(const PageRequest &request);
     // Downloads a whole URL in the page's place (the target of a redirect
-    // page), within the limits; downloaded carries its body. It ends, as a
-    // page does, with cancel() or the next fetch.
-    quint64 download(const QString &url, const DownloadLimits &limits, bool acceptAnyCertificate);
+    // page), redirections followed, within the limits; downloaded carries
+    // its body ("" when nothing came). base gives the user agent and the
+    // choice for certificates. It ends, as a page does, with cancel() or the
+    // next fetch.
+    quint64 download(const QString &url, const DownloadLimits &limits, const PageRequest &base);
     // Ends the page in flight (or its wait for the host); no event follows.
     void cancel();
     // The same, and the page ahead.
@@ -60,7 +62,7 @@ private:
     QTimer m_idleTimer;
     PageRequest m_request;
     PageFetcher *m_current = nullptr;
-    WholePageDownload *m_download = nullptr;
+    class FileFetch *m_download = nullptr;
     HostScheduler::Ticket m_ticket = 0;
     PageFetcher *m_ahead = nullptr;
     HostScheduler::Ticket m_aheadTicket = 0;

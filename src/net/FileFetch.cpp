@@ -2,6 +2,8 @@
 
 #include "net/HttpStatus.h"
 
+#include <limits>
+
 namespace {
 
 int statusOf(const QByteArray &head)
@@ -23,26 +25,42 @@ QByteArray locationOf(const QByteArray &head)
 
 } // namespace
 
-FileFetch::FileFetch(const QUrl &url, const PageRequest &base, int timeoutMs, QObject *parent)
+FileFetch::FileFetch(const QUrl &url, const PageRequest &base, int idleMs, qint64 totalMs, QObject *parent)
     : QObject(parent)
     , m_base(base)
     , m_url(url)
 {
     m_limit.setSingleShot(true);
-    m_limit.setInterval(qMax(1, timeoutMs));
-    connect(&m_limit, &QTimer::timeout, this, [this] { end(0, QByteArray()); });
+    m_limit.setInterval(int(qBound(qint64(1), totalMs, qint64(std::numeric_limits<int>::max()))));
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(qMax(1, idleMs));
+    connect(&m_limit, &QTimer::timeout, this, &FileFetch::giveUp);
+    connect(&m_idle, &QTimer::timeout, this, &FileFetch::giveUp);
 }
 
 void FileFetch::start()
 {
     m_limit.start();
+    m_idle.start();
     fetch(m_url);
+}
+
+// A server silent too long, or one that never stops: what came is kept.
+void FileFetch::giveUp()
+{
+    if (!m_fetcher) {
+        end(0, QByteArray());
+        return;
+    }
+    const int status = statusOf(m_fetcher->partialHead());
+    end(status, m_fetcher->partialBody());
 }
 
 void FileFetch::cancel()
 {
     m_done = true;
     m_limit.stop();
+    m_idle.stop();
     if (m_fetcher) {
         m_fetcher->disconnect(this);
         m_fetcher->cancel();
@@ -72,6 +90,7 @@ void FileFetch::fetch(const QUrl &url)
     request.tlsPort = quint16(url.port(443));
     m_fetcher = new PageFetcher(request, this);
     connect(m_fetcher, &PageFetcher::finished, this, &FileFetch::onFetched);
+    connect(m_fetcher, &PageFetcher::dataArrived, &m_idle, qOverload<>(&QTimer::start));
     m_fetcher->start();
 }
 

@@ -6,10 +6,11 @@
 #include <QTimer>
 #include <QUrl>
 
-// A file a scan reads besides its pages (robots.txt): fetched with the
-// scan's own request, redirections followed (at most five, to http or https),
-// within one time limit for the whole. It knows nothing of the scan; the
-// caller takes a turn for the host before it starts.
+// A whole URL a scan reads besides its pages (robots.txt, the target of a
+// redirect page): fetched with the scan's own request, redirections followed
+// (at most five, to http or https), given up after a time without data and
+// after a time in all; what came by then is kept. It knows nothing of the
+// scan; the caller takes a turn for the host before it starts.
 class FileFetch : public QObject
 {
     Q_OBJECT
@@ -18,7 +19,7 @@ public:
 
     // base: the user agent and certificate choice of the scan; its host,
     // path and ports are taken from the URL.
-    FileFetch(const QUrl &url, const PageRequest &base, int timeoutMs, QObject *parent = nullptr);
+    FileFetch(const QUrl &url, const PageRequest &base, int idleMs, qint64 totalMs, QObject *parent = nullptr);
 
     void start();
     void cancel();
@@ -33,12 +34,14 @@ signals:
 private:
     void fetch(const QUrl &url);
     void onFetched();
+    void giveUp();
     void end(int status, const QByteArray &body);
 
     PageRequest m_base;
     QUrl m_url;
     PageFetcher *m_fetcher = nullptr;
     QTimer m_limit;
+    QTimer m_idle;
     int m_redirects = 0;
     int m_status = 0;
     QByteArray m_body;

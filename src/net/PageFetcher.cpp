@@ -56,6 +56,13 @@ PageFetcher::~PageFetcher()
     delete m_chunks;
 }
 
+QByteArray PageFetcher::partialBody() const
+{
+    if (!m_headComplete)
+        return m_response;
+    return m_chunks ? m_chunks->data() : m_result.body;
+}
+
 void PageFetcher::start()
 {
     const QString host = asciiHost(m_request.host);

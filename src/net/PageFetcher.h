@@ -77,6 +77,9 @@ public:
     const PageResult &result() const { return m_result; }
     PageResult takeResult() { return std::move(m_result); }
     qint64 received() const { return m_received; }
+    // What has come so far, before the answer is whole.
+    QByteArray partialHead() const { return m_headComplete ? m_result.head : QByteArray(); }
+    QByteArray partialBody() const;
     qint32 contentLength() const { return m_contentLength; }
 
     // The exact request bytes for a host and path. A user agent line follows

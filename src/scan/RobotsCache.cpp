@@ -97,7 +97,8 @@ void RobotsCache::startDownload(const QString &k, const QString &url)
     base.userAgent = m_userAgent;
     base.acceptAnyCertificate = m_acceptAnyCertificate;
     // A silent server holds no scan longer than its time-out.
-    auto *download = new FileFetch(QUrl(url), base, 1000 * qMax(1, m_timeOutSeconds), this);
+    const int ms = 1000 * qMax(1, m_timeOutSeconds);
+    auto *download = new FileFetch(QUrl(url), base, ms, ms, this);
     entry.download = download;
     connect(download, &FileFetch::finished, this, [this, k, download] {
         download->deleteLater();

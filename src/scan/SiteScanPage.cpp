@@ -180,8 +180,14 @@ void SiteScan::followRedirect(QString url)
     prefixHttp(url);
     DownloadLimits limits;
     limits.totalTimeoutMs = qMax<qint64>(1000, 10LL * 1000 * m_setup.timeOut);
-    m_downloadId = m_channel->download(url, limits,
-                                       SettingsStore::instance().readFlag(Keys::IgnoreCertificateErrors, false));
+    const SettingsStore &store = SettingsStore::instance();
+    PageRequest base;
+    // As the whole-page download of old: "Mozilla" when the scan sends no agent.
+    base.userAgent = store.read(Keys::UserAgent, kDefaultUserAgent);
+    if (base.userAgent.isEmpty())
+        base.userAgent = QStringLiteral("Mozilla");
+    base.acceptAnyCertificate = store.readFlag(Keys::IgnoreCertificateErrors, false);
+    m_downloadId = m_channel->download(url, limits, base);
 }
 
 void SiteScan::endOfPage()
