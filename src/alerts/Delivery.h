@@ -11,7 +11,7 @@
 struct DeliveryPolicy
 {
     int retries = 3;
-    QList<int> pausesMs{1000, 3000, 9000};  // before the second, third, fourth try
+    QList<int> pausesMs{1000, 2000, 4000};  // before the second, third, fourth try
     int timeoutMs = 15000;                  // one try without an answer
     // Set from another thread to give up at once (the window is closing).
     const std::atomic<bool> *cancelled = nullptr;

@@ -96,7 +96,10 @@ QString sendOnce(const SmtpAccount &account, const MailMessage &message, int tim
 
     CurlPtr<curl_mime> mime(curl_mime_init(c));
     curl_mimepart *text = curl_mime_addpart(mime.get());
-    const QByteArray body = message.text.toUtf8();
+    // Lines end in CR LF on the wire; a bare LF would be encoded as a character.
+    QString crlf = message.text;
+    crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const QByteArray body = crlf.toUtf8();
     curl_mime_data(text, body.constData(), size_t(body.size()));
     curl_mime_type(text, "text/plain; charset=utf-8");
     curl_mime_encoder(text, "quoted-printable");
