@@ -30,6 +30,18 @@ MailMessage mailOf(const RunAlert &alert, const AlertSettings &settings)
     return m;
 }
 
+void sent(AlertOutcome &out, const QString &line)
+{
+    out.sent << line;
+    out.report << line;
+}
+
+void failed(AlertOutcome &out, const ErrorEntry &error)
+{
+    out.errors << error;
+    out.report << error.error;
+}
+
 } // namespace
 
 AlertOutcome sendAlert(const RunAlert &alert, AlertSettings settings, const DeliveryPolicy &policy,
@@ -44,28 +56,28 @@ AlertOutcome sendAlert(const RunAlert &alert, AlertSettings settings, const Deli
     if (webhook) {
         const Delivery d = postWebhook(settings.webhookUrl, AlertMessage::webhookJson(alert), policy);
         if (d.delivered)
-            out.sent << QStringLiteral("Webhook: %1").arg(d.detail);
+            sent(out, QStringLiteral("Webhook: %1").arg(d.detail));
         else if (d.attempts == 0)
-            out.errors.append({QStringLiteral("Alert webhook not sent: %1").arg(d.detail), settings.webhookUrl});
+            failed(out, {QStringLiteral("Alert webhook not sent: %1").arg(d.detail), settings.webhookUrl});
         else
-            out.errors.append({QStringLiteral("Alert webhook failed after %1: %2").arg(tries(d.attempts), d.detail),
+            failed(out, {QStringLiteral("Alert webhook failed after %1: %2").arg(tries(d.attempts), d.detail),
                                settings.webhookUrl});
     }
     if (mail) {
         QString error;
         if (!SmtpPassword::fillIn(&settings, &error)) {
-            out.errors.append({QStringLiteral("Alert e-mail not sent: the SMTP password could not be read from the "
+            failed(out, {QStringLiteral("Alert e-mail not sent: the SMTP password could not be read from the "
                                               "secret store: %1").arg(error),
                                settings.smtp.url()});
         } else {
             const Delivery d = sendMail(settings.smtp, mailOf(alert, settings), policy);
             const QString where = settings.smtp.host.isEmpty() ? settings.serverText : settings.smtp.url();
             if (d.delivered)
-                out.sent << QStringLiteral("E-mail: %1").arg(d.detail);
+                sent(out, QStringLiteral("E-mail: %1").arg(d.detail));
             else if (d.attempts == 0)
-                out.errors.append({QStringLiteral("Alert e-mail not sent: %1").arg(d.detail), where});
+                failed(out, {QStringLiteral("Alert e-mail not sent: %1").arg(d.detail), where});
             else
-                out.errors.append({QStringLiteral("Alert e-mail failed after %1: %2").arg(tries(d.attempts), d.detail),
+                failed(out, {QStringLiteral("Alert e-mail failed after %1: %2").arg(tries(d.attempts), d.detail),
                                    where});
         }
     }
@@ -74,12 +86,12 @@ AlertOutcome sendAlert(const RunAlert &alert, AlertSettings settings, const Deli
         // Without a bus or a notification service there is nobody to show it
         // to (a scan from cron, a server): that is no error.
         if (n.kind == NotifyOutcome::Shown)
-            out.sent << QStringLiteral("Desktop notification: shown");
+            sent(out, QStringLiteral("Desktop notification: shown"));
         else if (n.kind == NotifyOutcome::Failed)
-            out.errors.append({QStringLiteral("Alert desktop notification failed: %1").arg(n.detail),
+            failed(out, {QStringLiteral("Alert desktop notification failed: %1").arg(n.detail),
                                QStringLiteral("org.freedesktop.Notifications")});
         else
-            out.sent << QStringLiteral("Desktop notification: no notification service on this desktop");
+            sent(out, QStringLiteral("Desktop notification: no notification service on this desktop"));
     }
     return out;
 }

@@ -15,6 +15,7 @@ struct AlertOutcome
 {
     QStringList sent;          // "Webhook: HTTP 204", "E-mail: sent to a@b.example", ...
     QList<ErrorEntry> errors;  // {"Alert webhook failed after 4 tries: HTTP 500", url}
+    QStringList report;        // both, channel by channel, for the Alerts page
     bool nothingToSend = false; // no channel is set up
 };
 

@@ -53,9 +53,9 @@ AlertsPage::AlertsPage(QWidget *parent)
 {
     setObjectName(QStringLiteral("pageAlerts"));
     auto *intro = new QLabel(tr("After a scan whose history shows changes (links lost or found, moved, their notes "
-                                "changed), and only then, Reciplex tells you here: from the window and from "
-                                "scheduled scans. A delivery that fails is tried three more times, then listed with "
-                                "the scan's errors."),
+                                "changed), and only then, an alert goes to each place set up below: from the window "
+                                "and from scheduled scans. A delivery that fails is tried three more times, then "
+                                "listed with the scan's errors."),
                              this);
     intro->setWordWrap(true);
 
@@ -120,9 +120,7 @@ AlertsPage::AlertsPage(QWidget *parent)
     connect(m_password, &QLineEdit::editingFinished, this, &AlertsPage::commitPassword);
     connect(m_test, &QPushButton::clicked, this, &AlertsPage::sendTestAlert);
     connect(m_worker, &AlertWorker::finished, this, [this](const AlertOutcome &outcome) {
-        QStringList lines = outcome.sent;
-        for (const ErrorEntry &e : outcome.errors)
-            lines << e.error;
+        QStringList lines = outcome.report;
         if (outcome.nothingToSend)
             lines << tr("Nothing to send: set a webhook URL, an e-mail address or the desktop notification.");
         m_result->setText(lines.join(QLatin1Char('\n')));
