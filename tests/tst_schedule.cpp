@@ -102,7 +102,9 @@ private slots:
     // takes as they are, listed with their next run and removed again.
     void systemdUserTimer()
     {
-        const QMap<QString, QString> systemd{{"RECIPLEX_SYSTEMCTL", "/bin/true"}};
+        const QMap<QString, QString> systemd{{"RECIPLEX_SYSTEMCTL", "/bin/true"},
+                                             {"RECIPLEX_CRONTAB", RECIPLEX_TEST_SUPPORT "/user-crontab.sh"},
+                                             {"RECIPLEX_TEST_CRONTAB_FILE", m_dir.filePath("systemd-crontab")}};
         const QString prj = project();
         Run r = run({"--schedule", "weekly Mon 03:00", "--set", "SitesAtOnce=2", prj}, systemd);
         QCOMPARE(r.exitCode, 0);

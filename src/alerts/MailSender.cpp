@@ -52,9 +52,16 @@ QByteArray domainOf(const QString &address)
     return address.mid(at + 1).toLatin1();
 }
 
-// One try; "" when the server took the message, else what went wrong.
-QString sendOnce(const SmtpAccount &account, const MailMessage &message, int timeoutMs)
+// libcurl asks now and then whether to go on: not once the sender gives up.
+int keepGoing(void *policy, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
+    return static_cast<const DeliveryPolicy *>(policy)->isCancelled() ? 1 : 0;
+}
+
+// One try; "" when the server took the message, else what went wrong.
+QString sendOnce(const SmtpAccount &account, const MailMessage &message, const DeliveryPolicy &policy)
+{
+    const int timeoutMs = policy.timeoutMs;
     CurlPtr<CURL> curl(curl_easy_init());
     if (!curl)
         return QStringLiteral("the mail library could not start");
@@ -64,6 +71,9 @@ QString sendOnce(const SmtpAccount &account, const MailMessage &message, int tim
     curl_easy_setopt(c, CURLOPT_URL, url.constData());
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &keepGoing);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, const_cast<DeliveryPolicy *>(&policy));
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(timeoutMs));
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(timeoutMs) * 4);
     // A server that stalls mid-message is given up after the same time.
@@ -178,7 +188,7 @@ Delivery sendMail(const SmtpAccount &account, const MailMessage &message, const 
         if (attempt > 0 && !policy.pauseBefore(attempt))
             break;
         ++delivery.attempts;
-        const QString failure = sendOnce(account, message, policy.timeoutMs);
+        const QString failure = sendOnce(account, message, policy);
         if (failure.isEmpty()) {
             delivery.delivered = true;
             delivery.detail = QStringLiteral("sent to %1").arg(message.to.join(QStringLiteral(", ")));

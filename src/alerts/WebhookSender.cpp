@@ -10,9 +10,10 @@
 namespace {
 
 // One POST: "" when a 2xx answer came, else what went wrong.
-QString postOnce(QNetworkAccessManager &manager, const QUrl &url, const QByteArray &json, int timeoutMs,
+QString postOnce(QNetworkAccessManager &manager, const QUrl &url, const QByteArray &json, const DeliveryPolicy &policy,
                  QString *answer)
 {
+    const int timeoutMs = policy.timeoutMs;
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Reciplex/3.0 alerts"));
@@ -29,6 +30,13 @@ QString postOnce(QNetworkAccessManager &manager, const QUrl &url, const QByteArr
     overall.setSingleShot(true);
     QObject::connect(&overall, &QTimer::timeout, reply, &QNetworkReply::abort);
     overall.start(timeoutMs * 2);
+    // The sender gives up (the window is closing): the try ends at once.
+    QTimer cancelWatch;
+    QObject::connect(&cancelWatch, &QTimer::timeout, reply, [reply, &policy] {
+        if (policy.isCancelled())
+            reply->abort();
+    });
+    cancelWatch.start(100);
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -62,7 +70,7 @@ Delivery postWebhook(const QString &url, const QByteArray &json, const DeliveryP
             break;
         ++delivery.attempts;
         QString answer;
-        const QString failure = postOnce(manager, target, json, policy.timeoutMs, &answer);
+        const QString failure = postOnce(manager, target, json, policy, &answer);
         if (failure.isEmpty()) {
             delivery.delivered = true;
             delivery.detail = answer;

@@ -226,6 +226,7 @@ private slots:
         SchedulerTools tools;
         tools.unitFolder = dir.filePath("units");
         tools.systemctl = "/bin/true";
+        tools.crontab = "/bin/false"; // never the machine's own
         ScheduleDialog dialog(project, "/usr/bin/reciplex-scan", nullptr, tools);
         QCOMPARE(dialog.nextRunText(), QString("not scheduled"));
         dialog.oftenBox()->setCurrentIndex(ScheduleDialog::Weekly);
