@@ -1,6 +1,6 @@
 #include "ScanJson.h"
 
-#include "history/ChangeText.h"
+#include "history/ChangeJson.h"
 #include "model/Project.h"
 #include "scan/ScanRun.h"
 #include "settings/FileTypes.h"
@@ -14,11 +14,7 @@
 
 #include <cstdio>
 
-// Local time with its offset from UTC, so a reader needs no time zone.
-static QString isoTime(const QDateTime &time)
-{
-    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
-}
+using ChangeJson::isoTime;
 
 static QJsonValue positionOrNull(int zeroBased)
 {
@@ -106,44 +102,9 @@ static QJsonObject siteObject(const ScanJournal::Site &site)
     };
 }
 
-// History times are kept in UTC; the document gives local time like the rest.
-static QJsonValue historyTime(const QDateTime &utc)
-{
-    return utc.isValid() ? QJsonValue(isoTime(utc.toLocalTime())) : QJsonValue(QJsonValue::Null);
-}
-
-static QJsonObject stateObject(const SiteRecord &record)
-{
-    return {
-        {"status", record.status},
-        {"links", record.links},
-        {"foundOn", record.foundOn},
-        {"notes", record.notes},
-        {"missing", record.missing},
-        {"text", ChangeText::describe(record)},
-    };
-}
-
-static QJsonObject changeObject(const SiteChange &change)
-{
-    return {
-        {"kind", ChangeText::kindName(change.kind)},
-        {"mainSite", change.now.mainSite},
-        {"host", change.now.host},
-        {"url", change.now.url},
-        {"previousRun", change.checkedBefore ? historyTime(change.beforeStarted) : QJsonValue(QJsonValue::Null)},
-        {"before", change.checkedBefore ? QJsonValue(stateObject(change.before)) : QJsonValue(QJsonValue::Null)},
-        {"now", stateObject(change.now)},
-    };
-}
-
 static QJsonArray changeArray(const RunChanges *changes)
 {
-    QJsonArray array;
-    if (changes)
-        for (const SiteChange &c : changes->changes)
-            array.append(changeObject(c));
-    return array;
+    return changes ? ChangeJson::changeArray(changes->changes) : QJsonArray();
 }
 
 QByteArray scanJson(const ScanJsonInput &in)
@@ -169,7 +130,7 @@ QByteArray scanJson(const ScanJsonInput &in)
         {"exitStatus", in.exitStatus},
         {"history", in.historyPath.isEmpty() ? QJsonValue(QJsonValue::Null)
                                              : QJsonValue(QFileInfo(in.historyPath).absoluteFilePath())},
-        {"changesSince", in.changes && in.changes->hasPrevious() ? historyTime(in.changes->previousStarted)
+        {"changesSince", in.changes && in.changes->hasPrevious() ? ChangeJson::historyTime(in.changes->previousStarted)
                                                                  : QJsonValue(QJsonValue::Null)},
         {"changes", changeArray(in.changes)},
     };

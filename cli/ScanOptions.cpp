@@ -115,6 +115,19 @@ const QList<OptionRow> &optionTable()
          "Linking Site, before, now, separated by tabs. Needs a history.",
          flag(&ScanRunOptions::changes)},
         {{"q", "quiet"}, QString(), "No progress, not even on a terminal.", flag(&ScanRunOptions::quiet)},
+        {{"no-alerts"}, QString(),
+         "Send no alert after this run, even when it has changes (see the Alerts options).",
+         flag(&ScanRunOptions::noAlerts)},
+        {{"schedule"}, "WHEN",
+         "Do not scan now: install a scheduled scan of PROJECT, with its history and alerts, for this user: "
+         "\"hourly\", \"daily 03:00\", \"weekly Mon 03:00\" or a systemd calendar expression. A systemd user "
+         "timer, or a crontab line where there is no systemd user session. The other options given are those of "
+         "every scheduled run; scheduling a project again replaces its schedule.",
+         text(&ScanRunOptions::schedule)},
+        {{"unschedule"}, QString(), "Do not scan: remove the scheduled scan of PROJECT.",
+         flag(&ScanRunOptions::unschedule)},
+        {{"schedules"}, QString(), "Do not scan: list the scheduled scans with their next run.",
+         flag(&ScanRunOptions::listSchedules)},
     };
     return table;
 }
@@ -186,6 +199,18 @@ ScanCommandLine parseScanCommandLine(const QStringList &arguments)
     }
 
     const QStringList positional = parser.positionalArguments();
+    if (o.listSchedules) {
+        if (!positional.isEmpty() || o.unschedule || !o.schedule.isEmpty()) {
+            result.text = QStringLiteral("--schedules takes no project and no other schedule option");
+            return result;
+        }
+        result.action = ScanCommandLine::Action::ListSchedules;
+        return result;
+    }
+    if (o.unschedule && !o.schedule.isEmpty()) {
+        result.text = QStringLiteral("--schedule and --unschedule cannot be combined");
+        return result;
+    }
     if (positional.size() != 1) {
         result.text = positional.isEmpty() ? QStringLiteral("no project file given")
                                            : QStringLiteral("only one project file may be given");
@@ -200,6 +225,8 @@ ScanCommandLine parseScanCommandLine(const QStringList &arguments)
         result.text = QStringLiteral("--json - and --changes would both write to stdout");
         return result;
     }
-    result.action = ScanCommandLine::Action::Scan;
+    result.action = o.unschedule          ? ScanCommandLine::Action::Unschedule
+                  : !o.schedule.isEmpty() ? ScanCommandLine::Action::Schedule
+                                          : ScanCommandLine::Action::Scan;
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "ErrorsFile.h"
 #include "HeadlessFrontEnd.h"
+#include "RunAlerts.h"
 #include "ScanJournal.h"
 #include "ScanJson.h"
 #include "history/ChangeText.h"
@@ -206,6 +207,10 @@ int runScan(const ScanRunOptions &o)
         written = false;
     const std::optional<ReportChanges> reportChanges =
         changes.hasPrevious() ? std::optional<ReportChanges>(reportChangesOf(changes)) : std::nullopt;
+    // Alerts before the outputs, so what could not be delivered is in the errors they write.
+    if (!o.noAlerts)
+        sendRunAlerts(project, o.projectPath, started, finished, changes, engine.statistics().pagesScanned,
+                      reportChanges ? &*reportChanges : nullptr);
     // The links page first: it renews the project's generated links, which
     // --output then saves as the window's Save would.
     if (!o.linksPagePath.isEmpty() && !writeLinksPage(project, o.linksPagePath))

@@ -25,6 +25,10 @@ struct ScanRunOptions
     QString historyPath;    // --history: the history database (else the one beside the project, if any)
     bool changes = false;   // --changes: print the changes since the previous run
     bool quiet = false;
+    bool noAlerts = false;  // --no-alerts: no webhook, e-mail or notification after this run
+    QString schedule;       // --schedule: when the scheduled scan runs
+    bool unschedule = false;     // --unschedule
+    bool listSchedules = false;  // --schedules
 };
 
 // Exit statuses of reciplex-scan.
@@ -34,7 +38,7 @@ enum ScanExit { ExitAllLinked = 0, ExitSomeMissing = 1, ExitCannotStart = 2, Exi
 // nothing because it could not be understood.
 struct ScanCommandLine
 {
-    enum class Action { Scan, Help, Version, Error };
+    enum class Action { Scan, Help, Version, Error, Schedule, Unschedule, ListSchedules };
     Action action = Action::Error;
     ScanRunOptions options;
     QString text; // the help text, the version line, or what was wrong

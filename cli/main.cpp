@@ -3,6 +3,7 @@
 // Linking Site links back, 1 when some do not, 2 when the scan cannot start,
 // 3 when a link was lost since the previous run of the history.
 #include "ScanRun.h"
+#include "ScheduleCommand.h"
 
 #include <QCoreApplication>
 
@@ -25,6 +26,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "reciplex-scan: %s\n%s\n", command.text.toLocal8Bit().constData(),
                      scanUsage().toLocal8Bit().constData());
         return ExitCannotStart;
+    case ScanCommandLine::Action::Schedule:
+    case ScanCommandLine::Action::Unschedule:
+    case ScanCommandLine::Action::ListSchedules:
+        return runScheduleCommand(command);
     case ScanCommandLine::Action::Scan:
         break;
     }

@@ -1,3 +1,4 @@
+#include "import/BacklinkImport.h"
 #include "import/DelimitedList.h"
 #include "import/LinkExtraction.h"
 #include "import/LinkHarvest.h"
@@ -10,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -57,6 +59,78 @@ class TestImport : public QObject
 {
     Q_OBJECT
 private slots:
+    // The backlink exports of the common tools, each as the tool writes it.
+    void backlinkExports_data()
+    {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QStringList>("toMySite");   // Linking Sites added to mysite.com/links.htm
+        QTest::addColumn<QStringList>("toOther");    // and to other.net
+        QTest::addColumn<QString>("summary");        // "" to leave unchecked
+        QTest::addColumn<QString>("error");
+
+        QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+        QTest::newRow("webmaster console links export, UTF-8 with BOM")
+            << QByteArray("\xEF\xBB\xBFLinking page,Target page,Last crawled\r\n"
+                          "https://partner.org/links.html,https://www.mysite.com/,2026-11-02\r\n"
+                          "https://blog.example/post?id=1,https://mysite.com/links.htm,2026-11-03\r\n"
+                          "https://blog.example/post?id=1,https://mysite.com/about,2026-11-03\r\n"
+                          "http://friend.example/,http://OTHER.net/shop,2026-11-04\r\n"
+                          "https://spam.example/,https://elsewhere.example/,2026-11-05\r\n"
+                          ",https://mysite.com/,2026-11-06\r\n")
+            << QStringList{"https://blog.example/post?id=1"} << QStringList{"http://friend.example/"}
+            << QStringLiteral("Added 2 Linking Sites: 1 to http://www.mysite.com/links.htm, 1 to other.net.\n"
+                              "Skipped 2 pages already there or listed twice.\n"
+                              "Not added: 1 row linking to none of your Main Sites: elsewhere.example (1).\n"
+                              "Not added: 1 row without a linking page address.")
+            << QString();
+        QTest::newRow("backlink index export, UTF-16 with BOM, tabs")
+            << QByteArray(utf16.encode(QStringLiteral("Referring page title\tReferring page URL\tDomain rating\tTarget URL\tAnchor\r\n"
+                                           "\"Links, \"\"friends\"\"\"\thttps://www.shop.example/partners\t41\thttps://www.mysite.com/links.htm\tMy site\r\n"
+                                           "Blog – naïve\thttps://naïve.example/blog\t12\thttps://other.net/\tOther\r\n")))
+            << QStringList{"https://www.shop.example/partners"} << QStringList{"https://naïve.example/blog"} << QString()
+            << QString();
+        QTest::newRow("backlink index export, semicolons, quoted")
+            << QByteArray("\"Page ascore\";\"Source title\";\"Source url\";\"Target url\";\"Anchor\"\n"
+                          "12;\"Title; with semicolon\";\"https://a.example/x\";\"https://mysite.com/links.htm\";\"a\"\n"
+                          "3;\"Line\nbreak\";\"https://b.example/y\";\"http://www.other.net\";\"b\"\n")
+            << QStringList{"https://a.example/x"} << QStringList{"https://b.example/y"} << QString() << QString();
+        QTest::newRow("no target column: the current Main Site")
+            << QByteArray("Linking page,Last crawled\nhttps://c.example/,2026-11-01\nhttps://c.example,2026-11-02\n")
+            << QStringList{"https://c.example/"} << QStringList() << QString() << QString();
+        QTest::newRow("no source column")
+            << QByteArray("Site,Linking pages\nexample.com,3\n") << QStringList() << QStringList() << QString()
+            << QStringLiteral("No column of linking pages was found (a header such as \"Source URL\", \"Referring page URL\" or \"Linking page\").");
+        QTest::newRow("unclosed quote, binary tail")
+            << QByteArray("Source URL,Target URL\n\"https://d.example/,https://mysite.com/\n\x00\xff\xfe\x01", 66)
+            << QStringList() << QStringList() << QString() << QString();
+    }
+
+    void backlinkExports()
+    {
+        QFETCH(QByteArray, csv);
+        Project project;
+        const int mine = project.addMainSite(QStringLiteral("http://www.mysite.com/links.htm"));
+        const int other = project.addMainSite(QStringLiteral("other.net"));
+        project.addLinkingSite(mine, QStringLiteral("partner.org/links.html"));
+        const BacklinkImportResult result = importBacklinks(project, csv, mine);
+        QFETCH(QString, error);
+        QCOMPARE(result.ok, error.isEmpty());
+        QCOMPARE(result.error, error);
+        QStringList added;
+        for (const LinkingSite &site : project.linkingSites(mine).mid(1)) {
+            QCOMPARE(site.linkPageUrl, site.url);
+            added << site.url;
+        }
+        QTEST(added, "toMySite");
+        added.clear();
+        for (const LinkingSite &site : project.linkingSites(other))
+            added << site.url;
+        QTEST(added, "toOther");
+        QFETCH(QString, summary);
+        if (!summary.isEmpty())
+            QCOMPARE(result.summary(), summary);
+    }
+
     void importBaseOfTypedUrl_data()
     {
         QTest::addColumn<QString>("typed");

@@ -1,6 +1,7 @@
 // The built reciplex-scan run against nginx: exit statuses, progress and the
 // files it writes, with its own settings location; and its command line.
 #include "ScanRun.h"
+#include "ScheduleCommand.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "support/NginxRunner.h"
@@ -31,6 +32,13 @@ static QString summary(const ScanCommandLine &c)
         return QStringLiteral("version ") + c.text;
     case ScanCommandLine::Action::Error:
         return QStringLiteral("error ") + c.text;
+    case ScanCommandLine::Action::ListSchedules:
+        return QStringLiteral("schedules");
+    case ScanCommandLine::Action::Unschedule:
+        return QStringLiteral("unschedule ") + c.options.projectPath;
+    case ScanCommandLine::Action::Schedule:
+        return QStringLiteral("schedule '%1' %2 options %3")
+            .arg(c.options.schedule, c.options.projectPath, scheduledScanOptions(c.options).join(QLatin1Char(' ')));
     case ScanCommandLine::Action::Scan:
         break;
     }
@@ -313,6 +321,17 @@ private slots:
                                              << "p.prj history=h.sqlite changes";
         QTest::newRow("history with equals, json to a file") << QStringList{"--history=h.sqlite", "--changes", "-j", "s.json", "p.prj"}
                                                              << "p.prj json=s.json history=h.sqlite changes";
+
+        QTest::newRow("schedule with the options of its runs")
+            << QStringList{"--schedule", "daily 03:00", "-t1", "-m2", "--report", "/r/x.htm", "--set", "a=1", "--no-alerts", "p.prj"}
+            << "schedule 'daily 03:00' p.prj options --scan-type 1 --main-site 2 --set a=1 --report /r/x.htm --no-alerts";
+        QTest::newRow("unschedule") << QStringList{"--unschedule", "p.prj"} << "unschedule p.prj";
+        QTest::newRow("schedules") << QStringList{"--schedules"} << "schedules";
+        QTest::newRow("schedules of a project") << QStringList{"--schedules", "p.prj"}
+                                                << "error --schedules takes no project and no other schedule option";
+        QTest::newRow("schedule and unschedule") << QStringList{"--schedule=hourly", "--unschedule", "p.prj"}
+                                                 << "error --schedule and --unschedule cannot be combined";
+        QTest::newRow("schedule without a project") << QStringList{"--schedule", "hourly"} << "error no project file given";
 
         QTest::newRow("--help") << QStringList{"--help"} << "help";
         QTest::newRow("-h with others") << QStringList{"-h", "--bad-port", "p.prj"} << "error Unknown option 'bad-port'.";

@@ -13,6 +13,8 @@ packages=(
   xvfb xauth imagemagick
   desktop-file-utils appstream groff-base file
   clang libclang-rt-14-dev
+  libcurl4-openssl-dev libsecret-1-dev
+  dbus-daemon systemd gnome-keyring python3-aiosmtpd
   "$@"
 )
 

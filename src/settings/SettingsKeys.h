@@ -38,6 +38,15 @@ inline const QString IgnorePermissionDeniedError = QStringLiteral("IgnorePermiss
 inline const QString UserAgent = QStringLiteral("UserAgent");
 inline const QString IgnoreCertificateErrors = QStringLiteral("IgnoreCertificateErrors");
 inline const QString SitesAtOnce = QStringLiteral("SitesAtOnce");
+// Alerts after a scan with changes.
+inline const QString AlertWebhook = QStringLiteral("AlertWebhook");
+inline const QString AlertMailTo = QStringLiteral("AlertMailTo");
+inline const QString AlertMailFrom = QStringLiteral("AlertMailFrom");
+inline const QString SmtpServer = QStringLiteral("SmtpServer");
+inline const QString SmtpUser = QStringLiteral("SmtpUser");
+inline const QString SmtpPassword = QStringLiteral("SmtpPassword");
+inline const QString SmtpSecurity = QStringLiteral("SmtpSecurity");
+inline const QString AlertNotify = QStringLiteral("AlertNotify");
 } // namespace Keys
 
 // The user agent the scan and the whole-page download send unless UserAgent

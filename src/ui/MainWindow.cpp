@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "alerts/AlertWorker.h"
 #include "history/ChangeText.h"
 #include "history/ProjectHistory.h"
 #include "history/widgets/HistoryPanel.h"
@@ -7,11 +8,14 @@
 #include "outputs/widgets/PageBuilderPanel.h"
 #include "outputs/widgets/PostPanel.h"
 #include "outputs/widgets/ReportsPanel.h"
+#include "outputs/Report.h"
 #include "outputs/widgets/ResultsPanel.h"
 #include "scan/ScanRun.h"
+#include "schedule/widgets/ScheduleDialog.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "settings/widgets/OptionsDialog.h"
+#include "alerts/widgets/AlertsPage.h"
 #include "ui/AboutBox.h"
 #include "ui/BrowserView.h"
 #include "ui/DialogService.h"
@@ -106,6 +110,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_websites, &WebsitesPanel::importMainSitesRequested, this, [this] { openImportWindow(true); });
     connect(m_websites, &WebsitesPanel::importLinkingSitesRequested, this, [this] { openImportWindow(false); });
     connectHistory();
+    m_alerts = new AlertWorker(this);
+    // What could not be delivered is listed with the scan's errors.
+    connect(m_alerts, &AlertWorker::finished, this, [this](const AlertOutcome &outcome) {
+        for (const ErrorEntry &e : outcome.errors)
+            m_project.appendError(e);
+    });
     resize(1280, 860);
 }
 
@@ -193,6 +203,11 @@ void MainWindow::buildMenus()
                                    &ProjectCommands::saveProject);
     file->addSeparator();
     file->addAction(tr("Exit"), QKeySequence(QStringLiteral("Ctrl+Q")), this, &QWidget::close);
+
+    QMenu *projectMenu = menuBar()->addMenu(tr("Project"));
+    projectMenu->setObjectName(QStringLiteral("mnuProject"));
+    projectMenu->addAction(tr("Schedule…"), this, &MainWindow::showSchedule)->setObjectName(QStringLiteral("mnuSchedule"));
+    projectMenu->addAction(tr("Alerts…"), this, &MainWindow::showAlertOptions)->setObjectName(QStringLiteral("mnuAlerts"));
 
     QMenu *scanType = menuBar()->addMenu(tr("Scan Type"));
     scanType->setObjectName(QStringLiteral("mnuScanType"));
@@ -410,6 +425,7 @@ void MainWindow::showOptions()
 {
     const bool fresh = !OptionsDialog::openWindow();
     OptionsDialog *dialog = OptionsDialog::open(this);
+    dialog->alertsPage()->setProjectPath(m_commands->filePath());
     if (fresh) {
         connect(dialog, &OptionsDialog::pageLimitChanged, m_engine.get(), &ScanRun::setPageLimit);
         connect(dialog, &OptionsDialog::globalRulesEditorRequested, this,
@@ -418,6 +434,52 @@ void MainWindow::showOptions()
         m_engine->setPageLimit(PageLimits::limitForIndex(
             SettingsStore::instance().readInt(Keys::cmbAdvance, PageLimits::defaultIndex)));
     }
+}
+
+void MainWindow::showAlertOptions()
+{
+    showOptions();
+    OptionsDialog::openWindow()->showAlertsPage();
+}
+
+ScheduleDialog *MainWindow::scheduleDialog() const
+{
+    return m_schedule;
+}
+
+void MainWindow::showSchedule()
+{
+    const QString path = m_commands->filePath();
+    if (path.isEmpty()) {
+        DialogService::instance().message(this, tr("Save the project first: a scheduled scan reads the project file."));
+        return;
+    }
+    if (m_schedule) {
+        m_schedule->raise();
+        return;
+    }
+    m_schedule = new ScheduleDialog(path, QCoreApplication::applicationDirPath() + QStringLiteral("/reciplex-scan"), this);
+    m_schedule->setAttribute(Qt::WA_DeleteOnClose);
+    m_schedule->open();
+}
+
+// The alerts of a run with changes go out in the background.
+void MainWindow::sendRunAlerts(const RunChanges &changes)
+{
+    RunAlert alert;
+    alert.projectPath = m_commands->filePath();
+    alert.started = m_scanStarted;
+    alert.finished = QDateTime::currentDateTime();
+    alert.changes = changes;
+    if (!alert.hasChanges())
+        return;
+    const AlertSettings settings = AlertSettings::fromSettings();
+    if (settings.wantsMail()) {
+        const ReportChanges reportChanges = reportChangesOf(changes);
+        alert.reportHtml = buildReportHtml(m_project, m_engine->statistics().pagesScanned, alert.finished,
+                                           QLocale::system(), changes.hasPrevious() ? &reportChanges : nullptr);
+    }
+    m_alerts->send(alert, settings, DeliveryPolicy());
 }
 
 // --- the engine's front end ---
@@ -444,6 +506,7 @@ void MainWindow::setControls(Controls state)
     switch (state) {
     case Controls::Scanning:
         m_history->scanStarted(m_engine->scanTypeInEffect());
+        m_scanStarted = QDateTime::currentDateTime();
         m_scanTypeArrow->setEnabled(false);
         m_skip->setEnabled(true);
         m_stop->setEnabled(true);
@@ -528,6 +591,8 @@ void MainWindow::scanStopped()
         setStatusText(1, tr("Stopped: the history could not be stored: %1").arg(outcome.error));
     emit reportRebuildRequested();
     m_historyPanel->historyChanged();
+    if (outcome.stored)
+        sendRunAlerts(outcome.changes);
 }
 
 // The history follows the project file, the current Main Site and the chosen

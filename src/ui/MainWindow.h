@@ -1,17 +1,21 @@
 #pragma once
 
+#include "history/HistoryTypes.h"
 #include "model/Project.h"
 #include "scan/ScanFrontEnd.h"
 #include "ui/AboutBox.h"
 #include "ui/WebsiteWindow.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <functional>
 #include <memory>
 
+class AlertWorker;
 class BrowserView;
+class ScheduleDialog;
 class HistoryPanel;
 class ProjectHistory;
 class PageBuilderPanel;
@@ -71,6 +75,11 @@ public:
     void openWebsiteWindow();
     void showAbout();
     void showOptions();
+    // The Project menu: "Schedule…" and "Alerts…".
+    void showSchedule();
+    void showAlertOptions();
+    ScheduleDialog *scheduleDialog() const;
+    AlertWorker *alertWorker() const { return m_alerts; }
     void chooseScanType(int index);
     // The splash window stays hidden until the program ends.
     void setSplash(QWidget *splash) { m_splash = splash; }
@@ -120,6 +129,7 @@ private:
     void websiteWindowClosed();
     void connectHistory();
     void showHistoryOf();
+    void sendRunAlerts(const RunChanges &changes);
 
     Project m_project;
     std::unique_ptr<ScanRun> m_engine;
@@ -144,6 +154,9 @@ private:
     QActionGroup *m_scanTypes = nullptr;
     QPointer<WebsiteWindow> m_websiteWindow;
     QPointer<AboutBox> m_about;
+    QPointer<ScheduleDialog> m_schedule;
+    AlertWorker *m_alerts = nullptr;
+    QDateTime m_scanStarted;
     QPointer<QWidget> m_splash;
     std::function<void()> m_quit;
     bool m_bSized = false;

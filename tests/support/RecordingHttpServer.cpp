@@ -82,7 +82,6 @@ void RecordingHttpServer::onData(QTcpSocket *socket)
     const int end = buffered.indexOf("\r\n\r\n");
     if (end < 0 || socket->property("answered").toBool())
         return;
-    socket->setProperty("answered", true);
 
     Request req;
     const QList<QByteArray> lines = buffered.left(end).split('\n');
@@ -96,6 +95,12 @@ void RecordingHttpServer::onData(QTcpSocket *socket)
         if (colon > 0)
             req.headers << qMakePair(line.left(colon).trimmed(), line.mid(colon + 1).trimmed());
     }
+    // A request with a body is answered once the whole body is in.
+    const qsizetype length = req.header("Content-Length").toLongLong();
+    if (buffered.size() - (end + 4) < length)
+        return;
+    req.body = buffered.mid(end + 4, length);
+    socket->setProperty("answered", true);
     m_requests << req;
 
     const Response resp = m_responder ? m_responder(req) : Response();

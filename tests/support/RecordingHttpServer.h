@@ -25,6 +25,7 @@ public:
         QByteArray method;
         QByteArray target;      // "/path?query", exactly as sent
         QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray body;        // as long as its Content-Length says
         QByteArray header(const QByteArray &name) const; // first match, any case
     };
 

@@ -13,6 +13,10 @@ TestEnv::TestEnv()
     QDir(m_dir.path()).mkpath(QStringLiteral("program"));
     QDir(m_dir.path()).mkpath(QStringLiteral("settings"));
     ProgramFolder::setPath(programFolder());
+    // Nor the desktop's session bus: no notification pops up and no keyring
+    // is asked on a developer's desktop. Tests that need a bus start their own.
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("XDG_RUNTIME_DIR", m_dir.path().toLocal8Bit());
     SettingsStore::useLocation(settingsFolder());
     // The scan tests run a second time with one Linking Site at a time.
     const QString atOnce = qEnvironmentVariable("RECIPLEX_TEST_SITES_AT_ONCE");

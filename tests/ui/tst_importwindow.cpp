@@ -160,6 +160,24 @@ private slots:
         QCOMPARE(m_project->linkingSites(1).size(), 5);
     }
 
+    // "Import CSV": a backlink export, its summary in a message, the status
+    // as the file import's; the Main Sites window has no such button.
+    void backlinkExportImport()
+    {
+        m_project->addMainSite("http://www.mysite.com/links.htm");
+        m_env->writeFile("Project Files/links.csv", "Source url,Target url\r\nhttps://a.example/p,https://mysite.com/\r\n"
+                                                   "https://b.example/,https://elsewhere.example/\r\n");
+        ImportWindow *w = open(Kind::LinkingSites);
+        DialogService::instance().queuePath(m_env->path("Project Files/links.csv"));
+        w->backlinksButton()->click();
+        QCOMPARE(DialogService::instance().asked().at(0).text, QStringLiteral("Backlink exports (*.csv *.tsv *.txt)"));
+        QCOMPARE(messages(), QStringList({"Added 1 Linking Site: 1 to http://www.mysite.com/links.htm.\n"
+                                          "Not added: 1 row linking to none of your Main Sites: elsewhere.example (1)."}));
+        QCOMPARE(w->statusText(), QStringLiteral("Added 1 link(s)"));
+        QCOMPARE(linkingUrls(*m_project, 0), QStringList({"https://a.example/p"}));
+        QVERIFY(!open(Kind::MainSites)->backlinksButton());
+    }
+
     void mainSitesFileImportTakesLinesAsTheyAre()
     {
         m_env->writeFile("Project Files/mains.txt", "one.example\r\n  two.example|3\r\n \r\n\r\nthree.example\r\n");

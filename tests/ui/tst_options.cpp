@@ -1,7 +1,10 @@
+#include "alerts/widgets/AlertsPage.h"
+#include "schedule/widgets/ScheduleDialog.h"
 #include "settings/FileTypes.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "settings/widgets/OptionsDialog.h"
+#include "support/RecordingHttpServer.h"
 #include "support/TestEnv.h"
 #include "ui/DialogService.h"
 #include "UiFind.h"
@@ -11,7 +14,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimeEdit>
 #include <QtTest>
 
 // The Scanning Options window: what loading writes, the change rules, the
@@ -173,6 +181,67 @@ private slots:
         QSignalSpy asked(d, &OptionsDialog::globalRulesEditorRequested);
         need<QPushButton>(d, "cmdGlobalRules")->click();
         QCOMPARE(asked.count(), 1);
+    }
+
+    // The Alerts page writes its keys as they are typed; "Send test alert"
+    // reaches the webhook and says so.
+    void alertsPageAndTestAlert()
+    {
+        TestEnv env;
+        RecordingHttpServer webhook;
+        QVERIFY(webhook.listen());
+        OptionsDialog *d = OptionsDialog::open();
+        d->showAlertsPage();
+        QCOMPARE(d->pages()->tabText(d->pages()->currentIndex()), QString("Alerts"));
+        AlertsPage *page = d->alertsPage();
+        QTest::keyClicks(need<QLineEdit>(page, "AlertWebhook"), webhook.baseUrl() + "/hook");
+        QTest::keyClicks(need<QLineEdit>(page, "SmtpServer"), "mail.example.test:2525");
+        need<QComboBox>(page, "SmtpSecurity")->activated(2);
+        need<QCheckBox>(page, "AlertNotify")->setChecked(false);
+        QCOMPARE(stored("AlertWebhook"), webhook.baseUrl() + "/hook");
+        QCOMPARE(stored("SmtpServer"), QString("mail.example.test:2525"));
+        QCOMPARE(stored("SmtpSecurity"), QString("none"));
+        QCOMPARE(stored("AlertNotify"), QString("0"));
+
+        page->setProjectPath("/tmp/sites.prj");
+        QSignalSpy done(page, &AlertsPage::testAlertFinished);
+        need<QPushButton>(page, "cmdTestAlert")->click();
+        QVERIFY(done.wait(20000));
+        QCOMPARE(page->resultText(), QString("Webhook: HTTP 200"));
+        QCOMPARE(webhook.requests().size(), 1);
+        const QJsonObject payload = QJsonDocument::fromJson(webhook.requests().first().body).object();
+        QCOMPARE(payload["test"].toBool(), true);
+        QCOMPARE(payload["project"].toString(), QString("/tmp/sites.prj"));
+    }
+
+    // The Schedule dialog over the scheduler: a day and a time become a
+    // timer; "Not scheduled" removes it.
+    void scheduleDialog()
+    {
+        QTemporaryDir dir;
+        const QString project = dir.filePath("sites.prj");
+        QFile f(project);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        SchedulerTools tools;
+        tools.unitFolder = dir.filePath("units");
+        tools.systemctl = "/bin/true";
+        tools.crontab = "/bin/false"; // never the machine's own
+        ScheduleDialog dialog(project, "/usr/bin/reciplex-scan", nullptr, tools);
+        QCOMPARE(dialog.nextRunText(), QString("not scheduled"));
+        dialog.oftenBox()->setCurrentIndex(ScheduleDialog::Weekly);
+        dialog.dayBox()->setCurrentIndex(2);
+        dialog.timeBox()->setTime(QTime(4, 30));
+        QCOMPARE(dialog.scheduleText(), QString("weekly Wed 04:30"));
+        dialog.apply();
+        QVERIFY2(dialog.statusText().startsWith("Scheduled \"weekly Wed 04:30\" for " + project + " with the systemd user timer"),
+                 qPrintable(dialog.statusText()));
+        QCOMPARE(QDir(tools.unitFolder).entryList(QDir::Files).size(), 2);
+        QVERIFY(dialog.nextRunText() != "not scheduled");
+        dialog.oftenBox()->setCurrentIndex(ScheduleDialog::NotScheduled);
+        dialog.apply();
+        QCOMPARE(QDir(tools.unitFolder).entryList(QDir::Files).size(), 0);
+        QCOMPARE(dialog.nextRunText(), QString("not scheduled"));
     }
 };
 

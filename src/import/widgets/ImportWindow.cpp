@@ -1,5 +1,6 @@
 #include "import/widgets/ImportWindow.h"
 
+#include "import/BacklinkImport.h"
 #include "import/DelimitedList.h"
 #include "import/LinkHarvest.h"
 #include "import/SiteFileImport.h"
@@ -103,6 +104,22 @@ ImportWindow::ImportWindow(Kind kind, Project &project, DialogService &dialogs)
                        1);
     fileRow->addWidget(m_import);
 
+    // --- from a backlink export ---
+    QGroupBox *backlinkFrame = nullptr;
+    if (linking) {
+        backlinkFrame = new QGroupBox(QStringLiteral("Get linking sites from a backlink export"), getTab);
+        m_backlinks = new QPushButton(QStringLiteral("Import CSV"), backlinkFrame);
+        m_backlinks->setObjectName(QStringLiteral("cmdImportBacklinks"));
+        m_backlinks->setToolTip(QStringLiteral("Import the linking pages of a backlink export (.csv)"));
+        auto *backlinkRow = new QHBoxLayout(backlinkFrame);
+        backlinkRow->addWidget(wrapped(QStringLiteral("A links export of the webmaster console or a backlink export of "
+                                                      "a backlink index: each linking page that points at one of your "
+                                                      "Main Sites is added to it, pages already there are skipped."),
+                                       backlinkFrame),
+                               1);
+        backlinkRow->addWidget(m_backlinks);
+    }
+
     // --- from the web ---
     auto *webFrame = new QGroupBox(QStringLiteral("Scan my website for linking sites"), getTab);
     m_simple = new QRadioButton(
@@ -174,6 +191,8 @@ ImportWindow::ImportWindow(Kind kind, Project &project, DialogService &dialogs)
 
     auto *getLayout = new QVBoxLayout(getTab);
     getLayout->addWidget(fileFrame);
+    if (backlinkFrame)
+        getLayout->addWidget(backlinkFrame);
     getLayout->addWidget(webFrame);
     getLayout->addWidget(wrapped(QStringLiteral("Results (Control + Click or Shift + Click to Select Multiple, "
                                                 "Right Click to Select All):"),
@@ -226,6 +245,8 @@ ImportWindow::ImportWindow(Kind kind, Project &project, DialogService &dialogs)
         SettingsStore::instance().write(Keys::getURLCombo, QStringLiteral("-1"));
     });
     connect(m_import, &QPushButton::clicked, this, &ImportWindow::importFile);
+    if (m_backlinks)
+        connect(m_backlinks, &QPushButton::clicked, this, &ImportWindow::importBacklinks);
     connect(m_getLinks, &QPushButton::clicked, this, &ImportWindow::getLinks);
     connect(m_add, &QPushButton::clicked, this, &ImportWindow::addSelected);
     connect(m_post, &PostPanel::postingFinished, this, &ImportWindow::runEnded);
@@ -275,6 +296,17 @@ void ImportWindow::importFile()
     case SiteImportResult::NoMainSite: m_dialogs.message(this, kSelectMainSiteFirst); break;
     case SiteImportResult::Unreadable: m_dialogs.message(this, result.errorMessage); break;
     }
+}
+
+void ImportWindow::importBacklinks()
+{
+    const QString path = m_dialogs.openFile(this, importStartFolder(), dialogFilter(kBacklinkFileFilter));
+    if (path.isEmpty())
+        return;
+    const BacklinkImportResult result = importBacklinksFile(m_project, path, m_project.currentMainSite());
+    if (result.ok)
+        m_status->setText(result.statusText());
+    m_dialogs.message(this, result.summary(), QStringLiteral("Import Backlinks"));
 }
 
 void ImportWindow::getLinks()

@@ -36,12 +36,14 @@ public:
     Kind kind() const { return m_kind; }
 
     void importFile(); // `Command4`
+    void importBacklinks(); // `cmdImportBacklinks`: a backlink CSV export (Linking Sites window)
     void getLinks();   // `Command1`
     void addSelected(); // `cmdAdd`
     bool isBusy() const;
 
     QTabWidget *tabs() const { return m_tabs; }
     QPushButton *importButton() const { return m_import; }
+    QPushButton *backlinksButton() const { return m_backlinks; }
     QRadioButton *modeOption(int index) const { return index == 0 ? m_simple : m_advanced; }
     QLineEdit *pageUrlBox() const { return m_text1; }
     QLineEdit *listUrlBox() const { return m_text2; }
@@ -71,6 +73,7 @@ private:
 
     QTabWidget *m_tabs = nullptr;
     QPushButton *m_import = nullptr;
+    QPushButton *m_backlinks = nullptr;
     QRadioButton *m_simple = nullptr;
     QRadioButton *m_advanced = nullptr;
     QLineEdit *m_text1 = nullptr;

@@ -1,5 +1,6 @@
 #include "settings/widgets/OptionsDialog.h"
 
+#include "alerts/widgets/AlertsPage.h"
 #include "settings/FileTypes.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 static QPointer<OptionsDialog> &openDialog()
@@ -42,6 +44,7 @@ OptionsDialog *OptionsDialog::open(QWidget *parent)
 // A closed window is gone for good, even before Qt deletes it.
 void OptionsDialog::closeEvent(QCloseEvent *event)
 {
+    m_alerts->commitPassword();
     if (openDialog() == this)
         openDialog() = nullptr;
     QWidget::closeEvent(event);
@@ -188,9 +191,17 @@ OptionsDialog::OptionsDialog(QWidget *parent)
     right->addWidget(web);
     right->addWidget(rules);
 
-    auto *columns = new QHBoxLayout(this);
+    auto *scanning = new QWidget(this);
+    scanning->setObjectName(QStringLiteral("pageScanning"));
+    auto *columns = new QHBoxLayout(scanning);
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("tabsOptions"));
+    m_pages->addTab(scanning, tr("Scanning"));
+    m_alerts = new AlertsPage(m_pages);
+    m_pages->addTab(m_alerts, tr("Alerts"));
+    (new QVBoxLayout(this))->addWidget(m_pages);
 
     connect(m_pageLimit, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0)
@@ -245,6 +256,11 @@ void OptionsDialog::load()
     m_loading = true;
     m_sitesAtOnce->setValue(store.readIntClamped(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce));
     m_loading = false;
+}
+
+void OptionsDialog::showAlertsPage()
+{
+    m_pages->setCurrentWidget(m_alerts);
 }
 
 void OptionsDialog::timeoutEdited(const QString &text)

@@ -3,7 +3,9 @@
 #include <QPointer>
 #include <QWidget>
 
+class AlertsPage;
 class QSpinBox;
+class QTabWidget;
 
 class QCheckBox;
 class QComboBox;
@@ -11,7 +13,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-// The Scanning Options window. Every control writes its key the moment it
+// The Scanning Options window, with the alerts on a page of their own. Every control writes its key the moment it
 // changes, loading included; there is no apply step and closing writes
 // nothing. The page limit is pushed to its holder at once so a running scan
 // sees a new choice. Modeless; one at a time.
@@ -22,6 +24,11 @@ public:
     // Opens the window, or brings the open one to the front.
     static OptionsDialog *open(QWidget *parent = nullptr);
     static OptionsDialog *openWindow();
+
+    // The pages: the scanning options first, then "Alerts".
+    QTabWidget *pages() const { return m_pages; }
+    AlertsPage *alertsPage() const { return m_alerts; }
+    void showAlertsPage();
 
     void addFileType();    // "Add", Enter in the entry box
     void deleteFileType(); // "Delete"
@@ -50,4 +57,6 @@ private:
     QLineEdit *m_userAgent;
     QSpinBox *m_sitesAtOnce;
     bool m_loading = false;   // the spin box is being set from the store
+    QTabWidget *m_pages = nullptr;
+    AlertsPage *m_alerts = nullptr;
 };
