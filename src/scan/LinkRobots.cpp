@@ -13,11 +13,8 @@ LinkNotes::Flags ScanEngine::robotsFlagsOrPending(LinkNotes::Flags flags, const 
 {
     const FetchSlot &slot = m_fetcher->slotRecord(0);
     const QString key = m_robots->request(slot.requestHost, slot.secure);
-    if (m_robots->isKnown(key)) {
-        if (!m_robots->allows(key, slot.path))
-            flags |= LinkNotes::BlockedByRobots;
-        return flags;
-    }
+    if (m_robots->isKnown(key))
+        return flags | m_robots->notes(key, slot.path);
     RobotsPending pending;
     pending.key = key;
     pending.path = slot.path;
@@ -42,14 +39,14 @@ void ScanEngine::applyKnownRobots()
             ++i;
             continue;
         }
-        if (!m_robots->allows(p.key, p.path)) {
+        if (const LinkNotes::Flags robots = m_robots->notes(p.key, p.path)) {
             // The user may have sorted the list meanwhile; a row changed by
             // hand is left as it is.
             const QList<LinkResult> &rows = m_project.results();
             for (qsizetype r = rows.size() - 1; r >= 0; --r) {
                 if (sameRow(rows.at(r), p.row)) {
                     LinkResult row = rows.at(r);
-                    row.notes = LinkNotes::text(p.flags | LinkNotes::BlockedByRobots);
+                    row.notes = LinkNotes::text(p.flags | robots);
                     m_project.setResult(int(r), row);
                     break;
                 }
