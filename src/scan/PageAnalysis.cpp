@@ -7,9 +7,8 @@
 #include "net/EventPump.h"
 #include "net/HttpFetcher.h"
 #include "net/WholePageDownload.h"
-#include "scan/HtmlTag.h"
+#include "scan/AnchorText.h"
 #include "scan/PageCache.h"
-#include "scan/PageRobots.h"
 #include "scan/ScanRules.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -86,12 +85,12 @@ void ScanEngine::pageIntake(QString text, int slot)
     // The link notes read the page as it came: tags whole, attributes in place.
     PageNotes notes;
     notes.on = SettingsStore::instance().readFlag(Keys::chkLinkNotes, true);
-    if (notes.on) {
+    notes.anchors = SettingsStore::instance().readFlag(Keys::chkAnchorText, true);
+    if (notes.on || notes.anchors)
         notes.original = text;
-        // A page reached through a redirect page came without a head of its own.
-        if (!s.bEmulate)
-            notes.head = m_fetcher->slotRecord(0).head;
-    }
+    // A page reached through a redirect page came without a head of its own.
+    if (notes.on && !s.bEmulate)
+        notes.head = m_fetcher->slotRecord(0).head;
     normaliseAnchors(text);
     setStatus(2, QStringLiteral("Saving to HTML"));
     if (!stillCurrent(generation))
@@ -109,27 +108,28 @@ void ScanEngine::pageIntake(QString text, int slot)
 // page as it came.
 void ScanEngine::PageNotes::nextAnchor()
 {
-    if (!on)
+    if (!on && !anchors)
         return;
     hrefAt = TextSearch::indexOfNoCase(original, u"href=", searchFrom);
     searchFrom = hrefAt < 0 ? original.size() : hrefAt + 5;
 }
 
-// The rel tokens of the anchor's own tag and what the page says for robots
-// (read once, for the page's first link).
-LinkNotes::Flags ScanEngine::PageNotes::flagsOfLink()
+// The anchor's own notes and what the page says (read once, for the page's
+// first link).
+LinkNotes::Flags ScanEngine::PageNotes::flagsOfLink(const QString &pageUrl)
 {
     if (!on)
         return LinkNotes::None;
-    if (!pageFlagsRead) {
-        pageFlags = PageRobots::fromMeta(original) | PageRobots::fromHead(head);
-        pageFlagsRead = true;
+    if (!pageRead) {
+        page = PageLinkNotes(original, head, pageUrl);
+        pageRead = true;
     }
-    LinkNotes::Flags flags = pageFlags;
-    const HtmlTag::Tag tag = HtmlTag::around(original, hrefAt);
-    if (tag.isValid())
-        flags |= LinkNotes::relFlags(QStringView(original).mid(tag.start, tag.end - tag.start));
-    return flags;
+    return page.flagsOfLink(original, hrefAt);
+}
+
+QString ScanEngine::PageNotes::anchorText() const
+{
+    return anchors ? AnchorText::of(original, hrefAt) : QString();
 }
 
 void ScanEngine::analysePage(const QString &text, PageNotes &notes, int slot, quint64 generation)
@@ -398,8 +398,13 @@ void ScanEngine::recordLink(const QString &status, PageNotes &notes)
     row.number = threeDigits(s.iLinkNumber);
     row.url = m_fetcher->strCurUrl();
     row.colour = RowColour::Blue;
-    if (notes.on)
-        row.notes = LinkNotes::text(robotsFlagsOrPending(notes.flagsOfLink(), row));
+    row.anchor = notes.anchorText();
+    if (notes.on) {
+        const FetchSlot &page = m_fetcher->slotRecord(0);
+        const QString scheme = page.secure ? QStringLiteral("https://") : QStringLiteral("http://");
+        const QString pageUrl = scheme + page.host + page.path;
+        row.notes = LinkNotes::text(robotsFlagsOrPending(notes.flagsOfLink(pageUrl), row));
+    }
     m_project.appendResult(row);
     const int main = m_project.currentMainSite();
     m_project.setLinkingSiteColour(main, currentRow(), RowColour::Blue);

@@ -3,6 +3,7 @@
 #include "model/ProjectTypes.h"
 #include "net/SecureHosts.h"
 #include "scan/LinkNotes.h"
+#include "scan/PageLinkNotes.h"
 #include "scan/ScanFrontEnd.h"
 #include "scan/ScanSession.h"
 
@@ -108,20 +109,23 @@ private:
     QString popQueue();
     void clearQueue();
 
-    // What the link notes read of one page: its text before anchor
-    // normalisation, the head it came with and where the anchor under
-    // examination has its "href=". Off when chkLinkNotes is "0".
+    // What the link notes and anchor texts read of one page: its text before
+    // anchor normalisation, the head it came with and where the anchor under
+    // examination has its "href=". Notes are off when chkLinkNotes is "0",
+    // anchor texts when chkAnchorText is.
     struct PageNotes
     {
         bool on = false;
+        bool anchors = false;
         QString original;
         QByteArray head;
         qsizetype hrefAt = -1;
         qsizetype searchFrom = 0;
-        bool pageFlagsRead = false;
-        LinkNotes::Flags pageFlags = LinkNotes::None;
+        bool pageRead = false;
+        PageLinkNotes page;
         void nextAnchor();
-        LinkNotes::Flags flagsOfLink();
+        LinkNotes::Flags flagsOfLink(const QString &pageUrl);
+        QString anchorText() const;
     };
     // A link row whose robots.txt was not yet read when it was recorded.
     struct RobotsPending
