@@ -54,13 +54,15 @@ QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanRun &engine)
         {"logRules", store.readFlag(Keys::chkLog, false)},
         {"sitesAtOnce", store.readIntClamped(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce)},
         {"linkNotes", store.readFlag(Keys::chkLinkNotes, true)},
+        {"anchorText", store.readFlag(Keys::chkAnchorText, true)},
         {"overrides", overrides},
     };
 }
 
 static QJsonObject rowObject(const LinkResult &row)
 {
-    return {{"status", row.status}, {"number", row.number}, {"url", row.url}, {"notes", row.notes}};
+    return {{"status", row.status}, {"number", row.number}, {"url", row.url}, {"notes", row.notes},
+            {"anchor", row.anchor}};
 }
 
 static QJsonArray errorArray(const QList<ErrorEntry> &errors)
@@ -97,6 +99,7 @@ static QJsonObject siteObject(const ScanJournal::Site &site)
         {"number", row ? row->number : QString()},
         {"foundOn", row ? row->url : QString()},
         {"notes", row ? row->notes : QString()},
+        {"anchor", row ? row->anchor : QString()},
         {"rows", rows},
         {"errors", errorArray(site.errors)},
     };

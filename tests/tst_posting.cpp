@@ -97,16 +97,17 @@ private slots:
         Project p;
         LinkResult noted = row("mine.com", "partner.com", "Direct Link", "partner.com/");
         noted.notes = QStringLiteral("nofollow, ugc");
+        noted.anchor = QStringLiteral("Blue & caf\u00E9");
         p.appendResult(noted);
 
         Recorder rec;
-        const QString bare = QStringLiteral("127.0.0.1:%1/s?a=$mainsite&b=$LINKINGSITE&c=$sTaTuS&d=$foundon&e=$NOTES")
-                                 .arg(server.port());
+        const QString bare =
+            QStringLiteral("127.0.0.1:%1/s?a=$mainsite&b=$LINKINGSITE&c=$sTaTuS&d=$foundon&e=$NOTES&f=$Anchor")
+                .arg(server.port());
         QCOMPARE(postResults(p, rec.run(PostingMode::OneUrl, bare)), PostingOutcome::Posted);
-        QCOMPARE(server.targets(),
-                 QList<QByteArray>{"/s?a=mine.com&b=partner.com&c=True&d=partner.com%2F&e=nofollow%2C+ugc"});
-        QCOMPARE(rec.log, "\r\nURL: http://" + bare.left(bare.indexOf('?'))
-                              + "?a=mine.com&b=partner.com&c=True&d=partner.com%2F&e=nofollow%2C+ugc\r\n");
+        const QByteArray query = "a=mine.com&b=partner.com&c=True&d=partner.com%2F&e=nofollow%2C+ugc&f=Blue+%26+caf%E9";
+        QCOMPARE(server.targets(), QList<QByteArray>{"/s?" + query});
+        QCOMPARE(rec.log, "\r\nURL: http://" + bare.left(bare.indexOf('?')) + "?" + QString::fromLatin1(query) + "\r\n");
 
         // The template left at "http://": every row is still tried, only its URL is logged.
         Recorder untouched;
@@ -192,7 +193,9 @@ private slots:
         QVERIFY(mainVars.text.endsWith("$Status - Inserts 'True' if a reciprocal link was found, otherwise inserts 'False'"
                                        + crlf + "$FoundOn - Inserts the Domain/URL of the page a reciprocal link was found on"
                                        + crlf + "$Notes - Inserts the link notes of the item, such as 'nofollow, noindex page', "
-                                       + "or nothing when the link passes its value" + crlf + crlf));
+                                       + "or nothing when the link passes its value" + crlf
+                                       + "$Anchor - Inserts the words of the link, such as 'Best blue widgets', or "
+                                       + "nothing when none were recorded" + crlf + crlf));
 
         const QString fixedEnd =
             "http://scripts.my-main-site.example/getlinks.asp?mySite=my-main-site.example&&myURL=partner-site.example"

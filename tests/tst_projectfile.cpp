@@ -147,7 +147,8 @@ private slots:
 
     // Notes are a seventh field, written only when there are any: a project
     // without notes keeps its bytes, and a reader that knows six fields still
-    // reads the row.
+    // reads the row. The anchor text is an eighth (the seventh then written,
+    // empty or not), left out while chkAnchorText is "0".
     void resultNotesRoundTrip()
     {
         TestEnv env;
@@ -163,6 +164,21 @@ private slots:
         QCOMPARE(q.results().at(0).notes, QString("nofollow, ugc"));
         QCOMPARE(q.results().at(0).url, QString("a.org/p"));
         QCOMPARE(q.results().at(1).notes, QString());
+        QCOMPARE(ProjectFile::serialise(q), bytes);
+
+        QList<LinkResult> rows = p.results();
+        rows[0].anchor = QStringLiteral("Best blue widgets");
+        rows[1].anchor = QStringLiteral("Widgets | Gadgets");
+        p.setResults(rows);
+        const QByteArray withAnchors = ProjectFile::serialise(p);
+        QVERIFY(withAnchors.contains("\r\nRESULT:2|mysite.com|a.org|Direct Link|001|a.org/p|nofollow, ugc|"
+                                     "Best blue widgets\r\n"));
+        QVERIFY(withAnchors.contains("\r\nRESULT:2|mysite.com|b.org|Direct Link|001|b.org/p||Widgets | Gadgets\r\n"));
+        QVERIFY(ProjectFile::readText(q, withAnchors).complete);
+        QCOMPARE(q.results().at(0).anchor, rows.at(0).anchor);
+        QCOMPARE(q.results().at(1).anchor, rows.at(1).anchor);
+        QCOMPARE(q.results().at(1).notes, QString());
+        SettingsStore::instance().write(Keys::chkAnchorText, "0");
         QCOMPARE(ProjectFile::serialise(q), bytes);
     }
 

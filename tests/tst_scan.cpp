@@ -453,43 +453,58 @@ private slots:
         QTest::addColumn<QString>("linkNotes"); // chkLinkNotes; "" leaves the default
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QStringList>("robotsFiles");
+        QTest::addColumn<QString>("anchor"); // of the first row
         const QStringList once{"/robots.txt"};
         QTest::newRow("rel after href, upper case, two tokens, a quoted \">\" before it")
             << "127.0.0.1/notes/after/" << "1" << "" << ""
-            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/after|nofollow, sponsored"} << once;
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/after|nofollow, sponsored"} << once << "My Site";
         QTest::newRow("rel before href, in apostrophes")
             << "127.0.0.1/notes/before/" << "1" << "" << ""
-            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/before|ugc"} << once;
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/before|ugc"} << once << "My Site";
         QTest::newRow("rel unquoted") << "127.0.0.1/notes/unquoted/" << "1" << "" << ""
                                       << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/unquoted|nofollow"}
-                                      << once;
+                                      << once << "My Site";
         QTest::newRow("other rel tokens; nofollow on the next anchor only")
             << "127.0.0.1/notes/plain/" << "1" << "" << ""
-            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/plain"} << once;
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/plain"} << once << "My Site";
         QTest::newRow("meta robots noindex") << "127.0.0.1/notes/meta/" << "1" << "" << ""
                                              << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/meta|noindex page"}
-                                             << once;
+                                             << once << "My Site";
         QTest::newRow("meta googlebot none, another crawler's meta passed over")
             << "127.0.0.1/notes/none/" << "1" << "" << ""
-            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/none|ugc, noindex page, nofollow page"} << once;
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/none|ugc, noindex page, nofollow page"} << once << "My Site";
         const QString header = "location /notes/header/ { add_header X-Robots-Tag \"otherbot: noindex\"; "
                                "add_header X-Robots-Tag \"googlebot: nofollow\"; }";
         QTest::newRow("X-Robots-Tag for googlebot, another crawler's passed over")
             << "127.0.0.1/notes/header/" << "1" << header << ""
-            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/header|nofollow page"} << once;
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/header|nofollow page"} << once << "My Site";
         QTest::newRow("robots.txt: Disallow, and a longer Allow for one page")
             << "127.0.0.1/notes/blocked/" << "2" << "" << ""
             << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/blocked|nofollow, blocked by robots.txt",
                            "Direct Link|002|127.0.0.1|127.0.0.1/notes/blocked/open.html"}
-            << once;
+            << once << "My Site";
+        QTest::newRow("hidden by its block's style")
+            << "127.0.0.1/notes/hidden/" << "1" << "" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/hidden|hidden"} << once << "My Site";
+        QTest::newRow("canonical URL in the page")
+            << "127.0.0.1/notes/canonical/" << "1" << "" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/canonical|canonical elsewhere"} << once << "My Site";
+        QTest::newRow("canonical URL in a Link header")
+            << "127.0.0.1/notes/header/" << "1"
+            << "location /notes/header/ { add_header Link \"</notes/>; rel=canonical\"; }" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/header|canonical elsewhere"} << once << "My Site";
+        QTest::newRow("robots.txt: blocked for Googlebot only; an image's alt")
+            << "127.0.0.1/notes/google/" << "1" << "" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/google|blocked for Googlebot"} << once << "My Site";
         QTest::newRow("chkLinkNotes 0: no notes, no robots.txt")
             << "127.0.0.1/notes/blocked/" << "2" << "" << "0"
             << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/blocked",
                            "Direct Link|002|127.0.0.1|127.0.0.1/notes/blocked/open.html"}
-            << QStringList{};
+            << QStringList{} << "My Site";
     }
     void linkNotes()
     {
+        QFETCH(QString, anchor);
         QFETCH(QString, site);
         QFETCH(QString, expected);
         QFETCH(QString, plainDirectives);
@@ -506,6 +521,7 @@ private slots:
         rig.addSite(m, site, expected);
         QVERIFY(rig.run());
         QCOMPARE(rig.rows(), rows);
+        QCOMPARE(rig.project.results().first().anchor, anchor);
         QCOMPARE(rig.errors(), QStringList{});
         QCOMPARE(rig.nginx.requestedRobotsFiles(), robotsFiles);
         // robots.txt is no page of the scan.
@@ -808,7 +824,8 @@ private slots:
 
     // robots.txt comes on a connection of its own, after the page with the
     // link; the site ends once its answer is in the row, or once the time-out
-    // has passed without one. No answer and no 2xx answer make no note.
+    // has passed without one. A server error or no answer leaves the file
+    // unreachable; a 4xx answer means there is none.
     void robotsAnswer_data()
     {
         QTest::addColumn<ScriptedReply>("robots");
@@ -819,10 +836,11 @@ private slots:
         ScriptedReply late;
         late.pieces = {{400, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n" + rules}};
         QTest::newRow("answered late") << late << 1 << false << "blocked by robots.txt";
-        QTest::newRow("never answered") << ScriptedReply::silent() << 1 << false << "";
+        QTest::newRow("never answered") << ScriptedReply::silent() << 1 << false << "robots.txt unreachable";
         QTest::newRow("never answered, Skip does not wait") << ScriptedReply::silent() << 30 << true << "";
         QTest::newRow("server error")
-            << ScriptedReply::whole("HTTP/1.1 503 Service Unavailable\r\n\r\n" + rules) << 1 << false << "";
+            << ScriptedReply::whole("HTTP/1.1 503 Service Unavailable\r\n\r\n" + rules) << 1 << false
+            << "robots.txt unreachable";
         QTest::newRow("not found") << ScriptedReply::whole("HTTP/1.1 404 Not Found\r\n\r\n" + rules) << 1 << false
                                    << "";
     }

@@ -428,7 +428,8 @@ private slots:
             {"skipType", QJsonValue::Double},        {"timeout", QJsonValue::Double},         {"stopAtPageLimit", QJsonValue::Bool},
             {"stopWhenLinksFound", QJsonValue::Bool}, {"filterPageTypes", QJsonValue::Bool},  {"pageTypes", QJsonValue::Array},
             {"updateUrls", QJsonValue::Bool},        {"redirectLinks", QJsonValue::Bool},     {"logRules", QJsonValue::Bool},
-            {"linkNotes", QJsonValue::Bool},         {"sitesAtOnce", QJsonValue::Double},     {"overrides", QJsonValue::Object}};
+            {"linkNotes", QJsonValue::Bool},         {"anchorText", QJsonValue::Bool},        {"sitesAtOnce", QJsonValue::Double},
+            {"overrides", QJsonValue::Object}};
         const QList<QPair<QString, QJsonValue::Type>> statisticsMembers{
             {"mainSites", QJsonValue::Double}, {"linkingSites", QJsonValue::Double}, {"pagesScanned", QJsonValue::Double},
             {"pagesFound", QJsonValue::Double}, {"linksFound", QJsonValue::Double}};
@@ -436,7 +437,7 @@ private slots:
             {"mainSite", QJsonValue::String}, {"url", QJsonValue::String},    {"updatedUrl", QJsonValue::String},
             {"host", QJsonValue::String},     {"status", QJsonValue::String}, {"linked", QJsonValue::Bool},
             {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"notes", QJsonValue::String},
-            {"rows", QJsonValue::Array},      {"errors", QJsonValue::Array}};
+            {"anchor", QJsonValue::String},   {"rows", QJsonValue::Array},     {"errors", QJsonValue::Array}};
         const QList<QPair<QString, QJsonValue::Type>> changeMembers{
             {"kind", QJsonValue::String},       {"mainSite", QJsonValue::String}, {"host", QJsonValue::String},
             {"url", QJsonValue::String},        {"previousRun", QJsonValue::String}, {"before", QJsonValue::Object},
@@ -599,6 +600,7 @@ private slots:
         process.start(QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-scan"),
                       {"--port", QString::number(m_nginx->port()), "--program-folder", m_env->programFolder(),
                        "--quiet", "--set", "chkNewWin=0", "--set", "chkBullet=1", "--set", "optScript=0",
+                       "--set", "chkAnchorText=0",
                        "--report", path("report"), "--tab", path("results.tab"), "--links-page", path("links.html"),
                        "--post", "--post-log", path("post.log"), project});
         QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 30000);
@@ -632,10 +634,22 @@ private slots:
         QCOMPARE(log.count("\r\nReturned: stored\r\n"), 2);
     }
 
-    // Link notes reach every output: the robots.txt note is in the rows
-    // before the site is written down.
+    // Link notes and anchor texts reach every output: the robots.txt note is
+    // in the rows before the site is written down. With chkAnchorText "0"
+    // the files are what they were before anchor texts.
+    void linkNotesInEveryOutput_data()
+    {
+        QTest::addColumn<QString>("anchorText");
+        QTest::addColumn<QString>("anchor"); // of each link row
+        QTest::newRow("chkAnchorText 0") << "0" << "";
+        QTest::newRow("chkAnchorText 1") << "1" << "My Site";
+    }
     void linkNotesInEveryOutput()
     {
+        QFETCH(QString, anchorText);
+        QFETCH(QString, anchor);
+        const QByteArray tabAnchor = anchor.isEmpty() ? QByteArray() : "\t" + anchor.toLatin1();
+        const QByteArray fileAnchor = anchor.isEmpty() ? QByteArray() : "|" + anchor.toLatin1();
         Project p;
         const int m = p.addMainSite(QStringLiteral("http://www.mysite.com/links.htm"));
         const int row = p.addLinkingSite(m, QStringLiteral("127.0.0.1/notes/blocked/"));
@@ -645,8 +659,8 @@ private slots:
         const QString project = path(QStringLiteral("notes.prj"));
         QVERIFY(ProjectFile::write(p, project));
 
-        const CliRun r = run({"--quiet", "--json", path("notes.json"), "--report", path("notes-report"), "--tab",
-                              path("notes.tab"), "--output", path("notes-out.prj"), project});
+        const CliRun r = run({"--quiet", "--set", "chkAnchorText=" + anchorText, "--json", path("notes.json"), "--report",
+                              path("notes-report"), "--tab", path("notes.tab"), "--output", path("notes-out.prj"), project});
         QCOMPARE(r.exitCode, 0);
         auto read = [&](const QString &name) {
             QFile f(path(name));
@@ -659,20 +673,29 @@ private slots:
         QCOMPARE(first["rows"].toArray().at(0).toObject()["notes"].toString(), notes);
         QCOMPARE(first["rows"].toArray().at(1).toObject()["notes"].toString(), QString());
         QVERIFY(doc["settings"].toObject()["linkNotes"].toBool());
+        QCOMPARE(doc["settings"].toObject()["anchorText"].toBool(), !anchor.isEmpty());
+        QCOMPARE(first["anchor"].toString(), anchor);
+        QCOMPARE(first["rows"].toArray().at(1).toObject()["anchor"].toString(), anchor);
 
         const QByteArray report = read("notes-report.htm");
         QVERIFY(report.contains("<tr><td>Links that pass no value:</td><td> 1</td></tr>"));
         QVERIFY(report.contains("Status: Direct Link (nofollow, blocked by robots.txt)<BR>"));
+        QCOMPARE(report.contains("Found On: <a href='127.0.0.1/notes/blocked'>127.0.0.1/notes/blocked</a><BR>"
+                                 "Anchor: My Site<BR>"),
+                 !anchor.isEmpty());
+        QCOMPARE(report.contains("Anchor:"), !anchor.isEmpty());
         QCOMPARE(read("notes.tab"),
-                 QByteArray("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n"
-                            "mysite.com/links.htm\t127.0.0.1\tDirect Link (nofollow, blocked by robots.txt)\t001\t"
-                            "127.0.0.1/notes/blocked\r\n"
-                            "mysite.com/links.htm\t127.0.0.1\tDirect Link\t002\t127.0.0.1/notes/blocked/open.html\r\n\r\n"));
+                 QByteArray("Main\tRemote\tStatus\tNo.\tURL") + (anchor.isEmpty() ? "" : "\tAnchor Text") + "\r\n\r\n"
+                     + "mysite.com/links.htm\t127.0.0.1\tDirect Link (nofollow, blocked by robots.txt)\t001\t"
+                     + "127.0.0.1/notes/blocked" + tabAnchor + "\r\n"
+                     + "mysite.com/links.htm\t127.0.0.1\tDirect Link\t002\t127.0.0.1/notes/blocked/open.html" + tabAnchor
+                     + "\r\n\r\n");
         const QByteArray saved = read("notes-out.prj");
         QVERIFY(saved.contains("RESULT:2|mysite.com/links.htm|127.0.0.1|Direct Link|001|127.0.0.1/notes/blocked|"
-                               "nofollow, blocked by robots.txt\r\n"));
+                               "nofollow, blocked by robots.txt" + fileAnchor + "\r\n"));
         QVERIFY(saved.contains("RESULT:2|mysite.com/links.htm|127.0.0.1|Direct Link|002|"
-                               "127.0.0.1/notes/blocked/open.html\r\n"));
+                               "127.0.0.1/notes/blocked/open.html" + (anchor.isEmpty() ? QByteArray() : "|" + fileAnchor)
+                               + "\r\n"));
     }
 
     void cleanupTestCase()

@@ -1,10 +1,14 @@
 // The scan's text rules on their own: rules, the "#" number rule, anchor
 // normalisation, cache lines, the page queue and the readers of link notes.
+#include "scan/AnchorText.h"
 #include "scan/HtmlTag.h"
 #include "scan/LinkNotes.h"
+#include "scan/MetaRefresh.h"
 #include "scan/PageCache.h"
+#include "scan/PageLinkNotes.h"
 #include "scan/PageQueue.h"
 #include "scan/PageRobots.h"
+#include "scan/RobotsCache.h"
 #include "scan/RobotsTxt.h"
 #include "scan/ScanRules.h"
 #include "scan/ResultNumbers.h"
@@ -97,7 +101,8 @@ private slots:
     }
 
     // What one reader makes of a text, as notes: "rel" the anchor's tag
-    // around its "href=", "meta" a page, "head" a response head.
+    // around its "href=", "meta" a page, "head" a response head, "page" the
+    // link "href=me" of a page at http://partner.example/links/.
     void linkNoteReaders_data()
     {
         QTest::addColumn<QString>("reader");
@@ -132,6 +137,45 @@ private slots:
         QTest::newRow("header list with none") << "head" << "HTTP/1.1 200 OK\r\nX-Robots-Tag: noarchive, none\r\n\r\n"
                                                << "noindex page, nofollow page";
         QTest::newRow("other headers") << "head" << "HTTP/1.1 200 OK\r\nX-Note: noindex\r\n\r\n" << "";
+        QTest::newRow("character references in rel")
+            << "rel" << "<a rel=\"no&#102;ollow spon&#X73;ored\" href=x>" << "nofollow, sponsored";
+        QTest::newRow("meta robots in a comment")
+            << "meta" << "<!-- <meta name=\"robots\" content=\"noindex\"> -->" << "";
+        QTest::newRow("meta robots written by a script")
+            << "meta" << "<script>document.write('<meta name=robots content=noindex>');</script>" << "";
+        QTest::newRow("canonical header")
+            << "head" << "HTTP/1.1 200 OK\r\nLink: </a.css>; rel=preload, <https://partner.example/>; rel=\"canonical\"\r\n\r\n"
+            << "canonical elsewhere";
+        QTest::newRow("canonical header naming the page")
+            << "head" << "HTTP/1.1 200 OK\r\nlink: <//PARTNER.example:80/links>; REL=Canonical\r\n\r\n" << "";
+        QTest::newRow("canonical elsewhere") << "page" << "<link rel=\"canonical\" href=\"https://partner.example/\"><a href=me>"
+                                             << "canonical elsewhere";
+        QTest::newRow("canonical naming the page but for scheme, host case, port, slash")
+            << "page" << "<link href=\"HTTPS://Partner.Example:443/links\" rel=canonical><a href=me>" << "";
+        QTest::newRow("canonical relative, with a query")
+            << "page" << "<link rel=canonical href=\"?page=2\"><a href=me>" << "canonical elsewhere";
+        QTest::newRow("canonicals that disagree count for none")
+            << "page" << "<link rel=canonical href=/a><link rel=canonical href=/b><a href=me>" << "";
+        QTest::newRow("canonical in a comment") << "page" << "<!--<link rel=canonical href=/a>--><a href=me>" << "";
+        QTest::newRow("hidden: in a comment") << "page" << "<p><!-- old: <a href=me>x</a> --></p>" << "hidden";
+        QTest::newRow("hidden: a comment never closed") << "page" << "<!-- <a href=me>x</a>" << "hidden";
+        QTest::newRow("hidden: noscript") << "page" << "<noscript><p><a href=me>x</a></p></noscript>" << "hidden";
+        QTest::newRow("hidden: template") << "page" << "<template><a href=me>x</a></template>" << "hidden";
+        QTest::newRow("hidden: the hidden attribute around it")
+            << "page" << "<div HIDDEN><ul><li><a href=me rel=nofollow>x</a></ul></div>" << "nofollow, hidden";
+        QTest::newRow("hidden: display none in the anchor's own style")
+            << "page" << "<a style=\"color:red; DISPLAY : None !important\" href=me>x</a>" << "hidden";
+        QTest::newRow("hidden: visibility, through void elements and stray end tags")
+            << "page" << "<span style='visibility:hidden'><img src=x><br></b><a href=me>x</a></span>" << "hidden";
+        QTest::newRow("hidden: an end tag inside a script closes nothing")
+            << "page" << "<div style=display:none><script>x='</div>'</script><a href=me>x</a>" << "hidden";
+        QTest::newRow("shown: visible again inside")
+            << "page" << "<div style=\"visibility:hidden\"><p style=\"visibility:visible\"><a href=me>x</a>" << "";
+        QTest::newRow("shown: after the hidden element") << "page" << "<div hidden><div>x</div></div><a href=me>x</a>" << "";
+        QTest::newRow("shown: a paragraph ends at the next")
+            << "page" << "<p style=\"display:none\">old<p><a href=me>x</a>" << "";
+        QTest::newRow("shown: hidden, but displayed by its own style")
+            << "page" << "<div hidden style=\"display:block\"><a href=me>x</a></div>" << "";
     }
     void linkNoteReaders()
     {
@@ -145,8 +189,11 @@ private slots:
                 flags = LinkNotes::relFlags(QStringView(input).mid(tag.start, tag.end - tag.start));
         } else if (reader == QLatin1String("meta")) {
             flags = PageRobots::fromMeta(input);
+        } else if (reader == QLatin1String("page")) {
+            const QString url = QStringLiteral("http://partner.example/links/");
+            flags = PageLinkNotes(input, {}, url).flagsOfLink(input, input.indexOf(QLatin1String("href=me")));
         } else {
-            flags = PageRobots::fromHead(input.toLatin1());
+            flags = PageLinkNotes(QString(), input.toLatin1(), QStringLiteral("partner.example/links/")).pageFlags();
         }
         QCOMPARE(LinkNotes::text(flags), notes);
     }
@@ -154,8 +201,9 @@ private slots:
     void notesTextOrder()
     {
         QCOMPARE(LinkNotes::text(LinkNotes::None), QString());
-        QCOMPARE(LinkNotes::text(~0u), QStringLiteral("nofollow, sponsored, ugc, noindex page, nofollow page, "
-                                                      "blocked by robots.txt"));
+        QCOMPARE(LinkNotes::text(~0u), QStringLiteral("nofollow, sponsored, ugc, hidden, noindex page, nofollow page, "
+                                                      "canonical elsewhere, blocked by robots.txt, blocked for "
+                                                      "Googlebot, robots.txt unreachable"));
     }
 
     // robots.txt for all crawlers: the file, a path, whether it may be read.
@@ -203,6 +251,17 @@ private slots:
         QTest::newRow("robots.txt itself is always allowed")
             << QByteArray("User-agent: *\nDisallow: /\n") << "/robots.txt" << true;
         QTest::newRow("rules before any group") << QByteArray("Disallow: /\n") << "/x" << true;
+        // The scan's paths hold the page's bytes one per character: a UTF-8
+        // link is compared byte for byte, not encoded a second time.
+        QTest::newRow("UTF-8 path as the page gave it")
+            << QByteArray("User-agent: *\nDisallow: /caf\xC3\xA9/\n") << QString::fromLatin1("/caf\xC3\xA9/menu") << false;
+        // A file cut at the size limit in the middle of "Disallow: /archive/"
+        // keeps no "Disallow: /".
+        const QByteArray head = "User-agent: *\n";
+        const QByteArray cutLine = "Disallow: /archive/\n";
+        const qsizetype filler = RobotsTxt::kMaxBytes - head.size() - 11; // "Disallow: /" ends at the limit
+        QTest::newRow("a line cut at the size limit is dropped")
+            << head + QByteArray(filler - 1, '#') + "\n" + cutLine << "/index.html" << true;
     }
     void robotsTxt()
     {
@@ -210,6 +269,104 @@ private slots:
         QFETCH(QString, path);
         QFETCH(bool, allowed);
         QCOMPARE(RobotsTxt::parse(file).allows(path), allowed);
+    }
+
+    // The note a host's robots.txt answer gives a page: for all crawlers,
+    // for Googlebot's own group, or none read.
+    void robotsVerdict_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("notes");
+        const QByteArray both = "User-agent: *\nDisallow: /private/\n\nUser-agent: Googlebot\nDisallow: /partners/\n";
+        QTest::newRow("blocked for all") << 200 << both << "/private/a.html" << "blocked by robots.txt";
+        QTest::newRow("blocked for Googlebot only") << 200 << both << "/partners/a.html" << "blocked for Googlebot";
+        QTest::newRow("Googlebot's group replaces that of *") << 200 << both << "/other.html" << "";
+        QTest::newRow("Googlebot's groups merged, named in any case and with a version")
+            << 200 << QByteArray("User-agent: Googlebot\nDisallow: /a/\n\nUser-agent: *\nAllow: /\n\n"
+                                 "User-agent: otherbot\nUser-agent: googlebot/2.1\nDisallow: /b/\n")
+            << "/b/page.html" << "blocked for Googlebot";
+        QTest::newRow("another of the company's crawlers")
+            << 200 << QByteArray("User-agent: Googlebot-News\nDisallow: /\n") << "/a.html" << "";
+        QTest::newRow("no file") << 404 << both << "/private/a.html" << "";
+        QTest::newRow("server error") << 503 << both << "/a.html" << "robots.txt unreachable";
+        QTest::newRow("no answer") << 0 << QByteArray() << "/a.html" << "robots.txt unreachable";
+    }
+    void robotsVerdict()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, path);
+        QFETCH(QString, notes);
+        RobotsCache cache;
+        cache.setFetch([&](const QString &) { return RobotsCache::Answer{status, file}; });
+        const QString key = cache.request(QStringLiteral("partner.example"), false);
+        QCOMPARE(LinkNotes::text(cache.notes(key, path)), notes);
+    }
+
+    // The words of the link "href=me".
+    void anchorText_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << "<p>See <a href=me>Best blue widgets</a>.</p>" << "Best blue widgets";
+        QTest::newRow("tags, references and white space")
+            << "<a title=x href=me>\n  Best&nbsp;<b>blue</b>\t<i>wid</i>gets &amp;&#32;more&hellip; </a>"
+            << "Best blue widgets & more\u2026";
+        QTest::newRow("line breaks and blocks part words") << "<a href=me>one<br>two<div>three</div></a>" << "one two three";
+        QTest::newRow("comments and scripts say nothing")
+            << "<a href=me>one<!-- two --><script>document.write('three')</script> four</a>" << "one four";
+        QTest::newRow("an image's alt when there is no text")
+            << "<a href=me> <img src=a.png><img src=logo.png alt=\" Blue &amp; co \"></a>" << "Blue & co";
+        QTest::newRow("text wins over alt") << "<a href=me><img alt=logo>Widgets</a>" << "Widgets";
+        QTest::newRow("UTF-8 page") << QString::fromLatin1("<a href=me>Caf\xC3\xA9 cr\xC3\xA8me</a>") << "Caf\u00E9 cr\u00E8me";
+        QTest::newRow("Western page") << QString::fromLatin1("<a href=me>\x93" "Caf\xE9\x94</a>") << "\u201CCaf\u00E9\u201D";
+        QTest::newRow("an anchor never closed ends at the next")
+            << "<a href=me>first <a href=other>second</a>" << "first";
+        QTest::newRow("an area gives its alt") << "<map><area shape=rect alt='Our partner' href=me></map>" << "Our partner";
+        QTest::newRow("at most 200 characters")
+            << "<a href=me>" + QString(150, QLatin1Char('a')) + " " + QString(150, QLatin1Char('b')) + "</a>"
+            << QString(150, QLatin1Char('a')) + " " + QString(49, QLatin1Char('b'));
+        QTest::newRow("not an anchor") << "<link href=me rel=stylesheet>" << "";
+    }
+    void anchorText()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, text);
+        QCOMPARE(AnchorText::of(page, page.indexOf(QLatin1String("href=me"))), text);
+    }
+
+    // Where a <meta http-equiv="refresh"> sends a browser on to, soon enough
+    // to make the page a redirect page.
+    void metaRefresh_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("as partners write it")
+            << "<meta http-equiv=\"refresh\" content=\"0; url=/links/new.html\">" << "/links/new.html";
+        QTest::newRow("any case, quotes inside")
+            << "<META HTTP-EQUIV=Refresh CONTENT=\"5;URL='new.html'\">" << "new.html";
+        QTest::newRow("spaces, a comma, a fraction")
+            << "<meta content=\" 1.5 ,  url = http://x.example/a b \" http-equiv=\" refresh\">" << "http://x.example/a b";
+        QTest::newRow("no url=") << "<meta http-equiv=refresh content='0;/direct.html'>" << "/direct.html";
+        QTest::newRow("ten seconds") << "<meta http-equiv=refresh content='10; url=a.html'>" << "a.html";
+        QTest::newRow("eleven seconds") << "<meta http-equiv=refresh content='11; url=a.html'>" << "";
+        QTest::newRow("a delay beyond any number")
+            << "<meta http-equiv=refresh content='99999999999999999999999; url=a.html'>" << "";
+        QTest::newRow("a reload of the page itself") << "<meta http-equiv=refresh content='0'>" << "";
+        QTest::newRow("an unreadable value is passed over")
+            << "<meta http-equiv=refresh content='soon'><meta http-equiv=refresh content='2;url=b.html'>" << "b.html";
+        QTest::newRow("in a comment, a script, a noscript")
+            << "<!--<meta http-equiv=refresh content='0;url=a'>--><script>'<meta http-equiv=refresh content=\"0;url=b\">'"
+               "</script><noscript><meta http-equiv=refresh content='0;url=c'></noscript>"
+            << "";
+    }
+    void metaRefresh()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, target);
+        QCOMPARE(MetaRefresh::target(page), target);
     }
 
     // A file of only wildcards, read against a long path, is answered at once.

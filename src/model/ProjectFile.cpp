@@ -2,6 +2,8 @@
 
 #include "model/Project.h"
 #include "model/Windows1252.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "url/TextLines.h"
 
 #include <QFile>
@@ -75,6 +77,7 @@ namespace ProjectFile {
 // The whole text of the file before it is encoded.
 static QString fileText(const Project &project, int skipMainSite)
 {
+    const bool anchorTexts = SettingsStore::instance().readFlag(Keys::chkAnchorText, true);
     QString out;
     bool first = true;
     for (int i = 0; i < project.mainSiteCount(); ++i) {
@@ -97,10 +100,14 @@ static QString fileText(const Project &project, int skipMainSite)
         out += kResult + QString::number(r.icon) + QLatin1Char('|') + field(r.mainSite) + QLatin1Char('|')
              + field(r.remoteSite) + QLatin1Char('|') + field(r.status) + QLatin1Char('|')
              + field(r.number) + QLatin1Char('|') + field(r.url);
-        // Link notes only when there are any: a project without them keeps
-        // its bytes, and a six-field reader still reads the row.
-        if (!r.notes.isEmpty())
+        // Link notes and anchor text only when there are any: a project
+        // without them keeps its bytes, and a six-field reader still reads
+        // the row. The anchor text comes last, so a "|" in it reads back.
+        const bool anchor = anchorTexts && !r.anchor.isEmpty();
+        if (!r.notes.isEmpty() || anchor)
             out += QLatin1Char('|') + field(r.notes);
+        if (anchor)
+            out += QLatin1Char('|') + field(r.anchor);
         out += kCrLf;
     }
     for (const Rule &r : project.rules()) {
@@ -195,8 +202,10 @@ ReadResult readText(Project &project, const QByteArray &bytes)
             r.status = f.at(2 + o);
             r.number = f.at(3 + o);
             r.url = f.at(4 + o);
-            if (o)
+            if (o) {
                 r.notes = f.value(6);
+                r.anchor = f.mid(7).join(QLatin1Char('|'));
+            }
             results.append(r);
         } else if (line.startsWith(kNextSite)) {
             line.remove(kNextSite);

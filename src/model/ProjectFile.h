@@ -22,7 +22,8 @@ struct ReadResult
 };
 
 // The whole text as written (lines, markers, final empty line). skipMainSite
-// leaves that Main Site and its Linking Sites out (the snapshot).
+// leaves that Main Site and its Linking Sites out (the snapshot). The
+// results' anchor texts are written while chkAnchorText is "1".
 QByteArray serialise(const Project &project, int skipMainSite = -1);
 
 // The characters of the project that a project file cannot hold (they are

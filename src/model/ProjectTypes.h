@@ -67,6 +67,8 @@ struct LinkResult
     // Link notes such as "nofollow, ugc"; "" for none. Last, so the rows
     // written field by field elsewhere keep their meaning.
     QString notes = {};
+    // The words of the link ("Best blue widgets"); "" for none or not read.
+    QString anchor = {};
 };
 
 struct ErrorEntry

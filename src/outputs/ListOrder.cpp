@@ -9,6 +9,7 @@ QString columnText(const LinkResult &row, int column)
     case 3: return row.number;
     case 4: return row.url;
     case 5: return row.notes;
+    case 6: return row.anchor;
     default: return QString();
     }
 }

@@ -14,7 +14,7 @@
 // walk them in the order the user sees.
 
 // The text a column shows: results "Main", "Remote", "Status", "No.", "URL",
-// "Notes";
+// "Notes", "Anchor Text";
 // errors "Error", "URL". A column outside the list gives "".
 QString columnText(const LinkResult &row, int column);
 QString columnText(const ErrorEntry &row, int column);

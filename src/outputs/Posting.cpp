@@ -47,7 +47,8 @@ bool postingStatusWord(const QString &status, QString *word)
 }
 
 QString replaceUrlVariables(const QString &templateUrl, const QString &mainSite, const QString &foundOn,
-                            const QString &linkingSite, const QString &status, const QString &notes)
+                            const QString &linkingSite, const QString &status, const QString &notes,
+                            const QString &anchor)
 {
     // Each replacement looks only at the template's own text: the values put
     // in hold no "$" (encoded values escape it, the examples have none).
@@ -57,6 +58,7 @@ QString replaceUrlVariables(const QString &templateUrl, const QString &mainSite,
     url.replace(QLatin1String("$LinkingSite"), linkingSite, Qt::CaseInsensitive);
     url.replace(QLatin1String("$Status"), status, Qt::CaseInsensitive);
     url.replace(QLatin1String("$Notes"), notes, Qt::CaseInsensitive);
+    url.replace(QLatin1String("$Anchor"), anchor, Qt::CaseInsensitive);
     return url;
 }
 
@@ -108,7 +110,10 @@ PostingOutcome postResults(const Project &project, const PostingRun &run)
 
         QString notes = row.notes;
         const QString encodedNotes = urlEncode(notes);
-        QString url = replaceUrlVariables(templateUrl, encodedMain, encodedFoundOn, encodedRemote, word, encodedNotes);
+        QString anchor = row.anchor;
+        const QString encodedAnchor = urlEncode(anchor);
+        QString url = replaceUrlVariables(templateUrl, encodedMain, encodedFoundOn, encodedRemote, word, encodedNotes,
+                                          encodedAnchor);
         status(QStringLiteral("Sending Site ") + QString::number(i + 1) + QLatin1String(": ") + encodedRemote);
         const QString reply = downloadWholePage(url);
         if (run.appendLog)

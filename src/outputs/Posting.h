@@ -52,9 +52,11 @@ bool postingInProgress();
 bool postingStatusWord(const QString &status, QString *word);
 
 // The template with every $MainSite, then $FoundOn, then $LinkingSite, then
-// $Status, then $Notes replaced (names in any case) by the given texts.
+// $Status, then $Notes, then $Anchor replaced (names in any case) by the
+// given texts.
 QString replaceUrlVariables(const QString &templateUrl, const QString &mainSite, const QString &foundOn,
-                            const QString &linkingSite, const QString &status, const QString &notes = QString());
+                            const QString &linkingSite, const QString &status, const QString &notes = QString(),
+                            const QString &anchor = QString());
 
 // What the log gets for one request: the URL as fetched and, when the script
 // answered with text, that text.

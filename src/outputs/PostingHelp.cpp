@@ -58,6 +58,9 @@ HelpText urlVariablesHelp(PostingWindow window)
               + QStringLiteral("$FoundOn - Inserts the Domain/URL of the page a reciprocal link was found on") + kCrLf
               + QStringLiteral("$Notes - Inserts the link notes of the item, such as 'nofollow, noindex page', "
                                "or nothing when the link passes its value")
+              + kCrLf
+              + QStringLiteral("$Anchor - Inserts the words of the link, such as 'Best blue widgets', or nothing "
+                               "when none were recorded")
               + kCrLf + kCrLf;
     return help;
 }

@@ -4,6 +4,8 @@
 #include "outputs/HtmlEscape.h"
 #include "outputs/NotedStatus.h"
 #include "settings/ProgramFolder.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "url/TextMatch.h"
 #include "url/UrlText.h"
 
@@ -41,7 +43,7 @@ QString clockText(const QTime &time, const QLocale &locale)
 }
 
 // What one result row adds under every Linking Site whose key matches it.
-void appendEntry(QString &out, const QString &escapedKey, const LinkResult &row)
+void appendEntry(QString &out, const QString &escapedKey, const LinkResult &row, bool anchorTexts)
 {
     out += QLatin1String("Site: <a href='");
     out += escapedKey;
@@ -57,6 +59,11 @@ void appendEntry(QString &out, const QString &escapedKey, const LinkResult &row)
         out += QLatin1String("'>");
         out += url;
         out += QLatin1String("</a><BR>");
+        if (anchorTexts && !row.anchor.isEmpty()) {
+            out += QLatin1String("Anchor: ");
+            out += escapeHtml(row.anchor);
+            out += QLatin1String("<BR>");
+        }
     } else if (containsNoCase(row.status, kNoneFound)) {
         out += QLatin1String("Status: ");
         out += escapeHtml(statusWithNotes(row));
@@ -183,12 +190,13 @@ QString buildReportHtml(const Project &project, qint64 pagesScanned, const QDate
     // Every row of one key, in results order, is what each Linking Site of
     // that key shows: group once instead of comparing every site with every row.
     const QList<LinkResult> &results = project.results();
+    const bool anchorTexts = SettingsStore::instance().readFlag(Keys::chkAnchorText, true);
     QHash<QString, QString> entriesByKey;
     entriesByKey.reserve(results.size());
     for (const LinkResult &r : results) {
         const QString key = reportKey(r.remoteSite);
         QString &entries = entriesByKey[key];
-        appendEntry(entries, escapeHtml(key), r);
+        appendEntry(entries, escapeHtml(key), r, anchorTexts);
     }
 
     for (const MainSite &main : project.mainSites()) {

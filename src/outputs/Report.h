@@ -56,7 +56,9 @@ struct ReportChanges
 
 // The report HTML. Dates, times and numbers follow `locale` (the user's
 // regional settings by default). Text from the project or a scan is escaped.
-// Without changes the report is what it always was.
+// Without changes the report is what it always was. While chkAnchorText is
+// "1", a link with an anchor text shows it in a line "Anchor: " after its
+// "Found On".
 QString buildReportHtml(const Project &project, qint64 pagesScanned, const QDateTime &now,
                         const QLocale &locale = QLocale::system(), const ReportChanges *changes = nullptr);
 

@@ -1,11 +1,18 @@
 #include "outputs/TabExport.h"
 
 #include "outputs/NotedStatus.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <algorithm>
 
 QString tabDelimitedText(const QList<LinkResult> &results)
 {
     const QChar tab(QLatin1Char('\t'));
-    QString text = QStringLiteral("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n");
+    const bool anchors = SettingsStore::instance().readFlag(Keys::chkAnchorText, true)
+        && std::any_of(results.cbegin(), results.cend(), [](const LinkResult &r) { return !r.anchor.isEmpty(); });
+    QString text = anchors ? QStringLiteral("Main\tRemote\tStatus\tNo.\tURL\tAnchor Text\r\n\r\n")
+                           : QStringLiteral("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n");
     text.reserve(text.size() + int(results.size()) * 96);
     for (const LinkResult &r : results) {
         text += r.mainSite;
@@ -17,6 +24,10 @@ QString tabDelimitedText(const QList<LinkResult> &results)
         text += r.number;
         text += tab;
         text += r.url;
+        if (anchors) {
+            text += tab;
+            text += r.anchor;
+        }
         text += QLatin1String("\r\n");
     }
     text += QLatin1String("\r\n");

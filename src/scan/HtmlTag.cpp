@@ -1,5 +1,7 @@
 #include "scan/HtmlTag.h"
 
+#include "scan/HtmlEntities.h"
+
 namespace HtmlTag {
 
 namespace {
@@ -28,20 +30,22 @@ bool Tag::has(QStringView name) const
     return false;
 }
 
-Tag readAt(QStringView text, qsizetype start)
+Tag readAt(QStringView text, qsizetype start, qsizetype lookAhead)
 {
     Tag tag;
     if (start < 0 || start >= text.size() || text.at(start) != QLatin1Char('<'))
         return tag;
     tag.start = start;
-    const qsizetype limit = qMin(text.size(), start + kLookAhead);
+    const qsizetype limit = lookAhead >= text.size() - start ? text.size() : start + lookAhead;
     qsizetype i = start + 1;
     // The tag name.
     while (i < limit && !isSpace(text.at(i)) && text.at(i) != QLatin1Char('>') && text.at(i) != QLatin1Char('/'))
         ++i;
+    tag.name = text.mid(start + 1, i - start - 1).toString().toLower();
     while (i < limit) {
         const QChar c = text.at(i);
         if (c == QLatin1Char('>')) {
+            tag.selfClosing = text.at(i - 1) == QLatin1Char('/');
             ++i;
             tag.end = i;
             return tag;
@@ -70,14 +74,16 @@ Tag readAt(QStringView text, qsizetype start)
                 qsizetype k = valueStart;
                 while (k < limit && text.at(k) != quote)
                     ++k;
-                attribute.value = text.mid(valueStart, k - valueStart).toString();
+                attribute.value = HtmlEntities::decode(text.mid(valueStart, k - valueStart),
+                                                       HtmlEntities::Context::Attribute);
                 i = k < limit ? k + 1 : k;
             } else {
                 const qsizetype valueStart = j;
                 qsizetype k = j;
                 while (k < limit && !isSpace(text.at(k)) && text.at(k) != QLatin1Char('>'))
                     ++k;
-                attribute.value = text.mid(valueStart, k - valueStart).toString();
+                attribute.value = HtmlEntities::decode(text.mid(valueStart, k - valueStart),
+                                                       HtmlEntities::Context::Attribute);
                 i = k;
             }
         }

@@ -17,13 +17,15 @@ inline constexpr qsizetype kLookAhead = 8192;
 struct Attribute
 {
     QString name;  // lower case
-    QString value; // without its quotes; "" for an attribute without a value
+    QString value; // without its quotes, character references decoded; "" for an attribute without a value
 };
 
 struct Tag
 {
     qsizetype start = -1; // the "<"
     qsizetype end = -1;   // just past the ">" (or where reading stopped)
+    QString name;         // lower case: "a", "meta"
+    bool selfClosing = false; // ends with "/>"
     QList<Attribute> attributes;
     bool isValid() const { return start >= 0; }
     // The value of the first attribute of that (lower-case) name; "" when absent.
@@ -32,8 +34,8 @@ struct Tag
 };
 
 // Reads the tag that opens at text[start] == '<' (quotes respected, at most
-// kLookAhead characters).
-Tag readAt(QStringView text, qsizetype start);
+// lookAhead characters).
+Tag readAt(QStringView text, qsizetype start, qsizetype lookAhead = kLookAhead);
 
 // The tag that holds the position (the "href=" of an anchor): from the
 // nearest "<" before it to the ">" that ends that tag. Invalid when the

@@ -9,8 +9,16 @@ namespace LinkNotes {
 QString text(Flags flags)
 {
     static const struct { Flag flag; const char *word; } words[] = {
-        {Nofollow, "nofollow"},         {Sponsored, "sponsored"},         {Ugc, "ugc"},
-        {NoindexPage, "noindex page"},  {NofollowPage, "nofollow page"},  {BlockedByRobots, "blocked by robots.txt"},
+        {Nofollow, "nofollow"},
+        {Sponsored, "sponsored"},
+        {Ugc, "ugc"},
+        {Hidden, "hidden"},
+        {NoindexPage, "noindex page"},
+        {NofollowPage, "nofollow page"},
+        {CanonicalElsewhere, "canonical elsewhere"},
+        {BlockedByRobots, "blocked by robots.txt"},
+        {BlockedForGooglebot, "blocked for Googlebot"},
+        {RobotsUnreachable, "robots.txt unreachable"},
     };
     QString out;
     for (const auto &w : words) {

@@ -4,8 +4,10 @@
 #include <QStringView>
 
 // What makes a found link pass no value to the Main Site: the rel tokens of
-// its anchor, robots directives of the page that carries it, and the site's
-// robots.txt. The notes text names them in one fixed order.
+// its anchor and whether a visitor sees it, robots directives and the
+// canonical URL of the page that carries it, and the site's robots.txt. The
+// notes text names them in one fixed order: the anchor's, the page's, the
+// site's.
 namespace LinkNotes {
 
 enum Flag : unsigned {
@@ -15,12 +17,17 @@ enum Flag : unsigned {
     Ugc = 1u << 2,            // rel="ugc"
     NoindexPage = 1u << 3,    // the page says noindex (meta robots or X-Robots-Tag)
     NofollowPage = 1u << 4,   // the page says nofollow
-    BlockedByRobots = 1u << 5 // robots.txt disallows the page for all crawlers
+    BlockedByRobots = 1u << 5, // robots.txt disallows the page for all crawlers
+    CanonicalElsewhere = 1u << 6,  // the page names another page as its canonical URL
+    Hidden = 1u << 7,              // the anchor sits where no visitor sees it
+    BlockedForGooglebot = 1u << 8, // robots.txt allows all crawlers the page, but not Googlebot
+    RobotsUnreachable = 1u << 9    // robots.txt answered a server error or nothing
 };
 using Flags = unsigned;
 
-// "nofollow", "sponsored", "ugc", "noindex page", "nofollow page",
-// "blocked by robots.txt", those present, joined by ", "; "" for none.
+// "nofollow", "sponsored", "ugc", "hidden", "noindex page", "nofollow page",
+// "canonical elsewhere", "blocked by robots.txt", "blocked for Googlebot",
+// "robots.txt unreachable": those present, joined by ", "; "" for none.
 QString text(Flags flags);
 
 // The rel tokens of one anchor's whole tag text (from its "<" to its ">"):

@@ -1,7 +1,6 @@
 #include "scan/PageAnalyser.h"
 
-#include "scan/HtmlTag.h"
-#include "scan/PageRobots.h"
+#include "scan/AnchorText.h"
 #include "url/TextSearch.h"
 
 namespace {
@@ -99,7 +98,7 @@ PageAnalyser::Item PageAnalyser::next()
         // of its own, in page order: the n-th line holding one is the n-th
         // "href=" of the page as it came.
         qsizetype hrefAt = -1;
-        if (!m_original.isEmpty() || m_searchFrom > 0) {
+        if (!m_original.isEmpty()) {
             hrefAt = TextSearch::indexOfNoCase(m_original, u"href=", m_searchFrom);
             m_searchFrom = hrefAt < 0 ? m_original.size() : hrefAt + 5;
         }
@@ -144,15 +143,17 @@ PageAnalyser::Item PageAnalyser::redirectFrom(const QString &markerLine, int lin
     return item;
 }
 
-LinkNotes::Flags PageAnalyser::notesOf(const Item &anchor)
+// What the page says is read once, when its first link is recorded.
+LinkNotes::Flags PageAnalyser::notesOf(const Item &anchor, const QString &pageUrl)
 {
-    if (!m_pageFlagsRead) {
-        m_pageFlags = PageRobots::fromMeta(m_original) | PageRobots::fromHead(m_head);
-        m_pageFlagsRead = true;
+    if (!m_pageNotesRead) {
+        m_pageNotes = PageLinkNotes(m_original, m_head, pageUrl);
+        m_pageNotesRead = true;
     }
-    LinkNotes::Flags flags = m_pageFlags;
-    const HtmlTag::Tag tag = HtmlTag::around(m_original, anchor.hrefAt);
-    if (tag.isValid())
-        flags |= LinkNotes::relFlags(QStringView(m_original).mid(tag.start, tag.end - tag.start));
-    return flags;
+    return m_pageNotes.flagsOfLink(m_original, anchor.hrefAt);
+}
+
+QString PageAnalyser::anchorTextOf(const Item &anchor) const
+{
+    return AnchorText::of(m_original, anchor.hrefAt);
 }

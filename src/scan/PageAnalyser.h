@@ -2,6 +2,7 @@
 
 #include "scan/LinkNotes.h"
 #include "scan/PageCache.h"
+#include "scan/PageLinkNotes.h"
 
 #include <QByteArray>
 #include <QString>
@@ -33,18 +34,22 @@ public:
     };
 
     // normalisedText: the page after anchor normalisation (what the cache
-    // file holds, without its final CR LF); original: the page as it came and
-    // head: the response head, both read only for the link notes (empty when
-    // they are off); followRedirects: whether a redirect marker counts (not
-    // on a page reached through a redirect page).
+    // file holds, without its final CR LF); followRedirects: whether a
+    // redirect marker counts (not on a page reached through a redirect page).
+    // original: the page as it came, read for the link notes and the anchor
+    // texts ("" when both are off); head: the response head, read for the
+    // link notes.
     PageAnalyser(const QString &normalisedText, bool followRedirects, const QString &original = QString(),
                  const QByteArray &head = QByteArray());
 
     // The next anchor or redirect, or End. Lines that hold neither are passed over.
     Item next();
-    // The link notes of an anchor this page gave: its own rel tokens and the
-    // page's robots directives (robots.txt is the site's to add).
-    LinkNotes::Flags notesOf(const Item &anchor);
+    // The link notes of an anchor this page gave: its own (rel tokens,
+    // hidden) and the page's (robots directives, a canonical URL elsewhere
+    // than pageUrl); robots.txt is the site's to add.
+    LinkNotes::Flags notesOf(const Item &anchor, const QString &pageUrl);
+    // The words of an anchor this page gave.
+    QString anchorTextOf(const Item &anchor) const;
 
     // The target an anchor line gives: "" when there is none to follow
     // (nothing after "href=", javascript or mailto).
@@ -60,6 +65,6 @@ private:
     QString m_original;
     QByteArray m_head;
     qsizetype m_searchFrom = 0;
-    bool m_pageFlagsRead = false;
-    LinkNotes::Flags m_pageFlags = LinkNotes::None;
+    bool m_pageNotesRead = false;
+    PageLinkNotes m_pageNotes;
 };

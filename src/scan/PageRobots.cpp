@@ -1,7 +1,6 @@
 #include "scan/PageRobots.h"
 
-#include "scan/HtmlTag.h"
-#include "url/TextSearch.h"
+#include "scan/HtmlTokenizer.h"
 
 #include <QList>
 #include <QString>
@@ -40,22 +39,24 @@ LinkNotes::Flags fromDirectives(QStringView directives)
     return flags;
 }
 
+LinkNotes::Flags fromMetaTag(const HtmlTag::Tag &tag)
+{
+    if (tag.name != QLatin1String("meta"))
+        return LinkNotes::None;
+    const QString name = tag.value(u"name").trimmed();
+    if (name.compare(QLatin1String("robots"), Qt::CaseInsensitive) == 0
+        || name.compare(QLatin1String("googlebot"), Qt::CaseInsensitive) == 0)
+        return fromDirectives(tag.value(u"content"));
+    return LinkNotes::None;
+}
+
 LinkNotes::Flags fromMeta(QStringView pageText)
 {
     LinkNotes::Flags flags = LinkNotes::None;
-    qsizetype from = 0;
-    while (true) {
-        const qsizetype at = TextSearch::indexOfNoCase(pageText, u"<meta", from);
-        if (at < 0)
-            break;
-        const HtmlTag::Tag tag = HtmlTag::readAt(pageText, at);
-        // Each character is read by at most one tag: the next search starts
-        // where this tag ended.
-        from = qMax(at + 5, tag.end);
-        const QString name = tag.value(u"name").trimmed();
-        if (name.compare(QLatin1String("robots"), Qt::CaseInsensitive) == 0
-            || name.compare(QLatin1String("googlebot"), Qt::CaseInsensitive) == 0)
-            flags |= fromDirectives(tag.value(u"content"));
+    HtmlTokenizer tokens(pageText);
+    while (tokens.next()) {
+        if (tokens.token().kind == HtmlTokenizer::Kind::StartTag)
+            flags |= fromMetaTag(tokens.token().tag);
     }
     return flags;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/HtmlTag.h"
 #include "scan/LinkNotes.h"
 
 #include <QByteArray>
@@ -11,7 +12,10 @@
 // passed over. Only NoindexPage and NofollowPage are ever set.
 namespace PageRobots {
 
+// Tags in comments and scripts say nothing.
 LinkNotes::Flags fromMeta(QStringView pageText);
+// One start tag's say: a robots or googlebot <meta>, or nothing.
+LinkNotes::Flags fromMetaTag(const HtmlTag::Tag &tag);
 
 // The head as received (lines ended by CR LF). A value may name a crawler
 // first ("googlebot: noindex"): then it counts only for googlebot; a value

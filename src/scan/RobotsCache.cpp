@@ -118,10 +118,20 @@ void RobotsCache::settle(const QString &key, int status, const QByteArray &body)
     if (it == m_entries.end())
         return;
     it->known = true;
-    it->rules = status >= 200 && status <= 299 ? RobotsTxt::parse(body) : RobotsTxt();
+    it->reading = readingOf(status);
+    it->rules = it->reading == Reading::Rules ? RobotsTxt::parse(body) : RobotsTxt();
     const QList<Waiter> waiters = std::exchange(it->waiters, {});
     for (const Waiter &w : waiters)
         deliver(w);
+}
+
+RobotsCache::Reading RobotsCache::readingOf(int status)
+{
+    if (status >= 200 && status <= 299)
+        return Reading::Rules;
+    if (status >= 300 && status <= 499)
+        return Reading::NoFile;
+    return Reading::Unreachable; // 5xx, no answer, or nothing an HTTP server sends
 }
 
 void RobotsCache::deliver(const Waiter &waiter)
@@ -149,6 +159,20 @@ bool RobotsCache::allows(const QString &key, const QString &pathAndQuery) const
 {
     const auto it = m_entries.constFind(key);
     return it == m_entries.constEnd() || !it->known || it->rules.allows(pathAndQuery);
+}
+
+LinkNotes::Flags RobotsCache::notes(const QString &key, const QString &pathAndQuery) const
+{
+    const auto it = m_entries.constFind(key);
+    if (it == m_entries.constEnd() || !it->known)
+        return LinkNotes::None;
+    if (it->reading == Reading::Unreachable)
+        return LinkNotes::RobotsUnreachable;
+    if (!it->rules.allows(pathAndQuery))
+        return LinkNotes::BlockedByRobots;
+    if (!it->rules.allowsGooglebot(pathAndQuery))
+        return LinkNotes::BlockedForGooglebot;
+    return LinkNotes::None;
 }
 
 void RobotsCache::whenKnown(const QString &key, QObject *context, std::function<void()> callback)

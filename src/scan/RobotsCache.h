@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/LinkNotes.h"
 #include "scan/RobotsTxt.h"
 
 #include <QHash>
@@ -20,9 +21,11 @@ class HostScheduler;
 //
 // A file is read with the scan's user agent and within the scan's time-out;
 // it is no page of the scan (no statistics, no errors list, no queue). An
-// answer of 2xx gives the file's rules; any other answer (4xx, a server
-// error, no answer in time) allows everything: a note says only what was
-// read, never what could not be.
+// answer of 2xx gives the file's rules; a 4xx answer (or a redirect chain
+// that ends elsewhere) says there is no file, which allows everything. A
+// server error, or no answer in time, leaves the file unreachable: crawlers
+// then assume everything is disallowed (RFC 9309); the scan blocks nothing
+// on a guess and notes "robots.txt unreachable" instead.
 class RobotsCache : public QObject
 {
     Q_OBJECT
@@ -62,6 +65,13 @@ public:
     bool isKnown(const QString &key) const;
     // Whether the file lets all crawlers read the path; true while unknown.
     bool allows(const QString &key, const QString &pathAndQuery) const;
+    // What the host's file means for a link on the page at the path:
+    // BlockedByRobots, BlockedForGooglebot or RobotsUnreachable; None while
+    // unknown.
+    LinkNotes::Flags notes(const QString &key, const QString &pathAndQuery) const;
+    // The reading an answer of that status gives (0: no answer at all).
+    enum class Reading { Rules, NoFile, Unreachable };
+    static Reading readingOf(int status);
     // Calls back once the file is known: always from the event loop, never
     // inside this call; not at all once the context is gone or the cache is
     // cleared. A key never requested is never known.
@@ -79,6 +89,7 @@ private:
     struct Entry
     {
         bool known = false;
+        Reading reading = Reading::NoFile;
         RobotsTxt rules;
         FileFetch *download = nullptr;
         quint64 ticket = 0; // the host's side connection, held or waited for

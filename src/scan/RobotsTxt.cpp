@@ -42,11 +42,32 @@ bool splitLine(const QByteArray &line, QByteArray *key, QByteArray *value)
     return true;
 }
 
+// The crawler name a User-agent line gives, lower case: its letters, "-" and
+// "_" up to anything else ("Googlebot/2.1" is "googlebot").
+QByteArray productToken(const QByteArray &value)
+{
+    qsizetype end = 0;
+    while (end < value.size()) {
+        const char c = value.at(end);
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_'))
+            break;
+        ++end;
+    }
+    return value.left(end).toLower();
+}
+
 } // namespace
 
-QByteArray RobotsTxt::normalised(const QString &text)
+QByteArray RobotsTxt::normalisedPath(const QString &pathAndQuery)
 {
-    const QByteArray bytes = text.toUtf8();
+    for (const QChar c : pathAndQuery)
+        if (c.unicode() > 0xFF)
+            return normalised(pathAndQuery.toUtf8());
+    return normalised(pathAndQuery.toLatin1());
+}
+
+QByteArray RobotsTxt::normalised(const QByteArray &bytes)
+{
     QByteArray out;
     out.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
@@ -103,6 +124,12 @@ RobotsTxt RobotsTxt::parse(const QByteArray &file)
 {
     RobotsTxt robots;
     QByteArray text = file.left(kMaxBytes);
+    // A line the limit cuts in two would read as a shorter rule than the
+    // file gives: only whole lines count.
+    if (file.size() > kMaxBytes && file.at(kMaxBytes) != '\n' && file.at(kMaxBytes) != '\r') {
+        const qsizetype lastBreak = qMax(text.lastIndexOf('\n'), text.lastIndexOf('\r'));
+        text.truncate(lastBreak + 1);
+    }
     if (text.startsWith("\xEF\xBB\xBF"))
         text.remove(0, 3);
     text.replace("\r\n", "\n");
@@ -110,41 +137,50 @@ RobotsTxt RobotsTxt::parse(const QByteArray &file)
 
     // A group starts with one or more User-agent lines; the rules after them
     // belong to it until the next User-agent line that follows a rule.
-    bool inAgents = false;  // the last line read was a User-agent line
+    bool inAgents = false; // the last line read was a User-agent line
     bool groupForAll = false;
+    bool groupForGooglebot = false;
     for (const QByteArray &line : text.split('\n')) {
         QByteArray key, value;
         if (!splitLine(line, &key, &value))
             continue;
         if (key == "user-agent") {
             if (!inAgents)
-                groupForAll = false;
+                groupForAll = groupForGooglebot = false;
             inAgents = true;
             if (value == "*")
                 groupForAll = true;
+            if (productToken(value) == "googlebot") {
+                groupForGooglebot = true;
+                robots.m_googlebotGroup = true;
+            }
             continue;
         }
         const bool allow = key == "allow";
         if (!allow && key != "disallow")
             continue; // sitemap and others do not end a group
         inAgents = false;
-        if (!groupForAll || value.isEmpty())
+        if (value.isEmpty())
             continue; // an empty Disallow allows everything
-        robots.m_rules.append({allow, normalised(QString::fromUtf8(value))});
+        const Rule rule{allow, normalised(value)};
+        if (groupForAll)
+            robots.m_rules.append(rule);
+        if (groupForGooglebot)
+            robots.m_googlebotRules.append(rule);
     }
     return robots;
 }
 
-bool RobotsTxt::allows(const QString &pathAndQuery) const
+bool RobotsTxt::allowedBy(const QList<Rule> &rules, const QString &pathAndQuery)
 {
-    if (m_rules.isEmpty())
+    if (rules.isEmpty())
         return true;
-    QByteArray path = normalised(pathAndQuery.isEmpty() ? QStringLiteral("/") : pathAndQuery);
+    QByteArray path = normalisedPath(pathAndQuery.isEmpty() ? QStringLiteral("/") : pathAndQuery);
     if (path == "/robots.txt")
         return true;
     qsizetype best = -1;
     bool allowed = true;
-    for (const Rule &rule : m_rules) {
+    for (const Rule &rule : rules) {
         const qsizetype length = rule.pattern.size();
         if (length < best || (length == best && !rule.allow) || (length == best && allowed))
             continue;
@@ -154,4 +190,14 @@ bool RobotsTxt::allows(const QString &pathAndQuery) const
         }
     }
     return allowed;
+}
+
+bool RobotsTxt::allows(const QString &pathAndQuery) const
+{
+    return allowedBy(m_rules, pathAndQuery);
+}
+
+bool RobotsTxt::allowsGooglebot(const QString &pathAndQuery) const
+{
+    return allowedBy(m_googlebotGroup ? m_googlebotRules : m_rules, pathAndQuery);
 }

@@ -4,12 +4,15 @@
 #include <QList>
 #include <QString>
 
-// The rules a robots.txt file gives all crawlers ("User-agent: *"), read as
-// the robots exclusion protocol (RFC 9309) reads them: every group that names
-// "*" counts, merged into one; of the Allow and Disallow rules that match a
-// path the longest wins, Allow on a tie; "*" matches any run of characters
-// and a final "$" the end of the path; percent escapes are compared in one
-// form. Other groups, comments and unknown lines are passed over.
+// The rules a robots.txt file gives all crawlers ("User-agent: *") and
+// Googlebot, read as the robots exclusion protocol (RFC 9309) reads them:
+// the groups that name a crawler are merged into one; Googlebot obeys its own
+// group (a "User-agent" whose product token is "googlebot", in any case)
+// when there is one, otherwise that of "*". Of the Allow and Disallow rules
+// that match a path the longest wins, Allow on a tie; "*" matches any run of
+// characters and a final "$" the end of the path; percent escapes are
+// compared in one form. Other groups, comments and unknown lines are passed
+// over, and so is a last line cut off by the size limit.
 class RobotsTxt
 {
 public:
@@ -20,14 +23,18 @@ public:
     RobotsTxt() = default;
     static RobotsTxt parse(const QByteArray &file);
 
-    // The path with its query ("/dir/page.html?x=1"), as requested.
+    // The path with its query ("/dir/page.html?x=1"), as requested: one
+    // character per byte of the request line, as the scan's page URLs hold
+    // them (wider characters are taken as UTF-8).
     bool allows(const QString &pathAndQuery) const;
-    bool isEmpty() const { return m_rules.isEmpty(); }
+    bool allowsGooglebot(const QString &pathAndQuery) const;
+    bool isEmpty() const { return m_rules.isEmpty() && m_googlebotRules.isEmpty(); }
 
     // Text in the one form both sides are compared in: escapes of unreserved
-    // characters decoded, other escapes in upper case, characters outside
-    // printable ASCII escaped (as UTF-8).
-    static QByteArray normalised(const QString &text);
+    // characters decoded, other escapes in upper case, bytes outside
+    // printable ASCII escaped.
+    static QByteArray normalised(const QByteArray &bytes);
+    static QByteArray normalisedPath(const QString &pathAndQuery);
     // Whether a normalised pattern matches from the start of a normalised path.
     static bool matches(const QByteArray &path, const QByteArray &pattern);
 
@@ -37,5 +44,9 @@ private:
         bool allow = false;
         QByteArray pattern; // normalised
     };
-    QList<Rule> m_rules;
+    static bool allowedBy(const QList<Rule> &rules, const QString &pathAndQuery);
+
+    QList<Rule> m_rules;           // of "*"
+    QList<Rule> m_googlebotRules;  // of Googlebot's own groups
+    bool m_googlebotGroup = false; // it has one, even one without rules
 };

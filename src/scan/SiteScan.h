@@ -243,6 +243,7 @@ private:
     std::unique_ptr<PageAnalyser> m_analyser;
     bool m_onlyFirstLine = false;
     bool m_notesOn = false;
+    bool m_anchorTextsOn = false;
 
     // robots.txt
     QList<RobotsPending> m_robotsPending;

@@ -67,16 +67,18 @@ void SiteScan::intake(QString text)
     if (warnings.scriptError)
         m_siteNote = QStringLiteral("Server Script Error");
 
-    // The link notes read the page as it came: tags whole, attributes in place.
-    m_notesOn = SettingsStore::instance().readFlag(Keys::chkLinkNotes, true);
+    // The link notes and the anchor texts read the page as it came: tags
+    // whole, attributes in place.
+    const SettingsStore &store = SettingsStore::instance();
+    m_notesOn = store.readFlag(Keys::chkLinkNotes, true);
+    m_anchorTextsOn = store.readFlag(Keys::chkAnchorText, true);
     QString original;
     QByteArray head;
-    if (m_notesOn) {
+    if (m_notesOn || m_anchorTextsOn)
         original = text;
-        // A page reached through a redirect page came without a head of its own.
-        if (!m_emulate)
-            head = m_page.head;
-    }
+    // A page reached through a redirect page came without a head of its own.
+    if (m_notesOn && !m_emulate)
+        head = m_page.head;
     normaliseAnchors(text);
     status(2, QStringLiteral("Saving to HTML"));
     if (interrupted())
@@ -317,10 +319,14 @@ void SiteScan::recordLink(const QString &status, qsizetype hrefAt)
     row.url = m_page.strCurUrl;
     row.colour = RowColour::Blue;
     const int index = int(m_record.rows.size());
+    PageAnalyser::Item anchor;
+    anchor.hrefAt = hrefAt;
+    if (m_anchorTextsOn && m_analyser)
+        row.anchor = m_analyser->anchorTextOf(anchor);
     if (m_notesOn && m_analyser) {
-        PageAnalyser::Item anchor;
-        anchor.hrefAt = hrefAt;
-        row.notes = LinkNotes::text(robotsFlagsOrPending(m_analyser->notesOf(anchor), index));
+        const QString pageUrl = (m_page.secure ? QStringLiteral("https://") : QStringLiteral("http://")) + m_page.host
+                              + m_page.path;
+        row.notes = LinkNotes::text(robotsFlagsOrPending(m_analyser->notesOf(anchor, pageUrl), index));
     }
     m_record.rows.append(row);
     setRowColour(RowColour::Blue);

@@ -12,11 +12,8 @@
 LinkNotes::Flags SiteScan::robotsFlagsOrPending(LinkNotes::Flags flags, int row)
 {
     const QString key = m_robots.request(m_page.requestHost, m_page.secure);
-    if (m_robots.isKnown(key)) {
-        if (!m_robots.allows(key, m_page.path))
-            flags |= LinkNotes::BlockedByRobots;
-        return flags;
-    }
+    if (m_robots.isKnown(key))
+        return flags | m_robots.notes(key, m_page.path);
     RobotsPending pending;
     pending.key = key;
     pending.path = m_page.path;
@@ -35,12 +32,13 @@ void SiteScan::applyKnownRobots()
             ++i;
             continue;
         }
-        if (!m_robots.allows(p.key, p.path) && p.row >= 0 && p.row < m_record.rows.size()) {
+        const LinkNotes::Flags robots = m_robots.notes(p.key, p.path);
+        if (robots && p.row >= 0 && p.row < m_record.rows.size()) {
             LinkResult &row = m_record.rows[p.row];
             SiteScanRecord::NotesChange change;
             change.row = p.row;
             change.before = row.notes;
-            row.notes = LinkNotes::text(p.flags | LinkNotes::BlockedByRobots);
+            row.notes = LinkNotes::text(p.flags | robots);
             change.notes = row.notes;
             m_record.notesChanges.append(change);
             changed = true;

@@ -16,6 +16,7 @@ inline const QString chkLog = QStringLiteral("chkLog");
 inline const QString chkUpdate = QStringLiteral("chkUpdate");
 inline const QString chkFileTypes = QStringLiteral("chkFileTypes");
 inline const QString chkLinkNotes = QStringLiteral("chkLinkNotes");
+inline const QString chkAnchorText = QStringLiteral("chkAnchorText");
 inline const QString LastProject = QStringLiteral("LastProject");
 inline const QString ScanType = QStringLiteral("ScanType");
 inline const QString SkipType = QStringLiteral("SkipType");

@@ -26,17 +26,7 @@ bool isAscii(QStringView s)
     return true;
 }
 
-// Where the search for each case of the needle's first character stands
-// (-2: not looked for yet, -1: none left). A search that goes on from a later
-// place keeps them, so replacing every match walks the text once per case
-// instead of once per match.
-struct Candidates
-{
-    qsizetype nextLower = -2;
-    qsizetype nextUpper = -2;
-};
-
-qsizetype findNoCase(QStringView haystack, QStringView needle, qsizetype from, Candidates &cand);
+qsizetype findNoCase(QStringView haystack, QStringView needle, qsizetype from);
 
 } // namespace
 
@@ -44,15 +34,37 @@ namespace TextSearch {
 
 qsizetype indexOfNoCase(QStringView haystack, QStringView needle, qsizetype from)
 {
-    Candidates cand;
-    return findNoCase(haystack, needle, from, cand);
+    return findNoCase(haystack, needle, from);
 }
 
 } // namespace TextSearch
 
 namespace {
 
-qsizetype findNoCase(QStringView haystack, QStringView needle, qsizetype from, Candidates &cand)
+// The first place from `from` on of either character. The text is searched
+// in windows that double in size, so a search costs time in proportion to
+// how far its match lies, not to the rest of the text: a page searched for
+// every "href=" in turn is walked about twice, even when one of the two
+// cases never occurs in it.
+qsizetype indexOfEither(QStringView haystack, char16_t a, char16_t b, qsizetype from)
+{
+    const qsizetype n = haystack.size();
+    qsizetype window = 64;
+    for (qsizetype start = from; start < n; start += window, window *= 2) {
+        const QStringView part = haystack.mid(start, qMin(window, n - start));
+        qsizetype at = part.indexOf(QChar(a));
+        if (b != a) {
+            const qsizetype other = part.indexOf(QChar(b));
+            if (other >= 0 && (at < 0 || other < at))
+                at = other;
+        }
+        if (at >= 0)
+            return start + at;
+    }
+    return -1;
+}
+
+qsizetype findNoCase(QStringView haystack, QStringView needle, qsizetype from)
 {
     if (from < 0)
         from = 0;
@@ -80,22 +92,11 @@ qsizetype findNoCase(QStringView haystack, QStringView needle, qsizetype from, C
         return -1;
     }
     // Otherwise the candidates are the places of the first character in either
-    // case, found by Qt's vectorised character search. Each case keeps its own
-    // next place, so the text is walked once per case whatever the mix.
+    // case, found by Qt's vectorised character search.
     const char16_t upper = (first >= u'a' && first <= u'z') ? char16_t(first - 32) : first;
-    qsizetype &nextLower = cand.nextLower;
-    qsizetype &nextUpper = cand.nextUpper;
-    if (upper == first)
-        nextUpper = -1;
     qsizetype i = from;
     while (i + m <= n) {
-        if (nextLower != -1 && nextLower < i)
-            nextLower = haystack.indexOf(QChar(first), i, Qt::CaseSensitive);
-        if (nextUpper != -1 && nextUpper < i)
-            nextUpper = haystack.indexOf(QChar(upper), i, Qt::CaseSensitive);
-        qsizetype c = nextLower;
-        if (c < 0 || (nextUpper >= 0 && nextUpper < c))
-            c = nextUpper;
+        const qsizetype c = indexOfEither(haystack, first, upper, i);
         if (c < 0 || c + m > n)
             return -1;
         if (restMatches(c))
@@ -118,8 +119,7 @@ void replaceNoCase(QString &text, QStringView before, QStringView after)
 {
     if (before.isEmpty())
         return;
-    Candidates cand;
-    qsizetype at = findNoCase(text, before, 0, cand);
+    qsizetype at = findNoCase(text, before, 0);
     if (at < 0)
         return;
     QString out;
@@ -129,7 +129,7 @@ void replaceNoCase(QString &text, QStringView before, QStringView after)
         out += QStringView(text).mid(done, at - done);
         out += after;
         done = at + before.size();
-        at = findNoCase(text, before, done, cand);
+        at = findNoCase(text, before, done);
     }
     out += QStringView(text).mid(done);
     text = out;

@@ -6,10 +6,19 @@
 //
 // The first byte chooses options (page-type filter, redirect links, URL
 // update, links expected, leaving the site once they are found, link notes
-// and whether the site's robots.txt blocks the page); the rest is the page.
-// The robots.txt is answered at once, off the network, so link notes read
-// every link's tag and the page's directives.
+// and whether the site's robots.txt blocks the page, for all or for
+// Googlebot; without link notes the same bit records anchor texts); the
+// rest is the page. The robots.txt is answered at once, off the network, so
+// link notes read every link's tag and the page's directives; a file that
+// blocks nothing is missing or unreachable by turns.
+//
+// The readers the scan does not call on every page are given the page too:
+// the hidden parts must come in order and apart, and the words of every
+// anchor and the meta refresh target are read without a crash.
 #include "model/Project.h"
+#include "scan/AnchorText.h"
+#include "scan/HiddenRanges.h"
+#include "scan/MetaRefresh.h"
 #include "scan/RobotsCache.h"
 #include "settings/ProgramFolder.h"
 #include "settings/SettingsKeys.h"
@@ -58,10 +67,12 @@ struct Rig
         scan.project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeDirectory, QStringLiteral("private")});
         scan.project.appendRule({kGlobalScope, kGlobalScope, RuleType::ExcludeString, QStringLiteral("logout")});
         scan.robots.setFetch([this](const QString &) {
-            return RobotsCache::Answer{robotsBlock ? 200 : 404, "User-agent: *\nDisallow: /dir\n"};
+            return RobotsCache::Answer{robotsBlock ? 200 : robotsStatus,
+                                       "User-agent: *\nDisallow: /dir/a\n\nUser-agent: Googlebot\nDisallow: /dir\n"};
         });
     }
     bool robotsBlock = false;
+    int robotsStatus = 404;
 };
 
 Rig &rig()
@@ -94,6 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     flag(Keys::chkAuto2, 5);
     flag(Keys::chkLinkNotes, 7);
     r.robotsBlock = options & (1 << 6);
+    r.robotsStatus = size % 2 ? 503 : 404;
+    const bool anchorTexts = !(options & (1 << 7)) || (options & (1 << 6));
+    store.setOverride(Keys::chkAnchorText, anchorTexts ? QStringLiteral("1") : QStringLiteral("0"));
     static const char *const expected[] = {"1", "3", "0", "100000"};
     const int expectedIndex = (options >> 3) & 3;
     LinkingSite site;
@@ -113,5 +127,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     r.scan.feed(page);
     if (!r.scan.finished())
         std::abort(); // the page limit ends the only site: nothing may stay in flight
+
+    const HiddenRanges hidden = HiddenRanges::ofPage(page);
+    qsizetype after = 0;
+    for (const HiddenRanges::Range &range : hidden.ranges()) {
+        if (range.start < after || range.end <= range.start || range.end > page.size())
+            std::abort();
+        after = range.end;
+    }
+    for (qsizetype at = page.indexOf(QLatin1String("href="), 0, Qt::CaseInsensitive); at >= 0;
+         at = page.indexOf(QLatin1String("href="), at + 5, Qt::CaseInsensitive)) {
+        if (AnchorText::of(page, at).size() > AnchorText::kMaxLength)
+            std::abort();
+    }
+    MetaRefresh::target(page);
     return 0;
 }

@@ -45,7 +45,7 @@ private slots:
         OptionsDialog *d = OptionsDialog::open();
         QCOMPARE(d->windowTitle(), QString("Scanning Options"));
         for (const char *key : {"chkAuto2", "chkAuto", "chkRedirect", "chkAudioEmail", "chkAudioNext",
-                                "chkAudioFinished", "chkUpdate", "chkFileTypes", "chkLinkNotes"}) {
+                                "chkAudioFinished", "chkUpdate", "chkFileTypes", "chkLinkNotes", "chkAnchorText"}) {
             QVERIFY2(need<QCheckBox>(d, key)->isChecked(), key);
             QCOMPARE(stored(QLatin1String(key)), QString("1"));
         }

@@ -118,7 +118,8 @@ void ProjectRowsModel::rowsReplaced()
 ResultsListModel::ResultsListModel(Project &project, QObject *parent)
     : ProjectRowsModel(project,
                        {QStringLiteral("Main"), QStringLiteral("Remote"), QStringLiteral("Status"),
-                        QStringLiteral("No."), QStringLiteral("URL"), QStringLiteral("Notes")},
+                        QStringLiteral("No."), QStringLiteral("URL"), QStringLiteral("Notes"),
+                        QStringLiteral("Anchor Text")},
                        parent)
 {
     connect(&project, &Project::resultAppended, this, &ResultsListModel::rowAppended);

@@ -54,8 +54,9 @@ private:
     ListSortState m_sort;
 };
 
-// "Main", "Remote", "Status", "No.", "URL", with the row's image in the first
-// column and its text in the row's colour.
+// "Main", "Remote", "Status", "No.", "URL", "Notes", "Anchor Text", with the
+// row's image in the first column and its text in the row's colour. Every
+// cell's whole text is its tooltip, for the columns too narrow to show it.
 class ResultsListModel : public ProjectRowsModel
 {
     Q_OBJECT

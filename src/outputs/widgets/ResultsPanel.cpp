@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -64,16 +65,7 @@ ResultsPanel::ResultsPanel(Project &project, DialogService &dialogs, WebTab webT
 
     m_results = makeReportList(this, QStringLiteral("List3"));
     m_results->setModel(m_resultsModel);
-    // The notes are read with the status, not after the long URL; a reset
-    // of the list puts the header's sections back, so they move again.
-    const auto notesBesideStatus = [this] {
-        QHeaderView *header = m_results->header();
-        if (header->count() > 5 && header->visualIndex(5) != 3)
-            header->moveSection(header->visualIndex(5), 3);
-    };
-    notesBesideStatus();
-    connect(m_resultsModel, &QAbstractItemModel::modelReset, this, notesBesideStatus);
-    connect(m_results->header(), &QHeaderView::sectionCountChanged, this, notesBesideStatus);
+    m_results->setTextElideMode(Qt::ElideRight);
     m_results->setContextMenuPolicy(Qt::CustomContextMenu);
     m_errorsLabel = new QLabel(QStringLiteral("Errors/Warnings:"), this);
     m_errors = makeReportList(this, QStringLiteral("lstErr"));
@@ -140,14 +132,21 @@ void ResultsPanel::setInitialColumnWidths()
     if (m_sized)
         return;
     m_sized = true;
-    const int w = m_results->width();
-    const int quarter = w / 4 - twips(this, 50);
-    m_results->setColumnWidth(0, quarter);
-    m_results->setColumnWidth(1, quarter);
-    m_results->setColumnWidth(2, quarter);
-    m_results->setColumnWidth(3, w / 12 - twips(this, 50));
-    m_results->setColumnWidth(4, 5 * w / 6 + w / 4 - twips(this, 50)); // the list scrolls sideways
-    m_results->setColumnWidth(5, quarter);
+    // Main, Remote, Status, No. and URL share the visible width, room kept
+    // for a vertical scroll bar; the notes and the anchor text follow,
+    // shown once the list is scrolled sideways, elided, whole in a tooltip.
+    const int w = m_results->width() - 2 * m_results->frameWidth()
+        - m_results->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_results);
+    const int number = m_results->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + twips(this, 300);
+    const int site = w * 18 / 100;
+    const int status = w * 16 / 100;
+    m_results->setColumnWidth(0, site);
+    m_results->setColumnWidth(1, site);
+    m_results->setColumnWidth(2, status);
+    m_results->setColumnWidth(3, number);
+    m_results->setColumnWidth(4, qMax(number, w - 2 * site - status - number));
+    m_results->setColumnWidth(5, w / 5);
+    m_results->setColumnWidth(6, w / 4);
     const int we = m_errors->width();
     m_errors->setColumnWidth(0, we / 4 - twips(this, 50));
     m_errors->setColumnWidth(1, 3 * we / 4 - twips(this, 50));

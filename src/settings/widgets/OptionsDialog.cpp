@@ -123,10 +123,14 @@ OptionsDialog::OptionsDialog(QWidget *parent)
         ->addWidget(flag("chkUpdate", tr("When a link is found, automatically update the Linking Site URL in my project.")));
 
     auto *quality = group(this, tr("Link quality:"));
-    (new QVBoxLayout(quality))
-        ->addWidget(flag("chkLinkNotes", tr("Check nofollow, noindex and robots.txt"),
-                         tr("Note links that search engines ignore: rel nofollow, sponsored or ugc, a page marked "
-                            "noindex or nofollow, a page the site's robots.txt blocks")));
+    auto *qualityLayout = new QHBoxLayout(quality);
+    qualityLayout->addWidget(flag("chkLinkNotes", tr("Check nofollow, noindex and robots.txt"),
+                                  tr("Note links that search engines ignore: rel nofollow, sponsored or ugc, a "
+                                     "hidden link, a page marked noindex or nofollow or whose canonical URL is "
+                                     "another page, a page the site's robots.txt blocks for all crawlers or for "
+                                     "Googlebot, or a robots.txt that cannot be read")));
+    qualityLayout->addWidget(flag("chkAnchorText", tr("Record anchor text"),
+                                  tr("Keep the words of every link found, to see when a partner changes them")));
 
     auto *left = new QVBoxLayout;
     for (QGroupBox *g : {next, redirect, audio, timeout, logging, efficiency, quality})
@@ -241,7 +245,7 @@ void OptionsDialog::load()
         {Keys::chkRedirect, true},   {Keys::chkLog, false},       {Keys::chkUpdate, true},
         {Keys::chkAuto, true},       {Keys::chkAuto2, true},      {Keys::chkAudioEmail, true},
         {Keys::chkAudioNext, true},  {Keys::chkAudioFinished, true}, {Keys::chkFileTypes, true},
-        {Keys::IgnoreCertificateErrors, false}, {Keys::chkLinkNotes, true}};
+        {Keys::IgnoreCertificateErrors, false}, {Keys::chkLinkNotes, true}, {Keys::chkAnchorText, true}};
     for (const auto &entry : order)
         for (QCheckBox *box : std::as_const(m_flags))
             if (box->objectName() == entry.key)
