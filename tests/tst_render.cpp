@@ -276,26 +276,35 @@ private slots:
         QCOMPARE(file.readAll(), written);
     }
 
-    // Without the program every request still gets its answer.
-    void missingProgram_data()
+    // A helper that cannot serve still answers every request: it is missing,
+    // cannot start, or its processes together outgrow their limit each time.
+    void helperThatCannotServe_data()
     {
         QTest::addColumn<QString>("program");
+        QTest::addColumn<int>("treeMiB");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("none found") << QString() << "reciplex-render is not installed";
-        QTest::newRow("cannot start") << "/nonexistent/reciplex-render" << "could not be started";
+        QTest::newRow("none found") << QString() << 3072 << "reciplex-render is not installed";
+        QTest::newRow("cannot start") << "/nonexistent/reciplex-render" << 3072 << "could not be started";
+        QTest::newRow("past its memory limit") << helper() << 64 << "reciplex-render used more than 64 MiB";
     }
 
-    void missingProgram()
+    void helperThatCannotServe()
     {
         QFETCH(QString, program);
+        QFETCH(int, treeMiB);
         QFETCH(QString, reason);
+        if (program == helper() && !QFile::exists(helper()))
+            QSKIP("reciplex-render is not built here (the sanitizer build leaves the browser engine out)");
         std::unique_ptr<PageRenderer> renderer(makeRenderer(program));
+        RenderHelper::Limits limits;
+        limits.tree = qint64(treeMiB) << 20;
+        renderer->setLimits(limits);
         const qsizetype answered = m_results.size();
         const quint64 a = renderer->render(request("/script-link"));
         const quint64 b = renderer->render(request("/json-link"));
         QCOMPARE(m_results.size(), answered); // never from inside render()
         for (quint64 ticket : {a, b}) {
-            const RenderResult r = result(ticket, 5000, renderer.get());
+            const RenderResult r = result(ticket, 30000, renderer.get());
             QVERIFY2(!r.ok && r.reason.contains(reason), qPrintable(r.reason));
         }
     }
