@@ -1,6 +1,7 @@
 #include "ScanRun.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 
 #include <functional>
 
@@ -114,6 +115,20 @@ const QList<OptionRow> &optionTable()
          "Print the changes since the previous run of the history on stdout, one per line: change, Main Site, "
          "Linking Site, before, now, separated by tabs. Needs a history.",
          flag(&ScanRunOptions::changes)},
+        {{"proof"}, "DIR",
+         "Keep a picture of the page of every link found, with the link outlined, as DIR/MAINHOST/LINKINGHOST.png "
+         "(the same as --set ProofShots=1, with the pictures in DIR).",
+         [](const QString &value, ScanRunOptions &o, QString *error) {
+             if (value.trimmed().isEmpty()) {
+                 *error = QStringLiteral("--proof needs a folder");
+                 return false;
+             }
+             // The pictures are written by the page renderer, which must not
+             // depend on the scanner's working folder.
+             o.proofFolder = QDir::cleanPath(QDir::current().absoluteFilePath(value));
+             o.settingOverrides << QStringLiteral("ProofShots=1");
+             return true;
+         }},
         {{"q", "quiet"}, QString(), "No progress, not even on a terminal.", flag(&ScanRunOptions::quiet)},
         {{"no-alerts"}, QString(),
          "Send no alert after this run, even when it has changes (see the Alerts options).",

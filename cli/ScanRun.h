@@ -24,6 +24,9 @@ struct ScanRunOptions
     QString jsonPath;       // --json: the finished scan as one JSON document; "-" is stdout
     QString historyPath;    // --history: the history database (else the one beside the project, if any)
     bool changes = false;   // --changes: print the changes since the previous run
+    // --proof: a picture of every link row's page, DIR/MAINHOST/LINKINGHOST.png;
+    // an absolute path. The option also sets ProofShots=1 for the run.
+    QString proofFolder;
     bool quiet = false;
     bool noAlerts = false;  // --no-alerts: no webhook, e-mail or notification after this run
     QString schedule;       // --schedule: when the scheduled scan runs

@@ -20,6 +20,12 @@ expect bin/reciplex-scan share/reciplex/Help.html share/reciplex/reciplex.svg \
   share/reciplex/sounds/finished.wav share/reciplex/sounds/foundemail.wav share/reciplex/sounds/nextsearch.wav \
   share/man/man1/reciplex-scan.1.gz share/bash-completion/completions/reciplex-scan
 
+if [ -f "$build/reciplex-render" ]; then
+  expect bin/reciplex-render share/man/man1/reciplex-render.1.gz
+  warnings=$(zcat "$prefix/share/man/man1/reciplex-render.1.gz" | groff -man -ww -z 2>&1) || true
+  [ -z "$warnings" ] || fail "manual of reciplex-render: $warnings"
+fi
+
 if [ -f "$build/reciplex" ]; then
   expect bin/reciplex share/applications/reciplex.desktop share/metainfo/example.quillmarsh.Reciplex.metainfo.xml \
     share/icons/hicolor/scalable/apps/reciplex.svg
@@ -43,6 +49,10 @@ export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/
 mkdir -p "$HOME"
 version=$("$prefix/bin/reciplex-scan" --version)
 [ "$version" = "reciplex-scan $expected_version" ] || fail "--version printed '$version'"
+if [ -f "$prefix/bin/reciplex-render" ]; then
+  version=$("$prefix/bin/reciplex-render" --version 2> /dev/null)
+  [ "$version" = "reciplex-render $expected_version" ] || fail "reciplex-render --version printed '$version'"
+fi
 # A Linking Site on a loopback port where nothing listens: "None Found" after
 # a time-out of one second.
 port=1
@@ -53,7 +63,7 @@ status=0
 [ "$status" = 1 ] || fail "the scan exited with $status, not 1"
 [ -f "$XDG_DATA_HOME/Reciplex/tempreport.html" ] || fail "no tempreport.html in the user's data folder"
 [ -f "$work/report.htm" ] && [ -f "$work/scan.json" ] || fail "the scan wrote no report or JSON"
-extra=$(ls "$prefix/bin" | grep -vx -e reciplex -e reciplex-scan || true)
+extra=$(ls "$prefix/bin" | grep -vx -e reciplex -e reciplex-scan -e reciplex-render || true)
 [ -z "$extra" ] || fail "files beside the installed executables: $extra"
 
 if [ "$failures" -gt 0 ]; then

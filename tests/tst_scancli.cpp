@@ -68,6 +68,7 @@ static QString summary(const ScanCommandLine &c)
     text("log", o.postLogPath);
     text("json", o.jsonPath);
     text("history", o.historyPath);
+    text("proof", o.proofFolder);
     if (o.changes)
         parts << QStringLiteral("changes");
     if (o.post)
@@ -363,6 +364,11 @@ private slots:
                                                          << "error --json - and --changes would both write to stdout";
         QTest::newRow("history without its file") << QStringList{"p.prj", "--history"}
                                                   << "error Missing value after '--history'.";
+        QTest::newRow("proof folder, made absolute") << QStringList{"--proof", "/tmp/shots/../proof", "-s", "a=1", "p.prj"}
+                                                     << "p.prj set=a=1,ProofShots=1 proof=/tmp/proof";
+        QTest::newRow("proof folder relative") << QStringList{"--proof=shots", "p.prj"}
+                                               << "p.prj set=ProofShots=1 proof=" + QDir::currentPath() + "/shots";
+        QTest::newRow("proof without a folder") << QStringList{"--proof=", "p.prj"} << "error --proof needs a folder";
     }
 
     void commandLine()

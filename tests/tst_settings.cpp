@@ -1,5 +1,6 @@
 #include "settings/FileTypes.h"
 #include "settings/ProgramFolder.h"
+#include "settings/ProofPictures.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnv.h"
 
@@ -96,6 +97,9 @@ private slots:
     {
         TestEnv env;
         QCOMPARE(ProgramFolder::filePath("sounds\\finished.wav"), env.programFolder() + "/sounds/finished.wav");
+        QCOMPARE(ProofPictures::windowFolder(), env.programFolder() + "/Proof");
+        QCOMPARE(ProofPictures::filePath("/p", "WWW.MySite.com", "127.0.0.1:8080"), QString("/p/www.mysite.com/127.0.0.1_8080.png"));
+        QCOMPARE(ProofPictures::filePath("/p", "..", "a/../b"), QString("/p/_/a_.._b.png"));
     }
 
     // Where the program's files go for an executable in "exe": the build

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package in a Release build (build-package/), installs it
 # with apt, tries it as a user would, and removes it again:
-#   reciplex-scan --version and --help, man reciplex-scan, the desktop entry
+#   reciplex-scan --version and --help, man reciplex-scan, reciplex-render
+#   --version and its manual, the desktop entry
 #   and the AppStream file through their validators, and a scan of a project
 #   served on loopback, run by an ordinary user (created if need be), whose
 #   program folder must be that user's data folder.
@@ -60,6 +61,11 @@ reciplex-scan --help | head -n 8 || fail "--help"
 echo "== man reciplex-scan"
 MANWIDTH=80 man -P cat reciplex-scan 2> "$work/man.err" | head -n 12
 [ -s "$work/man.err" ] && { cat "$work/man.err"; fail "man reciplex-scan"; }
+echo "== reciplex-render --version"
+reciplex-render --version 2> /dev/null || fail "reciplex-render --version"
+echo "== man reciplex-render"
+MANWIDTH=80 man -P cat reciplex-render 2> "$work/man.err" | head -n 6
+[ -s "$work/man.err" ] && { cat "$work/man.err"; fail "man reciplex-render"; }
 echo "== desktop-file-validate"
 desktop-file-validate /usr/share/applications/reciplex.desktop && echo "reciplex.desktop: valid" || fail "desktop-file-validate"
 echo "== appstreamcli validate"

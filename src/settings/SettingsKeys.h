@@ -48,6 +48,9 @@ inline const QString SmtpUser = QStringLiteral("SmtpUser");
 inline const QString SmtpPassword = QStringLiteral("SmtpPassword");
 inline const QString SmtpSecurity = QStringLiteral("SmtpSecurity");
 inline const QString AlertNotify = QStringLiteral("AlertNotify");
+inline const QString RenderJavaScript = QStringLiteral("RenderJavaScript");
+inline const QString RenderTimeout = QStringLiteral("RenderTimeout");
+inline const QString ProofShots = QStringLiteral("ProofShots");
 } // namespace Keys
 
 // The user agent the scan and the whole-page download send unless UserAgent
@@ -57,6 +60,14 @@ inline const QString kDefaultUserAgent = QStringLiteral("Mozilla/5.0 (compatible
 // How many Linking Sites a scan runs at the same time: 1 is one after another.
 inline constexpr int kDefaultSitesAtOnce = 8;
 inline constexpr int kMaxSitesAtOnce = 64;
+
+// Pages that draw their links with JavaScript are rendered (RenderJavaScript,
+// default on) and given this many seconds to load and settle (RenderTimeout).
+// A picture of every link found (ProofShots) is off by default.
+inline constexpr bool kDefaultRenderJavaScript = true;
+inline constexpr int kDefaultRenderTimeout = 15;
+inline constexpr int kMaxRenderTimeout = 120;
+inline constexpr bool kDefaultProofShots = false;
 
 // The page-limit list: shown texts and limits by index; cmbAdvance holds the index.
 namespace PageLimits {

@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimeEdit>
@@ -45,7 +46,8 @@ private slots:
         OptionsDialog *d = OptionsDialog::open();
         QCOMPARE(d->windowTitle(), QString("Scanning Options"));
         for (const char *key : {"chkAuto2", "chkAuto", "chkRedirect", "chkAudioEmail", "chkAudioNext",
-                                "chkAudioFinished", "chkUpdate", "chkFileTypes", "chkLinkNotes", "chkAnchorText"}) {
+                                "chkAudioFinished", "chkUpdate", "chkFileTypes", "chkLinkNotes", "chkAnchorText",
+                                "RenderJavaScript"}) {
             QVERIFY2(need<QCheckBox>(d, key)->isChecked(), key);
             QCOMPARE(stored(QLatin1String(key)), QString("1"));
         }
@@ -54,6 +56,10 @@ private slots:
         QCOMPARE(stored(Keys::txtTimeout), QString("absent"));
         QVERIFY(!need<QCheckBox>(d, "IgnoreCertificateErrors")->isChecked());
         QCOMPARE(stored(Keys::IgnoreCertificateErrors), QString("absent"));
+        QVERIFY(!need<QCheckBox>(d, "ProofShots")->isChecked());
+        QCOMPARE(stored(Keys::ProofShots), QString("absent"));
+        QCOMPARE(need<QSpinBox>(d, "RenderTimeout")->value(), 15);
+        QCOMPARE(stored(Keys::RenderTimeout), QString("absent"));
         // The default user agent shows, but only an edit stores one.
         QCOMPARE(need<QLineEdit>(d, "UserAgent")->text(), QString("Mozilla/5.0 (compatible; Reciplex/3.0)"));
         QCOMPARE(stored(Keys::UserAgent), QString("absent"));
@@ -71,7 +77,15 @@ private slots:
         SettingsStore::instance().write(Keys::chkAuto, "0");
         SettingsStore::instance().write(Keys::txtTimeout, "15");
         SettingsStore::instance().write(Keys::cmbAdvance, "7");
+        SettingsStore::instance().write(Keys::RenderTimeout, "40");
+        SettingsStore::instance().write(Keys::RenderJavaScript, "0");
         OptionsDialog *d = OptionsDialog::open();
+        QCOMPARE(need<QSpinBox>(d, "RenderTimeout")->value(), 40);
+        QVERIFY(!need<QCheckBox>(d, "RenderJavaScript")->isChecked());
+        need<QSpinBox>(d, "RenderTimeout")->setValue(5);
+        QCOMPARE(stored(Keys::RenderTimeout), QString("5"));
+        need<QCheckBox>(d, "ProofShots")->click();
+        QCOMPARE(stored(Keys::ProofShots), QString("1"));
         QVERIFY(need<QCheckBox>(d, "chkLog")->isChecked());
         QVERIFY(!need<QCheckBox>(d, "chkAuto")->isChecked());
         QCOMPARE(need<QLineEdit>(d, "txtTimeout")->text(), QString("15"));

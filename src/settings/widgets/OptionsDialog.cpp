@@ -74,6 +74,7 @@ OptionsDialog::OptionsDialog(QWidget *parent)
       m_deleteType(new QPushButton(tr("Delete"), this)), m_types(new QListWidget(this)),
       m_userAgent(new QLineEdit(this))
     , m_sitesAtOnce(new QSpinBox(this))
+    , m_renderTimeout(new QSpinBox(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmOptions"));
@@ -132,8 +133,27 @@ OptionsDialog::OptionsDialog(QWidget *parent)
     qualityLayout->addWidget(flag("chkAnchorText", tr("Record anchor text"),
                                   tr("Keep the words of every link found, to see when a partner changes them")));
 
+    auto *scripts = group(this, tr("Pages drawn by JavaScript:"));
+    auto *scriptsLayout = new QVBoxLayout(scripts);
+    scriptsLayout->addWidget(flag("RenderJavaScript", tr("Render a page whose links are drawn by JavaScript"),
+                                  tr("When a Linking Site's page has no link in its HTML, open it as a browser would, "
+                                     "with its scripts, and look for the link again")));
+    auto *renderRow = new QHBoxLayout;
+    renderRow->addWidget(new QLabel(tr("Wait up to"), scripts));
+    m_renderTimeout->setObjectName(QStringLiteral("RenderTimeout"));
+    m_renderTimeout->setRange(1, kMaxRenderTimeout);
+    m_renderTimeout->setSuffix(tr(" seconds"));
+    m_renderTimeout->setToolTip(tr("How long a page may take to load and settle; a page still busy after that is "
+                                   "ended"));
+    renderRow->addWidget(m_renderTimeout);
+    renderRow->addWidget(new QLabel(tr("for a page to render"), scripts));
+    renderRow->addStretch(1);
+    scriptsLayout->addLayout(renderRow);
+    scriptsLayout->addWidget(flag("ProofShots", tr("Keep a picture of every link found as proof"),
+                                  tr("A picture of the page with the link outlined, saved in the Proof folder")));
+
     auto *left = new QVBoxLayout;
-    for (QGroupBox *g : {next, redirect, audio, timeout, logging, efficiency, quality})
+    for (QGroupBox *g : {next, redirect, audio, timeout, logging, efficiency, quality, scripts})
         left->addWidget(g);
     left->addStretch(1);
 
@@ -221,6 +241,10 @@ OptionsDialog::OptionsDialog(QWidget *parent)
         if (!m_loading)
             SettingsStore::instance().write(Keys::SitesAtOnce, QString::number(n));
     });
+    connect(m_renderTimeout, &QSpinBox::valueChanged, this, [this](int seconds) {
+        if (!m_loading)
+            SettingsStore::instance().write(Keys::RenderTimeout, QString::number(seconds));
+    });
     connect(m_typeEntry, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_addType->setEnabled(!text.isEmpty()); });
     connect(m_typeEntry, &QLineEdit::returnPressed, this, &OptionsDialog::addFileType);
@@ -245,7 +269,8 @@ void OptionsDialog::load()
         {Keys::chkRedirect, true},   {Keys::chkLog, false},       {Keys::chkUpdate, true},
         {Keys::chkAuto, true},       {Keys::chkAuto2, true},      {Keys::chkAudioEmail, true},
         {Keys::chkAudioNext, true},  {Keys::chkAudioFinished, true}, {Keys::chkFileTypes, true},
-        {Keys::IgnoreCertificateErrors, false}, {Keys::chkLinkNotes, true}, {Keys::chkAnchorText, true}};
+        {Keys::IgnoreCertificateErrors, false}, {Keys::chkLinkNotes, true}, {Keys::chkAnchorText, true},
+        {Keys::RenderJavaScript, kDefaultRenderJavaScript}, {Keys::ProofShots, kDefaultProofShots}};
     for (const auto &entry : order)
         for (QCheckBox *box : std::as_const(m_flags))
             if (box->objectName() == entry.key)
@@ -259,6 +284,7 @@ void OptionsDialog::load()
     m_userAgent->setText(store.read(Keys::UserAgent, kDefaultUserAgent));
     m_loading = true;
     m_sitesAtOnce->setValue(store.readIntClamped(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce));
+    m_renderTimeout->setValue(store.readInt(Keys::RenderTimeout, kDefaultRenderTimeout, 1, kMaxRenderTimeout));
     m_loading = false;
 }
 

@@ -56,6 +56,7 @@ private:
     QListWidget *m_types;
     QLineEdit *m_userAgent;
     QSpinBox *m_sitesAtOnce;
+    QSpinBox *m_renderTimeout;
     bool m_loading = false;   // the spin box is being set from the store
     QTabWidget *m_pages = nullptr;
     AlertsPage *m_alerts = nullptr;
