@@ -78,7 +78,8 @@ private:
         setup.port = m_farm->port();
         setup.tlsPort = m_farm->tlsPort();
         setup.sitesAtOnce = kSitesAtOnce[m_step];
-        setup.settings = {QStringLiteral("IgnoreCertificateErrors=1")};
+        // A start page not read is tried again after a second (FarmRun's 0 turned on).
+        setup.settings = {QStringLiteral("IgnoreCertificateErrors=1"), QStringLiteral("RetryDelay=1")};
         m_run = std::make_unique<FarmRun>(setup);
         connect(m_run.get(), &FarmRun::finished, this, [this] { runDone(); });
         m_run->start();

@@ -53,6 +53,7 @@ QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanRun &engine)
         {"redirectLinks", store.readFlag(Keys::chkRedirect, true)},
         {"logRules", store.readFlag(Keys::chkLog, false)},
         {"sitesAtOnce", store.readIntClamped(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce)},
+        {"retryDelay", store.readIntClamped(Keys::RetryDelay, kDefaultRetryDelay, 0, kMaxRetryDelay)},
         {"linkNotes", store.readFlag(Keys::chkLinkNotes, true)},
         {"anchorText", store.readFlag(Keys::chkAnchorText, true)},
         {"overrides", overrides},

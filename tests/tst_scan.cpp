@@ -15,6 +15,7 @@
 #include <QtTest>
 
 Q_DECLARE_METATYPE(ScriptedReply)
+Q_DECLARE_METATYPE(QList<ScriptedReply>)
 
 static void set(const QString &key, const QString &value)
 {
@@ -293,9 +294,9 @@ private slots:
         QTest::addColumn<QString>("site");
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("error");
-        const QString refused = "Secure connection failed: the server refused the connection";
+        const QString refused = "Connection refused";
         QTest::newRow("the secure port refuses") << "https://127.0.0.1/" << "None Found (" + refused + ")|000|127.0.0.1|127.0.0.1"
-                                                 << refused + "|127.0.0.1/";
+                                                 << refused + "|127.0.0.1";
         const QString name = QString::fromUtf8("b\u00fccher\u2024\u0301.example");
         QTest::newRow("a name without an ASCII form") << name + "/" << "None Found (Host not found)|000|" + name + "|" + name
                                                       << "Host not found|" + name;
@@ -316,6 +317,99 @@ private slots:
         QCOMPARE(rig.errors(), QStringList{error});
         QCOMPARE(rig.frontEnd.conclusions.size(), 1);
         QVERIFY(!rig.frontEnd.conclusions.first().checked);
+    }
+
+    // A start page that was not seen says why, at once; one that asks to
+    // wait is asked again; one that was not read is tried once more.
+    void pagesNotSeenSayWhy_data()
+    {
+        QTest::addColumn<QList<ScriptedReply>>("replies");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("retryDelay");
+        QTest::addColumn<int>("timeOut");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("atMostMs");
+        QTest::addColumn<bool>("checked");
+        const QByteArray link = "HTTP/1.1 200 OK\r\n\r\n<a href=\"http://www.mysite.com/links.htm\">me</a>";
+        const QString linked = "Direct Link|001|127.0.0.1|127.0.0.1";
+        const auto none = [](const QString &reason) { return "None Found (" + reason + ")|000|127.0.0.1|127.0.0.1"; };
+        const auto reply = [](const QByteArray &bytes) { return ScriptedReply::whole(bytes); };
+        ScriptedReply noReply;
+        const ScriptedReply slowDown = reply("HTTP/1.1 429 Too Many Requests\r\nRetry-After: 1\r\n\r\nslow down");
+        QTest::newRow("refused") << QList<ScriptedReply>{} << true << 0 << 30 << none("Connection refused")
+                                 << QStringList{"Connection refused|127.0.0.1"} << 0 << 5000 << false;
+        QTest::newRow("closed without a reply") << QList<ScriptedReply>{noReply} << false << 0 << 30 << none("No reply")
+                                                << QStringList{"No reply|127.0.0.1"} << 1 << 5000 << false;
+        QTest::newRow("429, asked again after a second, then the page")
+            << QList<ScriptedReply>{slowDown, slowDown, reply(link)} << false << 0 << 30 << linked << QStringList{} << 3
+            << 6000 << true;
+        QTest::newRow("429 every time") << QList<ScriptedReply>{slowDown} << false << 0 << 30 << none("Rate limited")
+                                        << QStringList{"Rate limited|127.0.0.1"} << 4 << 9000 << false;
+        QTest::newRow("429 asking for more than a minute")
+            << QList<ScriptedReply>{reply("HTTP/1.1 429 Too Many Requests\r\nRetry-After: 3600\r\n\r\n")} << false << 0 << 30
+            << none("Rate limited") << QStringList{"Rate limited|127.0.0.1"} << 1 << 3000 << false;
+        QTest::newRow("429 without Retry-After: a second")
+            << QList<ScriptedReply>{reply("HTTP/1.1 429 Too Many Requests\r\n\r\n"), reply(link)} << false << 0 << 30 << linked
+            << QStringList{} << 2 << 4000 << true;
+        const QByteArray soon = QLocale::c()
+                                    .toString(QDateTime::currentDateTimeUtc().addSecs(2), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss"))
+                                    .toLatin1()
+                              + " GMT";
+        QTest::newRow("503 with a Retry-After date, then the page")
+            << QList<ScriptedReply>{reply("HTTP/1.1 503 Service Unavailable\r\nRetry-After: " + soon + "\r\n\r\n"), reply(link)}
+            << false << 0 << 30 << linked << QStringList{} << 2 << 6000 << true;
+        QTest::newRow("a challenge page")
+            << QList<ScriptedReply>{reply("HTTP/1.1 403 Forbidden\r\ncf-mitigated: challenge\r\nServer: cloudflare\r\n\r\n"
+                                          "<html><head><title>Just a moment...</title></head><a href=\"http://www.mysite.com/\">x</a>")}
+            << false << 0 << 30 << none("Blocked by bot protection") << QStringList{"Blocked by bot protection|127.0.0.1"}
+            << 1 << 3000 << false;
+        QTest::newRow("a firewall's block page")
+            << QList<ScriptedReply>{reply("HTTP/1.1 403 Forbidden\r\n\r\n<title>Sucuri WebSite Firewall - Access Denied</title>")}
+            << false << 0 << 30 << none("Blocked by bot protection") << QStringList{"Blocked by bot protection|127.0.0.1"}
+            << 1 << 3000 << false;
+        QTest::newRow("a server error, the start page tried again")
+            << QList<ScriptedReply>{reply("HTTP/1.1 500 Internal Server Error\r\n\r\noops"), reply(link)} << false << 1 << 30
+            << linked << QStringList{} << 2 << 5000 << true;
+        QTest::newRow("silence twice: one errors row")
+            << QList<ScriptedReply>{ScriptedReply::silent()} << false << 1 << 1 << none("Timeout")
+            << QStringList{"Timeout|127.0.0.1"} << 2 << 8000 << false;
+        ScriptedReply moved = reply("HTTP/1.1 200 OK\r\n\r\n<title>Document Moved</title><a href=\"http://127.0.0.1:PORT/round\">here</a>");
+        QTest::newRow("a redirect page whose target goes round")
+            << QList<ScriptedReply>{moved, reply("HTTP/1.1 302 Found\r\nLocation: /round\r\n\r\n")} << false << 0 << 30
+            << none("Redirect loop") << QStringList{"Redirect loop|127.0.0.1"} << 2 << 5000 << false;
+    }
+    void pagesNotSeenSayWhy()
+    {
+        QFETCH(QList<ScriptedReply>, replies);
+        QFETCH(bool, closed);
+        QFETCH(int, retryDelay);
+        QFETCH(int, timeOut);
+        QFETCH(QString, row);
+        QFETCH(QStringList, errors);
+        QFETCH(int, requests);
+        QFETCH(int, atMostMs);
+        QFETCH(bool, checked);
+        ScriptedScanRig rig(timeOut);
+        set(Keys::RetryDelay, QString::number(retryDelay));
+        for (ScriptedReply r : replies) {
+            for (ScriptedReply::Piece &piece : r.pieces)
+                piece.bytes.replace("PORT", QByteArray::number(rig.server.port()));
+            rig.server.addReply(r);
+        }
+        if (closed)
+            rig.engine.setPort(closedPort());
+        rig.addSite(QStringLiteral("127.0.0.1/"));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(rig.run(40000));
+        QVERIFY2(clock.elapsed() < atMostMs, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(rig.rows(), QStringList{row});
+        QCOMPARE(rig.errors(), errors);
+        QCOMPARE(rig.server.requests().size(), requests);
+        QCOMPARE(rig.frontEnd.conclusions.size(), 1);
+        QCOMPARE(rig.frontEnd.conclusions.first().checked, checked);
     }
 
     // Every scan reads robots.txt again: a file changed between two scans in

@@ -434,7 +434,7 @@ private slots:
             {"skipType", QJsonValue::Double},        {"timeout", QJsonValue::Double},         {"stopAtPageLimit", QJsonValue::Bool},
             {"stopWhenLinksFound", QJsonValue::Bool}, {"filterPageTypes", QJsonValue::Bool},  {"pageTypes", QJsonValue::Array},
             {"updateUrls", QJsonValue::Bool},        {"redirectLinks", QJsonValue::Bool},     {"logRules", QJsonValue::Bool},
-            {"linkNotes", QJsonValue::Bool},         {"anchorText", QJsonValue::Bool},        {"sitesAtOnce", QJsonValue::Double},
+            {"linkNotes", QJsonValue::Bool},         {"anchorText", QJsonValue::Bool},        {"sitesAtOnce", QJsonValue::Double}, {"retryDelay", QJsonValue::Double},
             {"overrides", QJsonValue::Object}};
         const QList<QPair<QString, QJsonValue::Type>> statisticsMembers{
             {"mainSites", QJsonValue::Double}, {"linkingSites", QJsonValue::Double}, {"pagesScanned", QJsonValue::Double},

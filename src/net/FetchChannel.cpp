@@ -184,7 +184,7 @@ quint64 FetchChannel::download(const QString &url, const DownloadLimits &limits,
             done->disconnect(this);
             done->deleteLater();
             release(m_ticket);
-            emit downloaded(id, QString::fromLatin1(done->body()));
+            emit downloaded(id, QString::fromLatin1(done->body()), done->looped());
         });
         m_download->start();
     };

@@ -32,6 +32,9 @@ public:
     // choice for certificates. It ends, as a page does, with cancel() or the
     // next fetch.
     quint64 download(const QString &url, const DownloadLimits &limits, const PageRequest &base);
+    // Leaves the host alone for a while: the next page for it, this site's
+    // or another's, waits (an answer of 429 Too Many Requests).
+    void holdHost(const QString &host, int ms) { m_scheduler.hold(host, ms); }
     // Ends the page in flight (or its wait for the host); no event follows.
     void cancel();
     // The same, and the page ahead.
@@ -49,7 +52,8 @@ signals:
     void dataArrived(quint64 id, qint64 received, qint32 contentLength);
     void finished(quint64 id, const PageResult &result);
     void idleTick(quint64 id);
-    void downloaded(quint64 id, const QString &body);
+    // looped: the redirections went round in a circle (or past their limit).
+    void downloaded(quint64 id, const QString &body, bool looped);
 
 private:
     void begin(quint64 id);

@@ -72,6 +72,7 @@ void FileFetch::cancel()
 void FileFetch::fetch(const QUrl &url)
 {
     m_url = url;
+    m_visited.append(url.adjusted(QUrl::NormalizePathSegments));
     const bool secure = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
     if (!url.isValid() || url.host().isEmpty() || (!secure && url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0)) {
         end(0, QByteArray());
@@ -107,9 +108,15 @@ void FileFetch::onFetched()
     const int status = statusOf(result.head);
     const QByteArray location = locationOf(result.head);
     const bool redirect = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-    if (redirect && !location.isEmpty() && m_redirects < kMaxRedirects) {
+    if (redirect && !location.isEmpty()) {
+        const QUrl next = m_url.resolved(QUrl::fromEncoded(location, QUrl::TolerantMode));
+        if (m_redirects >= kMaxRedirects || m_visited.contains(next.adjusted(QUrl::NormalizePathSegments))) {
+            m_looped = true;
+            end(0, QByteArray());
+            return;
+        }
         ++m_redirects;
-        fetch(m_url.resolved(QUrl::fromEncoded(location, QUrl::TolerantMode)));
+        fetch(next);
         return;
     }
     end(status, result.body);

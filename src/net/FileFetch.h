@@ -27,6 +27,8 @@ public:
     // After finished: the status code of the last answer (0 when none came).
     int statusCode() const { return m_status; }
     const QByteArray &body() const { return m_body; }
+    // The redirections led back to a URL already asked for, or past their limit.
+    bool looped() const { return m_looped; }
 
 signals:
     void finished();
@@ -43,6 +45,8 @@ private:
     QTimer m_limit;
     QTimer m_idle;
     int m_redirects = 0;
+    QList<QUrl> m_visited;
+    bool m_looped = false;
     int m_status = 0;
     QByteArray m_body;
     bool m_done = false;

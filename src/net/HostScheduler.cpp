@@ -2,6 +2,9 @@
 
 #include "net/HostName.h"
 
+#include <QDateTime>
+#include <QTimer>
+
 HostScheduler::HostScheduler(QObject *parent)
     : QObject(parent)
 {
@@ -30,7 +33,7 @@ bool HostScheduler::acquire(const QString &host, Lane lane, QObject *context, st
     *ticket = ++m_next;
     m_tickets.insert(*ticket, {key, lane});
     LaneState &state = laneOf(key, lane);
-    if (!state.holder && state.waiting.empty()) {
+    if (!state.holder && state.waiting.empty() && !m_heldUntil.contains(key)) {
         state.holder = *ticket;
         noteBusy(key);
         return true;
@@ -39,11 +42,37 @@ bool HostScheduler::acquire(const QString &host, Lane lane, QObject *context, st
     return false;
 }
 
+void HostScheduler::hold(const QString &host, int ms)
+{
+    const QString key = hostKey(host);
+    const qint64 until = QDateTime::currentMSecsSinceEpoch() + qMax(0, ms);
+    if (m_heldUntil.value(key) >= until)
+        return;
+    m_heldUntil.insert(key, until);
+    const quint64 epoch = m_epoch;
+    QTimer::singleShot(qMax(0, ms), this, [this, key, until, epoch] {
+        if (epoch == m_epoch && m_heldUntil.value(key) == until)
+            endHold(key);
+    });
+}
+
+bool HostScheduler::isHeld(const QString &host) const
+{
+    return m_heldUntil.contains(hostKey(host));
+}
+
+void HostScheduler::endHold(const QString &key)
+{
+    m_heldUntil.remove(key);
+    grantNext(key, Lane::Page);
+    grantNext(key, Lane::Side);
+}
+
 bool HostScheduler::tryAcquire(const QString &host, Lane lane, Ticket *ticket)
 {
     const QString key = hostKey(host);
     LaneState &state = laneOf(key, lane);
-    if (state.holder || !state.waiting.empty())
+    if (state.holder || !state.waiting.empty() || m_heldUntil.contains(key))
         return false;
     *ticket = ++m_next;
     m_tickets.insert(*ticket, {key, lane});
@@ -77,6 +106,8 @@ void HostScheduler::release(Ticket ticket)
 // inside the release of the one before.
 void HostScheduler::grantNext(const QString &key, Lane lane)
 {
+    if (m_heldUntil.contains(key))
+        return; // the hold's end grants it
     LaneState &state = laneOf(key, lane);
     while (!state.waiting.empty() && !state.holder) {
         Waiter waiter = std::move(state.waiting.front());
@@ -109,5 +140,6 @@ void HostScheduler::clear()
     ++m_epoch;
     m_hosts.clear();
     m_tickets.clear();
+    m_heldUntil.clear();
     m_mostAtOnce = 0;
 }

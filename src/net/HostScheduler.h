@@ -37,6 +37,10 @@ public:
     bool tryAcquire(const QString &host, Lane lane, Ticket *ticket);
     // Ends a connection's turn, or gives up a place in the queue.
     void release(Ticket ticket);
+    // The host asked to be left alone for a while (429 Too Many Requests):
+    // no new connection to it until the time has passed; others go on.
+    void hold(const QString &host, int ms);
+    bool isHeld(const QString &host) const;
     // Forgets everything (a new scan); callbacks still queued are not called.
     void clear();
 
@@ -69,7 +73,10 @@ private:
     void grantNext(const QString &key, Lane lane);
     void noteBusy(const QString &key);
 
+    void endHold(const QString &key);
+
     QHash<QString, HostState> m_hosts;
+    QHash<QString, qint64> m_heldUntil; // by host key, ms since the epoch
     QHash<Ticket, TicketInfo> m_tickets; // granted or waiting
     Ticket m_next = 0;
     quint64 m_epoch = 0;

@@ -165,8 +165,9 @@ void PageFetcher::onError(QAbstractSocket::SocketError error)
         return;
     }
     // The server ended the answer: a TCP close, or a TLS close_notify after
-    // which it waits for ours before it closes the connection.
-    if (error == QAbstractSocket::RemoteHostClosedError)
+    // which it waits for ours before it closes the connection. A reset
+    // ends it too, with what came.
+    if (error == QAbstractSocket::RemoteHostClosedError || error == QAbstractSocket::NetworkError)
         finish();
 }
 
@@ -186,6 +187,7 @@ void PageFetcher::take(const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return;
+    m_anyByte = true;
     if (m_headComplete) {
         m_received += bytes.size();
         if (m_chunks) {
@@ -251,6 +253,9 @@ void PageFetcher::finish(PageResult::Failure failure, const QString &text)
         return;
     if (failure == PageResult::Failure::None && m_socket && m_socket->bytesAvailable() > 0)
         take(m_socket->readAll());
+    // Closed before a single byte: no reply at all, which is not a page.
+    if (failure == PageResult::Failure::None && !m_anyByte)
+        failure = PageResult::Failure::NoReply;
     m_done = true;
     dropSocket();
     m_result.failure = failure;

@@ -36,6 +36,7 @@ struct PageResult
         BadName,       // the name has no ASCII (punycode) form: nothing to look up
         Unreachable,   // any other failure before the connection was made
         Secure,        // the connection was made but not secured
+        NoReply,       // the connection closed before the server sent a byte
     };
     Failure failure = Failure::None;
     QString failureText;     // for Secure: what went wrong, in words
@@ -116,5 +117,6 @@ private:
     qint32 m_contentLength = 0;
     bool m_encrypted = false;
     bool m_done = false;
+    bool m_anyByte = false;       // the server sent something
     QString m_certificateFailure;
 };

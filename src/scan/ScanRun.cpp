@@ -416,6 +416,7 @@ bool ScanRun::startSite(Entry &entry, bool asHead)
     setup.fileTypes = m_fileTypes;
     // Read again for every site, as the one-site scan reads it at every site's end.
     setup.timeOut = readTimeOut();
+    setup.retryDelay = SettingsStore::instance().readIntClamped(Keys::RetryDelay, kDefaultRetryDelay, 0, kMaxRetryDelay);
     // What the sites before it learned so far counts too: a partner typed
     // twice, once with https, is not fetched over plain HTTP and redone.
     setup.secureHosts = m_secureHosts;

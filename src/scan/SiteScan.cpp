@@ -3,7 +3,9 @@
 #include "scan/SiteScan.h"
 
 #include "net/FetchChannel.h"
+#include "net/HttpHeaders.h"
 #include "net/HttpStatus.h"
+#include "scan/BotProtection.h"
 #include "scan/PageAnalyser.h"
 #include "scan/RobotsCache.h"
 #include "scan/ResultNumbers.h"
@@ -11,6 +13,8 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "url/UrlText.h"
+
+#include <QTimer>
 
 #include <cmath>
 
@@ -32,6 +36,7 @@ SiteScan::SiteScan(const SiteSetup &setup, SiteScanHost &host, HostScheduler *sc
     m_strLinkingSite = setup.row.url;
     m_rowUrl = setup.row.url;
     m_linksExpected = linksExpectedFromText(setup.row.linksExpected);
+    m_setup.retryDelay = qBound(0, m_setup.retryDelay, kMaxRetryDelay);
     // A Linking Site typed as "https://…" is fetched over TLS from its first page on.
     if (m_rowUrl.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
         const QString host = splitRequestTarget(m_rowUrl).host;
@@ -69,8 +74,8 @@ void SiteScan::setChannel(FetchChannel *channel)
     connect(channel, &FetchChannel::finished, this, [this](quint64 id, const PageResult &result) {
         later([this, id, result] { onPageFinished(id, result); });
     }, Qt::QueuedConnection);
-    connect(channel, &FetchChannel::downloaded, this, [this](quint64 id, const QString &body) {
-        later([this, id, body] { onDownloaded(id, body); });
+    connect(channel, &FetchChannel::downloaded, this, [this](quint64 id, const QString &body, bool looped) {
+        later([this, id, body, looped] { onDownloaded(id, body, looped); });
     }, Qt::QueuedConnection);
 }
 
@@ -260,8 +265,8 @@ void SiteScan::onConnected(quint64 id)
     if (id != m_fetchId || m_state != State::Running)
         return;
     Step step(*this);
-    // A page fetched again over TLS was counted with its plain request.
-    if (!m_page.upgraded) {
+    // A page fetched again (over TLS, or after a wait) was counted the first time.
+    if (!m_page.upgraded && !m_page.again) {
         ++m_record.pagesScanned;
         m_host.siteRecordGrew(*this);
     }
@@ -295,10 +300,10 @@ void SiteScan::onIdleTick(quint64 id)
     const int idle = m_channel->idleSeconds();
     const qint64 pageSeconds = m_channel->pageSeconds();
     if (idle >= m_setup.timeOut || pageSeconds >= kPageTimeOutFactor * m_setup.timeOut) {
-        m_onStartPage = false;
-        m_record.errors.append({QStringLiteral("Timeout"), m_page.host});
-        m_siteNote = QStringLiteral("Timeout");
-        finishSite();
+        m_fetchId = 0;
+        if (m_channel)
+            m_channel->cancel();
+        notReached(QStringLiteral("Timeout"), true);
     }
 }
 
@@ -316,49 +321,64 @@ void SiteScan::onPageFinished(quint64 id, const PageResult &result)
     if (id != m_fetchId || m_state != State::Running)
         return;
     Step step(*this);
-    if (!result.isPage())
-        m_onStartPage = false; // not read: the site cannot be judged by this run
     switch (result.failure) {
     case PageResult::Failure::Secure:
         m_fetchId = 0;
+        m_onStartPage = false; // not read: the site cannot be judged by this run
         pageError(result.failureText, m_page.host + m_page.path);
         if (!interrupted())
             dispatch();
         return;
     case PageResult::Failure::BadName:
-        // A name that has no ASCII form cannot be looked up: said at once.
-        m_fetchId = 0;
-        m_record.errors.append({QStringLiteral("Host not found"), m_page.host});
-        m_siteNote = QStringLiteral("Host not found");
-        m_host.siteRecordGrew(*this);
-        finishSite();
-        return;
     case PageResult::Failure::HostNotFound:
-    case PageResult::Failure::Refused:
-    case PageResult::Failure::Unreachable:
-        if (m_page.secure && result.failure == PageResult::Failure::Refused) {
-            // A secure port that refuses gives its answer now, as a failed
-            // secure connection does.
-            m_fetchId = 0;
-            pageError(QStringLiteral("Secure connection failed: the server refused the connection"),
-                      m_page.host + m_page.path);
-            if (!interrupted())
-                dispatch();
-        }
-        // Otherwise no answer is no event: the idle time-out ends the page.
+        m_fetchId = 0;
+        notReached(QStringLiteral("Host not found"), false);
         return;
+    case PageResult::Failure::Refused:
+        m_fetchId = 0;
+        notReached(QStringLiteral("Connection refused"), true);
+        return;
+    case PageResult::Failure::NoReply:
+        m_fetchId = 0;
+        notReached(QStringLiteral("No reply"), true);
+        return;
+    case PageResult::Failure::Unreachable:
+        return; // no answer is no event: the idle time-out ends the page
     case PageResult::Failure::None:
         break;
     }
     m_fetchId = 0;
     if (fetchAgainSecurely(result.head))
         return;
+    const int code = HttpHeaders::statusCode(result.head);
+    if (m_onStartPage && sentBackToPlainHttp(code, result.head)) {
+        failStartPage(QStringLiteral("Redirect loop"));
+        return;
+    }
+    if (code == 403 || code == 429 || code == 503) {
+        // A challenge page of a bot-protection service is no answer of the
+        // partner's; a request to slow down is honoured, for a while.
+        if (!BotProtection::serviceOf(code, result.head, QString::fromLatin1(result.body.left(64 * 1024))).isEmpty()) {
+            if (m_onStartPage) {
+                failStartPage(QStringLiteral("Blocked by bot protection"));
+                return;
+            }
+        } else if (waitAsAsked(code, result.head)) {
+            return;
+        } else if (m_onStartPage && (code == 429 || HttpHeaders::has(result.head, "Retry-After"))) {
+            failStartPage(QStringLiteral("Rate limited"));
+            return;
+        }
+    }
+    if (m_onStartPage && code >= 500 && tryStartPageAgainLater())
+        return;
+    m_waitsAsked = 0;
     if (m_onStartPage) {
         // A start page that answered with a server error or a refusal to
         // show it was not read either.
         m_onStartPage = false;
-        const int code = HttpStatus::statusCode(QString::fromLatin1(result.head)).toInt();
         m_record.checked = !(code >= 500 || code == 401 || code == 403 || code == 429);
+        m_analysingStartPage = true;
     }
     m_page.head = result.head;
     const QString url = m_page.host + m_page.path;
@@ -369,6 +389,91 @@ void SiteScan::onPageFinished(quint64 id, const PageResult &result)
     if (interrupted())
         return;
     intake(result.pageText());
+}
+
+// A page that was not seen: a refused connection, a name that does not
+// resolve, a server that closed without a reply, silence. The site ends
+// with the reason, as a time-out always ended it; a start page is first
+// tried once more when that may help.
+void SiteScan::notReached(const QString &reason, bool mayTryAgain)
+{
+    if (m_onStartPage && mayTryAgain && tryStartPageAgainLater())
+        return;
+    m_onStartPage = false;
+    m_record.errors.append({reason, m_page.host});
+    m_siteNote = reason;
+    m_host.siteRecordGrew(*this);
+    finishSite();
+}
+
+// The start page answered, but with nothing the site can be judged by.
+void SiteScan::failStartPage(const QString &reason)
+{
+    m_onStartPage = false;
+    m_record.checked = false;
+    m_record.errors.append({reason, m_page.host});
+    m_siteNote = reason;
+    m_host.siteRecordGrew(*this);
+    finishSite();
+}
+
+// One more try of a start page after RetryDelay seconds: a server that was
+// restarting or busy a moment ago is not a partner that dropped the link.
+bool SiteScan::tryStartPageAgainLater()
+{
+    if (m_startTriedAgain || m_setup.retryDelay <= 0)
+        return false;
+    m_startTriedAgain = true;
+    status(2, QStringLiteral("Trying %1 again in %2 seconds").arg(m_page.host).arg(m_setup.retryDelay));
+    const quint64 generation = m_generation;
+    QTimer::singleShot(1000 * m_setup.retryDelay, this, [this, generation] {
+        later([this, generation] {
+            if (generation != m_generation || m_state != State::Running)
+                return;
+            Step step(*this);
+            m_page.again = true;
+            startFetch();
+        });
+    });
+    return true;
+}
+
+// 429 Too Many Requests, or 503 with a Retry-After: the host is left alone
+// for the time it asks (at most a minute; 1, 2 and 4 seconds when it does
+// not say), then the page is asked for again, up to three times.
+bool SiteScan::waitAsAsked(int code, const QByteArray &head)
+{
+    qint64 waitMs = HttpHeaders::retryAfterMs(head);
+    if (code == 503 && waitMs < 0)
+        return false; // a server error, not a request to wait
+    if (waitMs < 0)
+        waitMs = 1000LL << m_waitsAsked;
+    if (waitMs > 60000 || m_waitsAsked >= 3)
+        return false;
+    ++m_waitsAsked;
+    if (m_channel)
+        m_channel->holdHost(m_page.requestHost, int(waitMs));
+    status(2, QStringLiteral("%1 asks to wait %2 seconds").arg(m_page.host).arg((waitMs + 999) / 1000));
+    m_page.again = true;
+    startFetch();
+    return true;
+}
+
+// A start page moved to https whose secure answer sends it back to plain
+// HTTP on the same host: the two would send each other round for ever.
+bool SiteScan::sentBackToPlainHttp(int code, const QByteArray &head) const
+{
+    if (!m_page.upgraded || !(code == 301 || code == 302 || code == 303 || code == 307 || code == 308))
+        return false;
+    const QByteArray location = HttpHeaders::value(head, "Location");
+    if (!location.toLower().startsWith("http://"))
+        return false;
+    const QByteArray rest = location.mid(7);
+    QString host = QString::fromLatin1(rest.left(rest.indexOf('/'))).toLower();
+    if (host.endsWith(QLatin1String(":80")))
+        host.chop(3);
+    const QString asked = m_page.host.toLower();
+    return host == asked || host == wwwTwin(asked).toLower();
 }
 
 // A plain answer that sends the page to the https URL of its host (or the
@@ -401,12 +506,16 @@ bool SiteScan::fetchAgainSecurely(const QByteArray &head)
     return true;
 }
 
-void SiteScan::onDownloaded(quint64 id, const QString &body)
+void SiteScan::onDownloaded(quint64 id, const QString &body, bool looped)
 {
     if (id != m_downloadId || m_state != State::Running)
         return;
     Step step(*this);
     m_downloadId = 0;
+    if (looped && m_redirectOfStartPage) {
+        failStartPage(QStringLiteral("Redirect loop"));
+        return;
+    }
     // The page reached through a redirect page is analysed in its place and
     // carries the site on.
     m_emulate = true;

@@ -62,6 +62,7 @@ struct SiteSetup
     QList<Rule> rules;
     QStringList fileTypes;
     int timeOut = 60;         // idle seconds before a page is given up
+    int retryDelay = 0;       // seconds before a start page not read is tried once more; 0 never
     // The hosts known to be secure when the site starts: those committed, and
     // those the sites before it have learned so far (checked once they commit).
     SecureHosts secureHosts;
@@ -148,9 +149,14 @@ private:
     void onData(quint64 id, qint64 received, qint32 contentLength);
     void onIdleTick(quint64 id);
     void onPageFinished(quint64 id, const PageResult &result);
-    void onDownloaded(quint64 id, const QString &body);
+    void onDownloaded(quint64 id, const QString &body, bool looped);
     void pageError(const QString &text, const QString &url);
     bool fetchAgainSecurely(const QByteArray &head);
+    void notReached(const QString &reason, bool mayTryAgain);
+    void failStartPage(const QString &reason);
+    bool tryStartPageAgainLater();
+    bool waitAsAsked(int code, const QByteArray &head);
+    bool sentBackToPlainHttp(int code, const QByteArray &head) const;
 
     // the page's analysis (SiteScanPage.cpp)
     void intake(QString text);
@@ -189,6 +195,7 @@ private:
         QString requestHost;   // the host connected to (the https twin after an upgrade)
         bool secure = false;
         bool upgraded = false; // fetched again over TLS after a plain redirect to https
+        bool again = false;    // asked for again (rate limited, or a start page not read): counted once
         QByteArray head;
     };
     struct RobotsPending
@@ -233,6 +240,10 @@ private:
     QString m_firstLinkStatus;
     bool m_startPageDone = false; // the first page's answer (or its failure) is in
     bool m_onStartPage = false;
+    bool m_startTriedAgain = false;
+    bool m_analysingStartPage = false; // a redirect page followed from here is the start page's
+    bool m_redirectOfStartPage = false;
+    int m_waitsAsked = 0;         // of the page in flight (429, 503 with Retry-After)
     SecureHosts m_secureHosts;
 
     // the page in flight and its analysis

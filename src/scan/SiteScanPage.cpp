@@ -165,6 +165,7 @@ SiteScan::AnchorStep SiteScan::examine(const QString &rawTarget, qsizetype hrefA
 void SiteScan::followRedirect(QString url)
 {
     m_analyser.reset();
+    m_redirectOfStartPage = m_analysingStartPage;
     if (url.isEmpty())
         url = m_page.strCurUrl;
     if (m_redirectDownload || !m_channel) {
@@ -195,6 +196,7 @@ void SiteScan::followRedirect(QString url)
 void SiteScan::endOfPage()
 {
     m_analyser.reset();
+    m_analysingStartPage = false;
     status(2, QString());
     if (interrupted())
         return;

@@ -39,6 +39,7 @@ inline const QString IgnorePermissionDeniedError = QStringLiteral("IgnorePermiss
 inline const QString UserAgent = QStringLiteral("UserAgent");
 inline const QString IgnoreCertificateErrors = QStringLiteral("IgnoreCertificateErrors");
 inline const QString SitesAtOnce = QStringLiteral("SitesAtOnce");
+inline const QString RetryDelay = QStringLiteral("RetryDelay");
 // Alerts after a scan with changes.
 inline const QString AlertWebhook = QStringLiteral("AlertWebhook");
 inline const QString AlertMailTo = QStringLiteral("AlertMailTo");
@@ -56,6 +57,10 @@ inline const QString ProofShots = QStringLiteral("ProofShots");
 // The user agent the scan and the whole-page download send unless UserAgent
 // says otherwise: an honest browser-compatible text naming the program.
 inline const QString kDefaultUserAgent = QStringLiteral("Mozilla/5.0 (compatible; Reciplex/3.0)");
+
+// Seconds before a start page that could not be read is tried once more; 0 never.
+inline constexpr int kDefaultRetryDelay = 5;
+inline constexpr int kMaxRetryDelay = 600;
 
 // How many Linking Sites a scan runs at the same time: 1 is one after another.
 inline constexpr int kDefaultSitesAtOnce = 8;

@@ -75,6 +75,7 @@ OptionsDialog::OptionsDialog(QWidget *parent)
       m_userAgent(new QLineEdit(this))
     , m_sitesAtOnce(new QSpinBox(this))
     , m_renderTimeout(new QSpinBox(this))
+    , m_retryDelay(new QSpinBox(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmOptions"));
@@ -209,6 +210,17 @@ OptionsDialog::OptionsDialog(QWidget *parent)
     atOnceRow->addWidget(m_sitesAtOnce);
     atOnceRow->addStretch(1);
     webLayout->addLayout(atOnceRow);
+    auto *retryRow = new QHBoxLayout;
+    retryRow->addWidget(new QLabel(tr("Try a start page not read again after:"), web));
+    m_retryDelay->setObjectName(QStringLiteral("RetryDelay"));
+    m_retryDelay->setRange(0, kMaxRetryDelay);
+    m_retryDelay->setSuffix(tr(" seconds"));
+    m_retryDelay->setSpecialValueText(tr("never"));
+    m_retryDelay->setToolTip(tr("A start page that timed out, was refused, closed without a reply or answered with "
+                                "a server error is tried once more before its site closes with the reason."));
+    retryRow->addWidget(m_retryDelay);
+    retryRow->addStretch(1);
+    webLayout->addLayout(retryRow);
 
     auto *right = new QVBoxLayout;
     right->addWidget(types, 1);
@@ -244,6 +256,10 @@ OptionsDialog::OptionsDialog(QWidget *parent)
     connect(m_renderTimeout, &QSpinBox::valueChanged, this, [this](int seconds) {
         if (!m_loading)
             SettingsStore::instance().write(Keys::RenderTimeout, QString::number(seconds));
+    });
+    connect(m_retryDelay, &QSpinBox::valueChanged, this, [this](int seconds) {
+        if (!m_loading)
+            SettingsStore::instance().write(Keys::RetryDelay, QString::number(seconds));
     });
     connect(m_typeEntry, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_addType->setEnabled(!text.isEmpty()); });
@@ -285,6 +301,7 @@ void OptionsDialog::load()
     m_loading = true;
     m_sitesAtOnce->setValue(store.readIntClamped(Keys::SitesAtOnce, kDefaultSitesAtOnce, 1, kMaxSitesAtOnce));
     m_renderTimeout->setValue(store.readInt(Keys::RenderTimeout, kDefaultRenderTimeout, 1, kMaxRenderTimeout));
+    m_retryDelay->setValue(store.readIntClamped(Keys::RetryDelay, kDefaultRetryDelay, 0, kMaxRetryDelay));
     m_loading = false;
 }
 

@@ -57,6 +57,7 @@ private:
     QLineEdit *m_userAgent;
     QSpinBox *m_sitesAtOnce;
     QSpinBox *m_renderTimeout;
+    QSpinBox *m_retryDelay;
     bool m_loading = false;   // the spin box is being set from the store
     QTabWidget *m_pages = nullptr;
     AlertsPage *m_alerts = nullptr;
