@@ -371,6 +371,12 @@ int ScanRun::runningCount() const
     return running;
 }
 
+// A site that waits to ask again holds no connection: another may start.
+void ScanRun::siteResting(const SiteScan &)
+{
+    requestAdvance();
+}
+
 // Sites of one host take turns; a site waits while the pages of finished
 // sites waiting on disk are over their budget.
 void ScanRun::startWaitingSites()
@@ -380,7 +386,7 @@ void ScanRun::startWaitingSites()
     for (const Entry &entry : m_window) {
         if (entry.scan && entry.scan->isRunning()) {
             busyHosts.insert(politeHostKey(entry.scan->setup().row.url));
-            ++running;
+            running += entry.scan->isResting() ? 0 : 1;
         }
     }
     for (size_t i = 0; i < m_window.size() && running < m_sitesAtOnce; ++i) {

@@ -92,6 +92,7 @@ private:
     void siteRecordGrew(const SiteScan &site) override;
     void siteFoundLink(const SiteScan &site) override;
     void siteFinished(const SiteScan &site) override;
+    void siteResting(const SiteScan &site) override;
     bool siteMayGoOn(const SiteScan &site) const override;
     bool otherRowHas(int main, int row, const QString &key) override;
 

@@ -265,6 +265,7 @@ void SiteScan::onConnected(quint64 id)
     if (id != m_fetchId || m_state != State::Running)
         return;
     Step step(*this);
+    m_resting = false;
     // A page fetched again (over TLS, or after a wait) was counted the first time.
     if (!m_page.upgraded && !m_page.again) {
         ++m_record.pagesScanned;
@@ -321,6 +322,7 @@ void SiteScan::onPageFinished(quint64 id, const PageResult &result)
     if (id != m_fetchId || m_state != State::Running)
         return;
     Step step(*this);
+    m_resting = false;
     switch (result.failure) {
     case PageResult::Failure::Secure:
         m_fetchId = 0;
@@ -426,11 +428,14 @@ bool SiteScan::tryStartPageAgainLater()
     m_startTriedAgain = true;
     status(2, QStringLiteral("Trying %1 again in %2 seconds").arg(m_page.host).arg(m_setup.retryDelay));
     const quint64 generation = m_generation;
+    m_resting = true;
+    m_host.siteResting(*this);
     QTimer::singleShot(1000 * m_setup.retryDelay, this, [this, generation] {
         later([this, generation] {
             if (generation != m_generation || m_state != State::Running)
                 return;
             Step step(*this);
+            m_resting = false;
             m_page.again = true;
             startFetch();
         });
@@ -455,6 +460,9 @@ bool SiteScan::waitAsAsked(int code, const QByteArray &head)
         m_channel->holdHost(m_page.requestHost, int(waitMs));
     status(2, QStringLiteral("%1 asks to wait %2 seconds").arg(m_page.host).arg((waitMs + 999) / 1000));
     m_page.again = true;
+    // The fetch waits its host's turn; until it is connected the site rests.
+    m_resting = true;
+    m_host.siteResting(*this);
     startFetch();
     return true;
 }
@@ -536,6 +544,7 @@ void SiteScan::finishSite()
         m_channel->cancelAll();
     recordSiteOutcome();
     m_state = State::Finished;
+    m_resting = false;
     m_record.finished = true;
     m_host.siteQueueChanged(*this, SiteScanHost::QueueChange::Cleared, QString());
     m_host.siteRecordGrew(*this);

@@ -42,6 +42,9 @@ public:
     virtual void siteFoundLink(const SiteScan &site) = 0;
     // The site has finished (by itself or by a Skip): its record is complete.
     virtual void siteFinished(const SiteScan &site) = 0;
+    // The site waits a while before it asks again (a retry, a host that asked
+    // to wait): it holds no connection meanwhile.
+    virtual void siteResting(const SiteScan &site) = 0;
     virtual int pageLimit() const = 0;
     // False once the scan is being stopped: a step under way ends at its next check.
     virtual bool siteMayGoOn(const SiteScan &site) const = 0;
@@ -104,6 +107,9 @@ public:
     bool hasFinished() const { return m_state == State::Finished; }
     // One of its steps is on the stack (a front end lets events run inside a status).
     bool isInStep() const { return m_depth > 0; }
+    // Waiting to ask again (a start page tried once more, a host that asked
+    // to wait): it holds no connection and need not count as running.
+    bool isResting() const { return m_resting; }
     QStringList queueEntries() const { return m_queue.entries(); }
     qint64 pagesStarted() const { return m_pagesStarted; }
     qint64 pagesFoundOnSite() const { return m_pagesFound; }
@@ -244,6 +250,7 @@ private:
     bool m_analysingStartPage = false; // a redirect page followed from here is the start page's
     bool m_redirectOfStartPage = false;
     int m_waitsAsked = 0;         // of the page in flight (429, 503 with Retry-After)
+    bool m_resting = false;
     SecureHosts m_secureHosts;
 
     // the page in flight and its analysis

@@ -75,7 +75,13 @@ void FarmRun::start()
     for (const QString &kv : m_setup.settings)
         args << "--set" << kv;
     m_startedMs = QDateTime::currentMSecsSinceEpoch();
-    m_process.start(QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-scan"), args << m_setup.project);
+    args << m_setup.project;
+    // A wrapper runs the scanner under a checker ("valgrind -q --error-exitcode=99").
+    const QStringList wrapper = qEnvironmentVariable("RECIPLEX_SCAN_WRAPPER").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (wrapper.isEmpty())
+        m_process.start(QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-scan"), args);
+    else
+        m_process.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-scan")} + args);
     QTimer::singleShot(m_setup.limitMs, &m_process, [this] {
         if (m_process.state() != QProcess::NotRunning) {
             m_files.insert(QStringLiteral("exit status"), "(still running after the limit)");

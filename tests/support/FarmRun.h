@@ -16,7 +16,8 @@ using RunFiles = QMap<QString, QByteArray>;
 
 // One scan of a project by the built reciplex-scan in a folder of its own
 // (settings and program folder), against a site farm answering in this
-// process: started, then finished with its files.
+// process: started, then finished with its files. RECIPLEX_SCAN_WRAPPER in
+// the environment runs the scanner under a checker (valgrind).
 class FarmRun : public QObject
 {
     Q_OBJECT

@@ -41,6 +41,7 @@ private:
     void siteRecordGrew(const SiteScan &) override {}
     void siteFoundLink(const SiteScan &) override {}
     void siteFinished(const SiteScan &) override {}
+    void siteResting(const SiteScan &) override {}
     int pageLimit() const override { return limit; }
     bool siteMayGoOn(const SiteScan &) const override { return true; }
     bool otherRowHas(int main, int row, const QString &key) override { return ledger.otherRowHas(main, row, key); }
