@@ -590,6 +590,12 @@ private slots:
         QTest::newRow("robots.txt: blocked for Googlebot only; an image's alt")
             << "127.0.0.1/notes/google/" << "1" << "" << ""
             << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/google|blocked for Googlebot"} << once << "My Site";
+        QTest::newRow("a meta refresh is a redirect page")
+            << "127.0.0.1/notes/refresh/" << "1" << "" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/refresh"} << once << "My Site";
+        QTest::newRow("a redirect page's target has notes of its own")
+            << "127.0.0.1/notes/moved/" << "1" << "location /notes/moved/target.html { add_header X-Robots-Tag noindex; }" << ""
+            << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/moved|noindex page"} << once << "My Site";
         QTest::newRow("chkLinkNotes 0: no notes, no robots.txt")
             << "127.0.0.1/notes/blocked/" << "2" << "" << "0"
             << QStringList{"Direct Link|001|127.0.0.1|127.0.0.1/notes/blocked",
@@ -618,8 +624,10 @@ private slots:
         QCOMPARE(rig.project.results().first().anchor, anchor);
         QCOMPARE(rig.errors(), QStringList{});
         QCOMPARE(rig.nginx.requestedRobotsFiles(), robotsFiles);
-        // robots.txt is no page of the scan.
-        QCOMPARE(rig.engine.statistics().pagesScanned, rig.nginx.requestedPaths().size());
+        // robots.txt is no page of the scan, nor is the target of a redirect page.
+        const QStringList paths = rig.nginx.requestedPaths();
+        QCOMPARE(rig.engine.statistics().pagesScanned, paths.size() - paths.count(QStringLiteral("/notes/moved/target.html"))
+                                                           - paths.count(QStringLiteral("/notes/refresh/links.html")));
         QCOMPARE(rig.frontEnd.finished.size(), 1);
     }
 

@@ -184,7 +184,12 @@ quint64 FetchChannel::download(const QString &url, const DownloadLimits &limits,
             done->disconnect(this);
             done->deleteLater();
             release(m_ticket);
-            emit downloaded(id, QString::fromLatin1(done->body()), done->looped());
+            DownloadResult result;
+            result.body = QString::fromLatin1(done->body());
+            result.head = done->head();
+            result.url = done->finalUrl();
+            result.looped = done->looped();
+            emit downloaded(id, result);
         });
         m_download->start();
     };

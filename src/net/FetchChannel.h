@@ -6,6 +6,17 @@
 
 #include <QObject>
 #include <QTimer>
+#include <QUrl>
+
+// What the download of a whole URL brought.
+struct DownloadResult
+{
+    QString body;          // "" when nothing came
+    QByteArray head;       // of the last answer
+    QUrl url;              // the URL that answered, after redirections
+    bool looped = false;   // the redirections went round in a circle (or past their limit)
+};
+Q_DECLARE_METATYPE(DownloadResult)
 
 // One Linking Site's way to the network: the page it waits for, with the
 // idle count that lets the scan time out a silent server, and at most one
@@ -52,8 +63,7 @@ signals:
     void dataArrived(quint64 id, qint64 received, qint32 contentLength);
     void finished(quint64 id, const PageResult &result);
     void idleTick(quint64 id);
-    // looped: the redirections went round in a circle (or past their limit).
-    void downloaded(quint64 id, const QString &body, bool looped);
+    void downloaded(quint64 id, const DownloadResult &result);
 
 private:
     void begin(quint64 id);

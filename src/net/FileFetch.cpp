@@ -52,8 +52,8 @@ void FileFetch::giveUp()
         end(0, QByteArray());
         return;
     }
-    const int status = statusOf(m_fetcher->partialHead());
-    end(status, m_fetcher->partialBody());
+    const QByteArray head = m_fetcher->partialHead();
+    end(statusOf(head), m_fetcher->partialBody(), head);
 }
 
 void FileFetch::cancel()
@@ -119,15 +119,16 @@ void FileFetch::onFetched()
         fetch(next);
         return;
     }
-    end(status, result.body);
+    end(status, result.body, result.head);
 }
 
-void FileFetch::end(int status, const QByteArray &body)
+void FileFetch::end(int status, const QByteArray &body, const QByteArray &head)
 {
     if (m_done)
         return;
     cancel();
     m_status = status;
     m_body = body;
+    m_head = head;
     emit finished();
 }

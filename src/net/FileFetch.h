@@ -27,6 +27,10 @@ public:
     // After finished: the status code of the last answer (0 when none came).
     int statusCode() const { return m_status; }
     const QByteArray &body() const { return m_body; }
+    // The head of the last answer, and the URL it answered for (after the
+    // redirections).
+    const QByteArray &head() const { return m_head; }
+    const QUrl &finalUrl() const { return m_url; }
     // The redirections led back to a URL already asked for, or past their limit.
     bool looped() const { return m_looped; }
 
@@ -37,7 +41,7 @@ private:
     void fetch(const QUrl &url);
     void onFetched();
     void giveUp();
-    void end(int status, const QByteArray &body);
+    void end(int status, const QByteArray &body, const QByteArray &head = QByteArray());
 
     PageRequest m_base;
     QUrl m_url;
@@ -49,5 +53,6 @@ private:
     bool m_looped = false;
     int m_status = 0;
     QByteArray m_body;
+    QByteArray m_head;
     bool m_done = false;
 };

@@ -3,6 +3,7 @@
 #include "scan/SiteScan.h"
 
 #include "net/FetchChannel.h"
+#include "net/HostName.h"
 #include "net/HttpHeaders.h"
 #include "net/HttpStatus.h"
 #include "scan/BotProtection.h"
@@ -74,8 +75,8 @@ void SiteScan::setChannel(FetchChannel *channel)
     connect(channel, &FetchChannel::finished, this, [this](quint64 id, const PageResult &result) {
         later([this, id, result] { onPageFinished(id, result); });
     }, Qt::QueuedConnection);
-    connect(channel, &FetchChannel::downloaded, this, [this](quint64 id, const QString &body, bool looped) {
-        later([this, id, body, looped] { onDownloaded(id, body, looped); });
+    connect(channel, &FetchChannel::downloaded, this, [this](quint64 id, const DownloadResult &result) {
+        later([this, id, result] { onDownloaded(id, result); });
     }, Qt::QueuedConnection);
 }
 
@@ -228,6 +229,7 @@ void SiteScan::dispatch()
 
 void SiteScan::fetchEntry(const QString &entry)
 {
+    m_fromRedirectTarget = false;
     m_onStartPage = !m_startPageDone;
     m_startPageDone = true;
     const RequestTarget t = splitRequestTarget(entry);
@@ -514,16 +516,30 @@ bool SiteScan::fetchAgainSecurely(const QByteArray &head)
     return true;
 }
 
-void SiteScan::onDownloaded(quint64 id, const QString &body, bool looped)
+void SiteScan::onDownloaded(quint64 id, const DownloadResult &result)
 {
     if (id != m_downloadId || m_state != State::Running)
         return;
     Step step(*this);
     m_downloadId = 0;
-    if (looped && m_redirectOfStartPage) {
+    if (result.looped && m_redirectOfStartPage) {
         failStartPage(QStringLiteral("Redirect loop"));
         return;
     }
+    // The page's link notes are those of the target: its host's robots.txt,
+    // its own robots lines.
+    if (result.url.isValid() && !result.url.host().isEmpty()) {
+        m_fromRedirectTarget = true;
+        m_target.host = result.url.host();
+        m_target.secure = result.url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+        m_target.path = result.url.path(QUrl::FullyEncoded);
+        if (m_target.path.isEmpty())
+            m_target.path = QStringLiteral("/");
+        if (result.url.hasQuery())
+            m_target.path += QLatin1Char('?') + result.url.query(QUrl::FullyEncoded);
+        m_target.head = result.head;
+    }
+    const QString body = result.body;
     // The page reached through a redirect page is analysed in its place and
     // carries the site on.
     m_emulate = true;
@@ -549,6 +565,21 @@ void SiteScan::finishSite()
     m_host.siteQueueChanged(*this, SiteScanHost::QueueChange::Cleared, QString());
     m_host.siteRecordGrew(*this);
     m_host.siteFinished(*this);
+}
+
+SiteScan::NotesSource SiteScan::notesSource() const
+{
+    if (m_emulate && m_fromRedirectTarget)
+        return m_target;
+    NotesSource source;
+    source.host = m_page.requestHost;
+    source.secure = m_page.secure;
+    source.path = m_page.path;
+    // A page reached through a redirect page without a target to name
+    // came without a head of its own.
+    if (!m_emulate)
+        source.head = m_page.head;
+    return source;
 }
 
 bool SiteScan::stillExact(SeenPageLedger &ledger, const SecureHosts &committed) const

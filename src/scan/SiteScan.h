@@ -19,6 +19,7 @@
 #include <memory>
 
 class FetchChannel;
+struct DownloadResult;
 class HostScheduler;
 class PageAnalyser;
 class RobotsCache;
@@ -155,7 +156,7 @@ private:
     void onData(quint64 id, qint64 received, qint32 contentLength);
     void onIdleTick(quint64 id);
     void onPageFinished(quint64 id, const PageResult &result);
-    void onDownloaded(quint64 id, const QString &body, bool looped);
+    void onDownloaded(quint64 id, const DownloadResult &result);
     void pageError(const QString &text, const QString &url);
     bool fetchAgainSecurely(const QByteArray &head);
     void notReached(const QString &reason, bool mayTryAgain);
@@ -204,6 +205,16 @@ private:
         bool again = false;    // asked for again (rate limited, or a start page not read): counted once
         QByteArray head;
     };
+    // Where the page under analysis came from, for its link notes: the page
+    // fetched, or the target a redirect page led to.
+    struct NotesSource
+    {
+        QString host;
+        bool secure = false;
+        QString path;
+        QByteArray head;
+    };
+    NotesSource notesSource() const;
     struct RobotsPending
     {
         QString key;
@@ -255,6 +266,8 @@ private:
 
     // the page in flight and its analysis
     PageContext m_page;
+    bool m_fromRedirectTarget = false; // the page under analysis came through a redirect page
+    NotesSource m_target;              // and where it came from
     quint64 m_fetchId = 0;
     quint64 m_downloadId = 0;
     quint64 m_offlineFetches = 0;

@@ -5,6 +5,7 @@
 
 #include "net/FetchChannel.h"
 #include "net/WholePageDownload.h"
+#include "scan/MetaRefresh.h"
 #include "scan/PageAnalyser.h"
 #include "scan/PageCache.h"
 #include "scan/ScanRules.h"
@@ -13,6 +14,8 @@
 #include "settings/SettingsStore.h"
 #include "url/TextMatch.h"
 #include "url/UrlText.h"
+
+#include <QUrl>
 
 namespace {
 
@@ -76,9 +79,8 @@ void SiteScan::intake(QString text)
     QByteArray head;
     if (m_notesOn || m_anchorTextsOn)
         original = text;
-    // A page reached through a redirect page came without a head of its own.
-    if (m_notesOn && !m_emulate)
-        head = m_page.head;
+    if (m_notesOn)
+        head = notesSource().head;
     normaliseAnchors(text);
     status(2, QStringLiteral("Saving to HTML"));
     if (interrupted())
@@ -89,6 +91,22 @@ void SiteScan::intake(QString text)
     status(2, QStringLiteral("Getting Links"));
     if (interrupted())
         return;
+    // A page that sends the browser on within seconds is a redirect page to
+    // a search engine too: its target is read in its place.
+    if (m_notesOn && !m_emulate) {
+        QString refresh = MetaRefresh::target(original);
+        if (refresh.isEmpty())
+            refresh = MetaRefresh::targetOfHead(m_page.head);
+        if (!refresh.isEmpty()) {
+            // Relative to the page, on the port it came from.
+            const quint16 port = m_page.secure ? m_setup.tlsPort : m_setup.port;
+            const bool usual = port == (m_page.secure ? 443 : 80) || m_page.host.contains(QLatin1Char(':'));
+            const QUrl base((m_page.secure ? QStringLiteral("https://") : QStringLiteral("http://")) + m_page.host
+                            + (usual ? QString() : QLatin1Char(':') + QString::number(port)) + m_page.path);
+            followRedirect(base.resolved(QUrl(refresh)).toString(QUrl::FullyEncoded));
+            return;
+        }
+    }
     // Reading goes on while the site has fewer links than expected (counted
     // over all its pages); otherwise only the first line is read.
     m_onlyFirstLine = !(m_linksFound < m_linksExpected);
@@ -326,8 +344,9 @@ void SiteScan::recordLink(const QString &status, qsizetype hrefAt)
     if (m_anchorTextsOn && m_analyser)
         row.anchor = m_analyser->anchorTextOf(anchor);
     if (m_notesOn && m_analyser) {
-        const QString pageUrl = (m_page.secure ? QStringLiteral("https://") : QStringLiteral("http://")) + m_page.host
-                              + m_page.path;
+        const NotesSource source = notesSource();
+        const QString pageUrl = (source.secure ? QStringLiteral("https://") : QStringLiteral("http://"))
+                              + (m_emulate && m_fromRedirectTarget ? source.host : m_page.host) + source.path;
         row.notes = LinkNotes::text(robotsFlagsOrPending(m_analyser->notesOf(anchor, pageUrl), index));
     }
     m_record.rows.append(row);

@@ -11,12 +11,13 @@
 
 LinkNotes::Flags SiteScan::robotsFlagsOrPending(LinkNotes::Flags flags, int row)
 {
-    const QString key = m_robots.request(m_page.requestHost, m_page.secure);
+    const NotesSource source = notesSource();
+    const QString key = m_robots.request(source.host, source.secure);
     if (m_robots.isKnown(key))
-        return flags | m_robots.notes(key, m_page.path);
+        return flags | m_robots.notes(key, source.path);
     RobotsPending pending;
     pending.key = key;
-    pending.path = m_page.path;
+    pending.path = source.path;
     pending.flags = flags;
     pending.row = row;
     m_robotsPending.append(pending);
