@@ -282,7 +282,7 @@ private slots:
         rig.addSite(QStringLiteral("127.0.0.1/a/"));
         rig.addSite(QStringLiteral("127.0.0.1/b/"));
         QVERIFY(rig.run(10000));
-        QCOMPARE(rig.rows(), (QStringList{"None Found (Timeout)|000|127.0.0.1|127.0.0.1",
+        QCOMPARE(rig.rows(), (QStringList{"None Found (Host not found)|000|127.0.0.1|127.0.0.1",
                                           "Direct Link|001|127.0.0.1|127.0.0.1/b"}));
         QCOMPARE(rig.requestedPaths(), (QStringList{"/a/", "/b/"}));
     }

@@ -450,6 +450,8 @@ bool SiteScan::tryStartPageAgainLater()
 // not say), then the page is asked for again, up to three times.
 bool SiteScan::waitAsAsked(int code, const QByteArray &head)
 {
+    if (code != 429 && code != 503)
+        return false;
     qint64 waitMs = HttpHeaders::retryAfterMs(head);
     if (code == 503 && waitMs < 0)
         return false; // a server error, not a request to wait
