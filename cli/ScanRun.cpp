@@ -179,6 +179,7 @@ int runScan(const ScanRunOptions &o)
     HeadlessFrontEnd frontEnd(showProgress, o.mainSite, o.linkingSite, journal);
     frontEnd.setSitesToScan(sitesToScan(project, o));
     ScanRun engine(project, frontEnd);
+    engine.setProofFolder(o.proofFolder);
     engine.setPort(quint16(o.port));
     engine.setTlsPort(quint16(o.tlsPort));
     engine.setScanType(o.scanType);

@@ -12,6 +12,7 @@
 #include "outputs/widgets/ResultsPanel.h"
 #include "scan/ScanRun.h"
 #include "schedule/widgets/ScheduleDialog.h"
+#include "settings/ProofPictures.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "settings/widgets/OptionsDialog.h"
@@ -94,6 +95,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     // The engine talks to the window from its first moment: it comes last.
     m_engine = std::make_unique<ScanRun>(m_project, *this);
+    m_engine->setProofFolder(ProofPictures::windowFolder());
     connect(m_start, &QToolButton::clicked, m_engine.get(), &ScanRun::startScan);
     connect(m_skip, &QToolButton::clicked, m_engine.get(), &ScanRun::skipCurrent);
     connect(m_stop, &QToolButton::clicked, m_engine.get(), &ScanRun::stopScan);
