@@ -6,7 +6,9 @@
 #include "history/ProjectHistory.h"
 #include "history/RunCapture.h"
 #include "model/Project.h"
+#include "scan/ScanFrontEnd.h"
 #include "support/TestEnv.h"
+#include "url/UrlText.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -18,35 +20,52 @@
 
 namespace {
 
-// A scan's rows of Main Site "mysite.com" as "host|status|url|notes", the
-// rows of one run joined by ";". Link statuses get the found image.
-QList<LinkResult> rowsOf(const QString &run)
+// One run as the scan concludes its sites, written "partner;partner;…" for
+// Main Site "mysite.com" ("@MAINSITE;" first for another form of it). A
+// partner is "url|status|foundOn|notes|flags": a status ending in " Link" is
+// a link row; flags "x" not checked, "s" skipped, ">URL" updated to URL.
+RunRecord recordOf(const QString &run, int lostAfterRuns = 1)
 {
-    QList<LinkResult> rows;
-    for (const QString &text : run.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QStringList f = text.split(QLatin1Char('|'));
-        LinkResult r;
-        r.mainSite = QStringLiteral("mysite.com");
-        r.remoteSite = f.value(0);
-        r.status = f.value(1);
-        r.url = f.value(2);
-        r.notes = f.value(3);
-        r.icon = r.status.endsWith(QLatin1String(" Link")) ? 2 : 1;
-        r.number = r.icon == 2 ? QStringLiteral("001") : QStringLiteral("000");
-        rows.append(r);
-    }
-    return rows;
-}
-
-RunRecord recordOf(const QString &run)
-{
-    Project p;
-    p.addMainSite(QStringLiteral("http://www.mysite.com"));
-    p.setResults(rowsOf(run));
     RunRecord r;
     r.info.started = r.info.finished = QDateTime::currentDateTimeUtc();
-    r.sites = RunCapture::sitesOfResults(p);
+    r.info.settings = QStringLiteral("LostAfterRuns=%1\n").arg(lostAfterRuns);
+    QString mainSite = QStringLiteral("mysite.com");
+    for (const QString &text : run.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (text.startsWith(QLatin1Char('@'))) {
+            mainSite = text.mid(1);
+            continue;
+        }
+        const QStringList f = text.split(QLatin1Char('|'));
+        const QString flags = f.value(4).section(QLatin1Char('>'), 0, 0);
+        SiteConclusion c;
+        c.mainSite = mainSite;
+        c.linkingSiteUrl = f.value(0);
+        c.host = hostOfCopy(c.linkingSiteUrl);
+        c.outcome = f.value(1);
+        c.skipped = flags.contains(QLatin1Char('s'));
+        c.checked = !c.skipped && !flags.contains(QLatin1Char('x'));
+        c.updatedUrl = f.value(4).section(QLatin1Char('>'), 1);
+        if (c.outcome.startsWith(QLatin1String("None Found (")))
+            c.reason = c.outcome.mid(12).chopped(1);
+        LinkResult row;
+        row.mainSite = mainSite;
+        row.remoteSite = c.host;
+        row.status = c.outcome;
+        row.url = f.value(2);
+        row.notes = f.value(3);
+        row.icon = row.status.endsWith(QLatin1String(" Link")) ? 2 : 1;
+        c.rows.append(row);
+        r.sites.append(RunCapture::recordOf(c));
+    }
     return r;
+}
+
+QStringList linesOf(const RunChanges &changes)
+{
+    QStringList lines;
+    for (const SiteChange &c : changes.changes)
+        lines << ChangeText::line(c);
+    return lines;
 }
 
 // The child of interruptedWriteLeavesEarlierRunsWhole: stores a run far too
@@ -62,6 +81,7 @@ int storeEndlessRun(const QString &path)
         SiteRecord s;
         s.mainSite = QStringLiteral("mysite.com");
         s.host = QStringLiteral("partner%1.org").arg(i);
+        s.url = s.host + QStringLiteral("/");
         s.status = QStringLiteral("Direct Link");
         s.links = 1;
         run.sites.append(s);
@@ -80,55 +100,103 @@ private slots:
         QVERIFY2(HistoryDatabase::driverAvailable(), "the QSQLITE driver (libqt6sql6-sqlite) is missing");
     }
 
-    // Each row: the runs in order, then the changes of the last run as
-    // reciplex-scan prints them and the run it is compared with (0: none).
+    // Each row: the runs in order and the LostAfterRuns they were stored
+    // with, then the changes of the last run as reciplex-scan prints them and
+    // the run it is compared with (0: none).
     void changesSinceTheLastRun_data()
     {
         QTest::addColumn<QStringList>("runs");
+        QTest::addColumn<int>("lostAfterRuns");
         QTest::addColumn<QStringList>("changes");
         QTest::addColumn<int>("previousRun");
-        const QString linked = QStringLiteral("a.org|Direct Link|a.org/links.htm");
-        QTest::newRow("first run: nothing to compare") << QStringList{linked} << QStringList{} << 0;
-        QTest::newRow("unchanged") << QStringList{linked, linked} << QStringList{} << 1;
-        QTest::newRow("lost") << QStringList{linked, "a.org|None Found (404 Not found)|a.org"}
-                              << QStringList{"Lost\tmysite.com\ta.org\tDirect Link on a.org/links.htm\tNone Found (404 Not found)"}
-                              << 1;
-        QTest::newRow("new") << QStringList{"a.org|None Found|a.org", linked}
-                             << QStringList{"New\tmysite.com\ta.org\tNone Found\tDirect Link on a.org/links.htm"} << 1;
-        QTest::newRow("moved") << QStringList{linked, "a.org|Direct Link|a.org/partners.htm"}
-                               << QStringList{"Moved\tmysite.com\ta.org\tDirect Link on a.org/links.htm\tDirect Link on a.org/partners.htm"}
+        const QString a = QStringLiteral("a.org/|Direct Link|a.org/links.htm");
+        const QString b = QStringLiteral("b.org/|Direct Link|b.org/");
+        const QString aNone = QStringLiteral("a.org/|None Found|a.org");
+        const QString aLost = QStringLiteral("Lost\tmysite.com\ta.org\tDirect Link on a.org/links.htm\tNone Found\ta.org/");
+        QTest::newRow("first run: nothing to compare") << QStringList{a} << 1 << QStringList{} << 0;
+        QTest::newRow("unchanged") << QStringList{a, a} << 1 << QStringList{} << 1;
+        QTest::newRow("lost: the page answered 404")
+            << QStringList{a, "a.org/|None Found (404 Not found)|a.org"} << 1
+            << QStringList{"Lost\tmysite.com\ta.org\tDirect Link on a.org/links.htm\tNone Found (404 Not found)\ta.org/"} << 1;
+        QTest::newRow("new") << QStringList{aNone, a} << 1
+                             << QStringList{"New\tmysite.com\ta.org\tNone Found\tDirect Link on a.org/links.htm\ta.org/"} << 1;
+        QTest::newRow("moved") << QStringList{a, "a.org/|Direct Link|a.org/partners.htm"} << 1
+                               << QStringList{"Moved\tmysite.com\ta.org\tDirect Link on a.org/links.htm\t"
+                                              "Direct Link on a.org/partners.htm\ta.org/"}
                                << 1;
-        QTest::newRow("notes changed") << QStringList{linked, "a.org|Direct Link|a.org/links.htm|nofollow"}
+        QTest::newRow("notes changed") << QStringList{a, a + "|nofollow"} << 1
                                        << QStringList{"Notes changed\tmysite.com\ta.org\tDirect Link on a.org/links.htm\t"
-                                                      "Direct Link (nofollow) on a.org/links.htm"}
+                                                      "Direct Link (nofollow) on a.org/links.htm\ta.org/"}
                                        << 1;
-        // The scan was stopped before b.org: it has no rows and is not lost.
-        QTest::newRow("stopped scan") << QStringList{linked + ";b.org|Direct Link|b.org/", linked} << QStringList{} << 1;
-        QTest::newRow("skipped site") << QStringList{linked + ";b.org|Direct Link|b.org/", linked + ";b.org|None Found (Skipped)|b.org"}
-                                      << QStringList{} << 1;
-        // A site skipped last time is compared with the run before.
-        QTest::newRow("lost after a skip")
-            << QStringList{linked + ";b.org|Direct Link|b.org/", linked + ";b.org|None Found (Skipped)|b.org",
-                           linked + ";b.org|None Found (Timeout)|b.org"}
-            << QStringList{"Lost\tmysite.com\tb.org\tDirect Link on b.org/\tNone Found (Timeout)"} << 2;
+        // The scan was stopped before b.org: it has no record and is not lost.
+        QTest::newRow("stopped scan") << QStringList{a + ";" + b, a} << 1 << QStringList{} << 1;
+        // Pages not read: named, never lost, and the next run compares with the last check.
+        QTest::newRow("skipped: not checked")
+            << QStringList{a + ";" + b, a + ";b.org/|None Found (Skipped)|b.org||s"} << 1
+            << QStringList{"Not checked\tmysite.com\tb.org\tDirect Link on b.org/\tNone Found (Skipped)\tb.org/"} << 1;
+        QTest::newRow("timed out, then back: no New")
+            << QStringList{a, "a.org/|None Found (Timeout)|a.org||x", a} << 1 << QStringList{} << 1;
+        QTest::newRow("lost after a 503") << QStringList{a, "a.org/|None Found (503 Service Unavailable)|a.org||x", aNone}
+                                          << 1 << QStringList{aLost} << 1;
+        QTest::newRow("never linked, not checked: nothing")
+            << QStringList{aNone, "a.org/|None Found (Timeout)|a.org||x"} << 1 << QStringList{} << 1;
         QTest::newRow("fewer links than expected still links")
-            << QStringList{linked, linked + ";a.org|Missing 001|a.org/links.htm"} << QStringList{} << 1;
+            << QStringList{a, a + ";a.org/|Missing 001|a.org/links.htm"} << 1 << QStringList{} << 1;
         QTest::newRow("a new partner that links")
-            << QStringList{linked, linked + ";c.org|Redirect Link|c.org/go"}
-            << QStringList{"New\tmysite.com\tc.org\tNot checked\tRedirect Link on c.org/go"} << 1;
-        // The host is the identity: "www." and letter case do not matter.
-        QTest::newRow("known by host") << QStringList{"www.a.org|Direct Link|www.a.org/l", "A.org|None Found|A.org"}
-                                       << QStringList{"Lost\tmysite.com\twww.a.org\tDirect Link on www.a.org/l\tNone Found"} << 1;
+            << QStringList{a, a + ";c.org/|Redirect Link|c.org/go"} << 1
+            << QStringList{"New\tmysite.com\tc.org\tNot checked\tRedirect Link on c.org/go\tc.org/"} << 1;
+        // A partner is its entry: two on one host are two partners.
+        const QString alice = QStringLiteral("example.org/~alice/|Direct Link|example.org/~alice/");
+        const QString bob = QStringLiteral("example.org/~bob/|Direct Link|example.org/~bob/");
+        QTest::newRow("two partners on one host: one drops")
+            << QStringList{alice + ";" + bob, alice + ";example.org/~bob/|None Found|example.org"} << 1
+            << QStringList{"Lost\tmysite.com\texample.org\tDirect Link on example.org/~bob/\tNone Found\texample.org/~bob/"}
+            << 1;
+        QTest::newRow("two partners on one host: they swap")
+            << QStringList{alice + ";example.org/~bob/|None Found|example.org",
+                           "example.org/~alice/|None Found|example.org;" + bob}
+            << 1
+            << QStringList{"Lost\tmysite.com\texample.org\tDirect Link on example.org/~alice/\tNone Found\texample.org/~alice/",
+                           "New\tmysite.com\texample.org\tNone Found\tDirect Link on example.org/~bob/\texample.org/~bob/"}
+            << 1;
+        // A URL put in place by chkUpdate leads to the same partner, whether
+        // the next run begins with it (the project was saved) or not.
+        QTest::newRow("updated URL, project saved")
+            << QStringList{a + "||>a.org/links.htm", "a.org/links.htm|None Found|a.org"} << 1
+            << QStringList{"Lost\tmysite.com\ta.org\tDirect Link on a.org/links.htm\tNone Found\ta.org/links.htm"} << 1;
+        QTest::newRow("updated URL, project not saved")
+            << QStringList{a + "||>a.org/links.htm", aNone} << 1 << QStringList{aLost} << 1;
+        // The Main Site with a trailing slash, "www." or another case of its host is the same.
+        QTest::newRow("Main Site with a trailing slash")
+            << QStringList{"@MySite.com/links;" + a, "@mysite.com/links/;" + aNone} << 1
+            << QStringList{"Lost\tmysite.com/links/\ta.org\tDirect Link on a.org/links.htm\tNone Found\ta.org/"} << 1;
+        QTest::newRow("entry known with www. and another case of its host")
+            << QStringList{"www.a.org/|Direct Link|www.a.org/l", "A.org|None Found|A.org"} << 1
+            << QStringList{"Lost\tmysite.com\tA.org\tDirect Link on www.a.org/l\tNone Found\tA.org"} << 1;
+        // LostAfterRuns 2: possibly lost at the first check without the link, lost at the second.
+        QTest::newRow("LostAfterRuns 2: possibly lost")
+            << QStringList{a, aNone} << 2
+            << QStringList{"Possibly lost\tmysite.com\ta.org\tDirect Link on a.org/links.htm\tNone Found\ta.org/"} << 1;
+        QTest::newRow("LostAfterRuns 2: lost, a time-out between not counted")
+            << QStringList{a, aNone, "a.org/|None Found (Timeout)|a.org||x", aNone} << 2 << QStringList{aLost} << 2;
+        QTest::newRow("LostAfterRuns 2: lost once, not again") << QStringList{a, aNone, aNone, aNone} << 2
+                                                               << QStringList{} << 3;
+        QTest::newRow("LostAfterRuns 2: back before it counted") << QStringList{a, aNone, a} << 2 << QStringList{} << 2;
+        QTest::newRow("LostAfterRuns 2: back elsewhere")
+            << QStringList{a, aNone, "a.org/|Direct Link|a.org/new.htm"} << 2
+            << QStringList{"Moved\tmysite.com\ta.org\tDirect Link on a.org/links.htm\tDirect Link on a.org/new.htm\ta.org/"}
+            << 2;
         QTest::newRow("lost listed first")
-            << QStringList{"a.org|None Found|a.org;b.org|Direct Link|b.org/", "a.org|Direct Link|a.org/;b.org|None Found|b.org"}
-            << QStringList{"Lost\tmysite.com\tb.org\tDirect Link on b.org/\tNone Found",
-                           "New\tmysite.com\ta.org\tNone Found\tDirect Link on a.org/"}
+            << QStringList{aNone + ";" + b, a + ";b.org/|None Found|b.org"} << 1
+            << QStringList{"Lost\tmysite.com\tb.org\tDirect Link on b.org/\tNone Found\tb.org/",
+                           "New\tmysite.com\ta.org\tNone Found\tDirect Link on a.org/links.htm\ta.org/"}
             << 1;
     }
 
     void changesSinceTheLastRun()
     {
         QFETCH(QStringList, runs);
+        QFETCH(int, lostAfterRuns);
         QFETCH(QStringList, changes);
         QFETCH(int, previousRun);
         TestEnv env;
@@ -136,20 +204,19 @@ private slots:
         QVERIFY2(db.isOpen(), qPrintable(db.errorText()));
         qint64 last = 0;
         for (const QString &run : runs) {
-            last = db.storeRun(recordOf(run));
+            last = db.storeRun(recordOf(run, lostAfterRuns));
             QVERIFY2(last > 0, qPrintable(db.errorText()));
         }
         const RunChanges found = db.changesOf(last);
-        QStringList lines;
-        for (const SiteChange &c : found.changes)
-            lines << ChangeText::line(c);
-        QCOMPARE(lines, changes);
+        QCOMPARE(linesOf(found), changes);
         QCOMPARE(found.previousRunId, qint64(previousRun));
     }
 
     // A database of the first schema, written with plain SQL as that version
-    // wrote it, is brought up to date: its runs compare and chart as if this
-    // version had stored them, and new runs follow on.
+    // wrote it (one record per Main Site and host), is brought up to date:
+    // its runs compare and chart as before, a time-out it counted as a look
+    // at the page is one no longer, and the first runs that know partners by
+    // their entries compare with its host records without false alarms.
     void databaseOfTheFirstSchemaIsUpgraded()
     {
         TestEnv env;
@@ -172,12 +239,18 @@ private slots:
                      "PRAGMA user_version = 1",
                      "INSERT INTO runs VALUES (1, '2024-03-01T10:00:00.000Z', '2024-03-01T10:05:00.000Z', 0, 'cmbAdvance=4\n')",
                      "INSERT INTO runs VALUES (2, '2024-03-08T10:00:00.000Z', '2024-03-08T10:05:00.000Z', 0, 'cmbAdvance=4\n')",
-                     "INSERT INTO sites VALUES (1, 'mysite.com', 'a.org', 'mysite.com', 'a.org')",
-                     "INSERT INTO sites VALUES (2, 'mysite.com', 'b.org', 'mysite.com', 'b.org')",
+                     "INSERT INTO sites VALUES (1, 'mysite.com/', 'a.org', 'mysite.com/', 'a.org')",
+                     "INSERT INTO sites VALUES (2, 'mysite.com/', 'b.org', 'mysite.com/', 'b.org')",
+                     "INSERT INTO sites VALUES (3, 'mysite.com/', 'c.org', 'mysite.com/', 'c.org')",
+                     "INSERT INTO sites VALUES (4, 'mysite.com/', 'example.org', 'mysite.com/', 'example.org')",
                      "INSERT INTO site_runs VALUES (1, 1, 'a.org', 'Direct Link', 1, '', 'a.org/l', '', '', 0)",
                      "INSERT INTO site_runs VALUES (1, 2, 'b.org', 'Direct Link', 2, '', 'b.org/l', '', '', 0)",
+                     "INSERT INTO site_runs VALUES (1, 3, 'c.org', 'Direct Link', 1, '', 'c.org/l', '', '', 0)",
+                     "INSERT INTO site_runs VALUES (1, 4, 'example.org/~alice/', 'Direct Link', 1, '', 'example.org/~bob/', '', '', 0)",
                      "INSERT INTO site_runs VALUES (2, 1, 'a.org', 'None Found', 0, '', 'a.org', '', '', 0)",
                      "INSERT INTO site_runs VALUES (2, 2, 'b.org', 'None Found (Skipped)', 0, '', 'b.org', '', '', 1)",
+                     "INSERT INTO site_runs VALUES (2, 3, 'c.org', 'None Found (Timeout)', 0, '', 'c.org', '', 'Timeout\tc.org\n', 0)",
+                     "INSERT INTO site_runs VALUES (2, 4, 'example.org/~alice/', 'Direct Link', 1, '', 'example.org/~bob/', '', '', 0)",
                  })
                 QVERIFY2(q.exec(QString::fromLatin1(sql)), sql);
         }
@@ -187,25 +260,37 @@ private slots:
         QVERIFY2(db.isOpen(), qPrintable(db.errorText()));
         QCOMPARE(db.runs().size(), 2);
         QCOMPARE(db.runs().at(1).started, QDateTime(QDate(2024, 3, 8), QTime(10, 0), Qt::UTC));
-        const RunChanges second = db.changesOf(2);
-        QCOMPARE(second.changes.size(), 1);
-        QCOMPARE(ChangeText::line(second.changes.at(0)),
-                 QString("Lost\tmysite.com\ta.org\tDirect Link on a.org/l\tNone Found"));
+        QCOMPARE(linesOf(db.changesOf(2)),
+                 QStringList({"Lost\tmysite.com/\ta.org\tDirect Link on a.org/l\tNone Found\ta.org",
+                              "Not checked\tmysite.com/\tb.org\tDirect Link on b.org/l\tNone Found (Skipped)\tb.org",
+                              "Not checked\tmysite.com/\tc.org\tDirect Link on c.org/l\tNone Found (Timeout)\tc.org"}));
         const QList<ChartPoint> chart = db.chart(QStringLiteral("mysite.com"));
         QCOMPARE(chart.size(), 2);
-        QCOMPARE(chart.at(0).links, 3);
+        QCOMPARE(chart.at(0).links, 5);
         QCOMPARE(chart.at(0).nonLinking, 0);
-        QCOMPARE(chart.at(1).links, 0);
-        QCOMPARE(chart.at(1).nonLinking, 1); // the skipped site is not counted
-        // b.org was skipped in run 2: run 3 compares it with run 1.
-        const qint64 third = db.storeRun(recordOf("a.org|Direct Link|a.org/l;b.org|None Found|b.org"));
+        QCOMPARE(chart.at(1).links, 1);
+
+        // The first run that knows partners by their entries: b.org was
+        // skipped and c.org timed out in run 2, so they compare with run 1;
+        // alice and bob shared one record, which one of them still has.
+        const qint64 third = db.storeRun(recordOf("@mysite.com;a.org/|Direct Link|a.org/l;b.org/|None Found|b.org;"
+                                                  "c.org/|Direct Link|c.org/l;"
+                                                  "example.org/~alice/|None Found|example.org;"
+                                                  "example.org/~bob/|Direct Link|example.org/~bob/links.htm"));
         QCOMPARE(third, qint64(3));
-        QStringList lines;
-        for (const SiteChange &c : db.changesOf(third).changes)
-            lines << ChangeText::line(c);
-        QCOMPARE(lines, QStringList({"Lost\tmysite.com\tb.org\tDirect Link on b.org/l\tNone Found",
-                                     "New\tmysite.com\ta.org\tNone Found\tDirect Link on a.org/l"}));
-        QCOMPARE(db.siteHistory("mysite.com", "b.org").size(), 3);
+        QCOMPARE(linesOf(db.changesOf(third)),
+                 QStringList({"Lost\tmysite.com\tb.org\tDirect Link on b.org/l\tNone Found\tb.org/",
+                              "New\tmysite.com\ta.org\tNone Found\tDirect Link on a.org/l\ta.org/"}));
+        QCOMPARE(db.siteHistory("mysite.com", "b.org/").size(), 3);
+        QCOMPARE(db.siteHistory("mysite.com/", "http://example.org/~alice").size(), 3);
+        // From here on each is a partner of its own.
+        QVERIFY(db.storeRun(recordOf("example.org/~alice/|Direct Link|example.org/~alice/;"
+                                     "example.org/~bob/|None Found|example.org")));
+        QCOMPARE(linesOf(db.changesOf(4)),
+                 QStringList({"Lost\tmysite.com\texample.org\tDirect Link on example.org/~bob/links.htm\tNone Found\t"
+                              "example.org/~bob/",
+                              "New\tmysite.com\texample.org\tNone Found\tDirect Link on example.org/~alice/\t"
+                              "example.org/~alice/"}));
     }
 
     // A database from a newer version is left alone rather than written.
@@ -223,7 +308,7 @@ private slots:
         HistoryDatabase db(path);
         QVERIFY(!db.isOpen());
         QVERIFY(db.errorText().contains("newer version"));
-        QCOMPARE(db.storeRun(recordOf("a.org|Direct Link|a.org/")), qint64(0));
+        QCOMPARE(db.storeRun(recordOf("a.org/|Direct Link|a.org/")), qint64(0));
     }
 
     // A writer killed inside its transaction leaves the runs before whole and
@@ -234,8 +319,8 @@ private slots:
         const QString path = env.path("sites.history.sqlite");
         {
             HistoryDatabase db(path);
-            QVERIFY(db.storeRun(recordOf("a.org|Direct Link|a.org/;b.org|Direct Link|b.org/")));
-            QVERIFY(db.storeRun(recordOf("a.org|None Found|a.org;b.org|Direct Link|b.org/")));
+            QVERIFY(db.storeRun(recordOf("a.org/|Direct Link|a.org/;b.org/|Direct Link|b.org/")));
+            QVERIFY(db.storeRun(recordOf("a.org/|None Found|a.org;b.org/|Direct Link|b.org/")));
         }
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--store-endless-run"), path});
@@ -258,7 +343,7 @@ private slots:
         QVERIFY2(db.isOpen(), qPrintable(db.errorText()));
         QCOMPARE(db.runs().size(), 2);
         QCOMPARE(db.changesOf(2).changes.size(), 1);
-        QCOMPARE(db.siteHistory("mysite.com", "a.org").size(), 2);
+        QCOMPARE(db.siteHistory("mysite.com", "a.org/").size(), 2);
         QCOMPARE(db.chart("mysite.com").size(), 2);
         {
             QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
@@ -271,7 +356,7 @@ private slots:
             QCOMPARE(q.value(0).toInt(), 2);
         }
         QSqlDatabase::removeDatabase(QStringLiteral("check"));
-        QCOMPARE(db.storeRun(recordOf("a.org|Direct Link|a.org/")), qint64(3));
+        QCOMPARE(db.storeRun(recordOf("a.org/|Direct Link|a.org/")), qint64(3));
     }
 };
 
