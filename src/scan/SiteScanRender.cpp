@@ -169,8 +169,13 @@ void SiteScan::rendered(const RenderResult &result)
     } else {
         if (m_rendersForLinks)
             takeRenderedAnchors(result, index);
-        if (!result.proofPath.isEmpty())
+        if (!result.proofPath.isEmpty()) {
             m_record.proofPath = result.proofPath;
+            for (LinkResult &row : m_record.rows) {
+                if (row.icon == 2)
+                    row.proof = result.proofPath;
+            }
+        }
     }
     m_host.siteRecordGrew(*this);
     for (const RenderedPage &page : std::as_const(m_renders)) {
