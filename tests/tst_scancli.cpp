@@ -451,7 +451,8 @@ private slots:
             {"now", QJsonValue::Object}};
         const QList<QPair<QString, QJsonValue::Type>> stateMembers{
             {"status", QJsonValue::String}, {"links", QJsonValue::Double}, {"foundOn", QJsonValue::String},
-            {"notes", QJsonValue::String},  {"missing", QJsonValue::String}, {"text", QJsonValue::String}};
+            {"notes", QJsonValue::String},  {"missing", QJsonValue::String}, {"text", QJsonValue::String},
+            {"anchor", QJsonValue::String}, {"proof", QJsonValue::Null}};
         const auto checkMembers = [](const QJsonObject &o, const QList<QPair<QString, QJsonValue::Type>> &members) {
             QStringList names;
             for (const auto &[name, type] : members) {
