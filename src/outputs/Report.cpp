@@ -133,7 +133,7 @@ ReportFigures reportFigures(const Project &project, qint64 pagesScanned)
             ++f.redirect;
         else if (containsNoCase(row.status, kNoneFound))
             ++f.nonLinking;
-        if (!row.notes.isEmpty())
+        if (passesNoValue(row))
             ++f.passNoValue;
     }
     f.reciprocal = f.direct + f.indirect + f.redirect;
