@@ -141,12 +141,7 @@ bool SiteScan::awaitRenders()
     m_renders = pages;
     m_rendersForLinks = forLinks;
     // Nothing more of the site's pages counts while its pages are drawn.
-    ++m_generation;
-    m_analyser.reset();
-    m_fetchId = 0;
-    m_downloadId = 0;
-    if (m_channel)
-        m_channel->cancelAll();
+    dropWorkUnderWay();
     status(2, forLinks ? QStringLiteral("Drawing the page as a browser would") : QStringLiteral("Taking a picture of the link"));
     return true;
 }

@@ -42,6 +42,17 @@
 #include <QTreeView>
 #include <QtTest>
 
+// The Main Site mysite.example with one partner, 127.0.0.1, typed in.
+static void typeSites(MainWindow &w)
+{
+    auto *domain = need<QLineEdit>(&w, "txtDomain");
+    domain->setText("mysite.example");
+    QTest::keyClick(domain, Qt::Key_Return);
+    auto *text1 = need<QLineEdit>(&w, "Text1");
+    text1->setText("http://127.0.0.1/");
+    QTest::keyClick(text1, Qt::Key_Return);
+}
+
 // The main window as a whole: start-up from a prepared store, the first-start
 // help, command states around a real scan on loopback, the tab choosers, and
 // shut-down with its save question and the website window rule.
@@ -241,12 +252,7 @@ private slots:
         w.setQuitHandler([] {});
         w.startUp();
         w.engine().setPort(server.port());
-        auto *domain = need<QLineEdit>(&w, "txtDomain");
-        domain->setText("mysite.example");
-        QTest::keyClick(domain, Qt::Key_Return);
-        auto *text1 = need<QLineEdit>(&w, "Text1");
-        text1->setText("http://127.0.0.1/");
-        QTest::keyClick(text1, Qt::Key_Return);
+        typeSites(w);
         QCOMPARE(w.project().linkingSites(0).at(0).url, QString("127.0.0.1/"));
 
         need<QToolButton>(&w, "Command1")->click();
@@ -308,12 +314,7 @@ private slots:
         w.engine().setPort(server.port());
         w.engine().setRenderProgram(QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-render"));
         w.engine().setProofFolder(env.path("Proof"));
-        auto *domain = need<QLineEdit>(&w, "txtDomain");
-        domain->setText("mysite.example");
-        QTest::keyClick(domain, Qt::Key_Return);
-        auto *text1 = need<QLineEdit>(&w, "Text1");
-        text1->setText("http://127.0.0.1/");
-        QTest::keyClick(text1, Qt::Key_Return);
+        typeSites(w);
         need<QToolButton>(&w, "Command1")->click();
         QTRY_VERIFY_WITH_TIMEOUT(!w.engine().isScanning(), 30000);
 
