@@ -281,7 +281,7 @@ private slots:
         damaged.close();
         r = run({"--quiet", project});
         QCOMPARE(r.exitCode, 2);
-        QVERIFY2(r.stdErr.contains("hist.history.sqlite is damaged (") && r.stdErr.contains("'reciplex-scan --history-reset "),
+        QVERIFY2(r.stdErr.contains("hist.history.sqlite: it is damaged (file is not a database)") && r.stdErr.contains("'reciplex-scan --history-reset "),
                  qPrintable(r.stdErr));
         r = run({"--history-reset", project});
         QCOMPARE(r.exitCode, 0);

@@ -46,9 +46,12 @@ QString describe(Problem problem, const QSqlError &error, const QString &path)
 {
     const QString reason = error.text().trimmed();
     switch (problem) {
-    case Problem::Damaged:
-        return QStringLiteral("the history %1 is damaged (%2): its runs cannot be read; move it aside to start a new history")
-            .arg(path, reason.isEmpty() ? QStringLiteral("not a SQLite database") : reason);
+    case Problem::Damaged: {
+        // SQLite's own words ("file is not a database"), without Qt's.
+        const QString sqlite = error.databaseText().trimmed();
+        return QStringLiteral("it is damaged (%1) and its runs cannot be read")
+            .arg(sqlite.isEmpty() ? QStringLiteral("not a SQLite database") : sqlite);
+    }
     case Problem::FolderReadOnly:
         return QStringLiteral("the folder %1 cannot be written: the history keeps its journal files beside %2")
             .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()), QFileInfo(path).fileName());
@@ -81,11 +84,11 @@ bool isDamaged(const QString &path, QString *reason)
         if (!d.open()) {
             damaged = classify(d.lastError(), path) == Problem::Damaged;
             if (reason)
-                *reason = d.lastError().text();
+                *reason = d.lastError().databaseText();
         } else if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next()) {
             damaged = classify(q.lastError(), path) == Problem::Damaged;
             if (reason)
-                *reason = q.lastError().text();
+                *reason = q.lastError().databaseText();
         } else if (q.value(0).toString() != QLatin1String("ok")) {
             damaged = true;
             if (reason)

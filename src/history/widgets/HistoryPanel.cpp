@@ -174,8 +174,9 @@ void HistoryPanel::refresh()
         m_caption->setText(tr("This project has not been saved: once it is, every scan is kept in its history, "
                               "beside the project file."));
     else if (!db && m_history.isDamaged())
-        m_caption->setText(tr("The history cannot be read: %1. Scans are not stored until it is moved aside.")
-                               .arg(m_history.errorText()));
+        m_caption->setText(tr("The history %1 cannot be read: %2. No scan is stored until it is moved aside: "
+                              "\"Start a New History...\" does that.")
+                               .arg(m_history.path(), m_history.errorText()));
     else if (!db && !m_history.errorText().isEmpty())
         m_caption->setText(tr("The history cannot be read: %1").arg(m_history.errorText()));
     else if (!db)
