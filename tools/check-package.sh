@@ -82,7 +82,8 @@ fi
 echo "== reciplex-scan --version (no display)"
 env -u DISPLAY -u WAYLAND_DISPLAY reciplex-scan --version || fail "--version"
 echo "== reciplex-scan --help"
-reciplex-scan --help | head -n 8 || fail "--help"
+reciplex-scan --help > "$work/help.txt" || fail "--help"
+head -n 8 "$work/help.txt"
 echo "== man reciplex-scan"
 MANWIDTH=80 man -P cat reciplex-scan 2> "$work/man.err" | head -n 12
 [ -s "$work/man.err" ] && { cat "$work/man.err"; fail "man reciplex-scan"; }
@@ -111,7 +112,8 @@ expect_completion "" reciplex-scan --port ""
 expect_completion "runs.sqlite" reciplex-scan --history ru
 expect_completion "proofs" reciplex-scan --proof=pr
 expect_completion "--history --history-reset" reciplex-scan --hist
-set_keys=$(reciplex-scan --help | awk '/^  --set:/ { on = 1; $1 = "" } on && !/^  --set:/ && !/^     / { on = 0 } on' | tr ' ' '\n' | grep . | sort)
+set_keys=$(reciplex-scan --help | awk '/^  --set:/ { on = 1; $1 = ""; print; next } on && /^     / { print; next } { on = 0 }' \
+  | tr ' ' '\n' | grep . | sort || true)
 [ "$(echo "$set_keys" | wc -l)" -ge 30 ] || fail "--help lists $(echo "$set_keys" | wc -l) keys for --set"
 [ "$(completions reciplex-scan --set "" | sort)" = "$set_keys" ] || fail "--set completes other keys than --help lists"
 completions reciplex-scan -s Hist | grep -qx "HistoryKeepRuns=" || fail "-s does not complete HistoryKeepRuns="
