@@ -1,5 +1,7 @@
 #include "ScanRun.h"
 
+#include "settings/SettingsKeys.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 
@@ -16,9 +18,12 @@ using Apply = std::function<bool(const QString &value, ScanRunOptions &o, QStrin
 struct OptionRow
 {
     QStringList names;    // short form first, if any
-    QString valueName;    // empty for a flag
+    QString valueName;    // empty for a flag; FILE and DIR are completed as names
     QString description;
     Apply apply;
+    // The values the help's "Values" section lists and the shell completes:
+    // words, or "A to B" for a small range of numbers; "" for none.
+    QString values = QString();
 };
 
 Apply wholeNumber(int ScanRunOptions::*field, int min, int max, int stored, const QString &message)
@@ -51,12 +56,25 @@ Apply flag(bool ScanRunOptions::*field)
     };
 }
 
+// The settings keys a run may be given with --set: those the scan, its
+// outputs, the history and the alerts read.
+QStringList setKeys()
+{
+    return {Keys::txtTimeout, Keys::cmbAdvance, Keys::chkAuto, Keys::chkAuto2, Keys::chkFileTypes, Keys::chkUpdate,
+            Keys::chkRedirect, Keys::chkLog, Keys::chkLinkNotes, Keys::chkAnchorText, Keys::SkipType, Keys::chkNewWin,
+            Keys::chkBullet, Keys::optScript, Keys::IgnorePermissionDeniedError, Keys::IgnoreCertificateErrors,
+            Keys::UserAgent, Keys::SitesAtOnce, Keys::RetryDelay, Keys::AlertWebhook, Keys::AlertMailTo,
+            Keys::AlertMailFrom, Keys::SmtpServer, Keys::SmtpUser, Keys::SmtpPassword, Keys::SmtpSecurity,
+            Keys::AlertNotify, Keys::LostAfterRuns, Keys::HistoryKeepRuns, Keys::RenderJavaScript,
+            Keys::RenderTimeout, Keys::ProofShots};
+}
+
 const QList<OptionRow> &optionTable()
 {
     static const QList<OptionRow> table{
         {{"t", "scan-type"}, "N",
          "0 (default) all Main Sites, 1 the selected Main Site, 2 the selected Linking Site.",
-         wholeNumber(&ScanRunOptions::scanType, 0, 2, 0, "--scan-type must be 0, 1 or 2")},
+         wholeNumber(&ScanRunOptions::scanType, 0, 2, 0, "--scan-type must be 0, 1 or 2"), "0 1 2"},
         {{"m", "main-site"}, "N", "1-based position of the selected Main Site (scan types 1 and 2).",
          wholeNumber(&ScanRunOptions::mainSite, 1, 1 << 30, -1, "--main-site must be a position from 1")},
         {{"l", "linking-site"}, "N", "1-based position of the selected Linking Site row (scan type 2).",
@@ -70,7 +88,8 @@ const QList<OptionRow> &optionTable()
              }
              o.settingOverrides << value;
              return true;
-         }},
+         },
+         setKeys().join(QLatin1String("= ")) + QLatin1Char('=')},
         {{"sites-at-once"}, "N",
          "Scan N Linking Sites at the same time, 1 to 64 (default 8); the same as --set SitesAtOnce=N.",
          [](const QString &value, ScanRunOptions &o, QString *error) {
@@ -82,7 +101,8 @@ const QList<OptionRow> &optionTable()
              }
              o.settingOverrides << QStringLiteral("SitesAtOnce=") + QString::number(n);
              return true;
-         }},
+         },
+         "1 to 64"},
         {{"program-folder"}, "DIR",
          "The program folder (default: the executable's folder, or the user's data folder when installed).",
          text(&ScanRunOptions::programFolder)},
@@ -139,11 +159,15 @@ const QList<OptionRow> &optionTable()
          "\"hourly\", \"daily 03:00\", \"weekly Mon 03:00\" or a systemd calendar expression. A systemd user "
          "timer, or a crontab line where there is no systemd user session. The other options given are those of "
          "every scheduled run; scheduling a project again replaces its schedule.",
-         text(&ScanRunOptions::schedule)},
+         text(&ScanRunOptions::schedule), "hourly daily weekly"},
         {{"unschedule"}, QString(), "Do not scan: remove the scheduled scan of PROJECT.",
          flag(&ScanRunOptions::unschedule)},
         {{"schedules"}, QString(), "Do not scan: list the scheduled scans with their next run.",
          flag(&ScanRunOptions::listSchedules)},
+        {{"history-reset"}, QString(),
+         "Do not scan: move a damaged history of PROJECT (or --history FILE) aside as "
+         "FILE.damaged-YYYYMMDD-HHMMSS; the next run starts a new history. A history that can be read is left alone.",
+         flag(&ScanRunOptions::historyReset)},
     };
     return table;
 }
@@ -159,6 +183,28 @@ QString exitStatusText()
         "     not be written\n"
         "  3  a link was lost since the previous run of the history (it takes\n"
         "     precedence over 1)\n");
+}
+
+// One line per option with values to choose from: read by people and by the
+// bash completion, which completes FILE and DIR values as names and the rest
+// from here, so neither can fall behind the table.
+QString valuesText()
+{
+    QString text = QStringLiteral("\nValues:\n");
+    for (const OptionRow &row : optionTable()) {
+        if (row.values.isEmpty())
+            continue;
+        QString line = QStringLiteral("  --%1:").arg(row.names.last());
+        for (const QString &word : row.values.split(QLatin1Char(' '))) {
+            if (line.size() + 1 + word.size() > 79) {
+                text += line + QLatin1Char('\n');
+                line = QStringLiteral("     ");
+            }
+            line += QLatin1Char(' ') + word;
+        }
+        text += line + QLatin1Char('\n');
+    }
+    return text;
 }
 
 } // namespace
@@ -188,12 +234,15 @@ ScanCommandLine parseScanCommandLine(const QStringList &arguments)
         result.text = parser.errorText();
         return result;
     }
-    if (parser.isSet(help)) {
+    // Qt's parser adds --help-all (the help with Qt's own options, which this
+    // program has none of): the same help, and never a scan.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         result.action = ScanCommandLine::Action::Help;
         // Qt names the program as it was called; the help names it as installed.
         const QString qtHelp = parser.helpText();
         const qsizetype options = qtHelp.indexOf(QLatin1String(" [options]"));
-        result.text = QStringLiteral("Usage: reciplex-scan") + (options < 0 ? qtHelp : qtHelp.mid(options)) + exitStatusText();
+        result.text = QStringLiteral("Usage: reciplex-scan") + (options < 0 ? qtHelp : qtHelp.mid(options)) + valuesText()
+                    + exitStatusText();
         return result;
     }
     if (parser.isSet(version)) {
@@ -223,6 +272,10 @@ ScanCommandLine parseScanCommandLine(const QStringList &arguments)
         result.action = ScanCommandLine::Action::ListSchedules;
         return result;
     }
+    if (o.historyReset && (o.unschedule || !o.schedule.isEmpty())) {
+        result.text = QStringLiteral("--history-reset cannot be combined with a schedule option");
+        return result;
+    }
     if (o.unschedule && !o.schedule.isEmpty()) {
         result.text = QStringLiteral("--schedule and --unschedule cannot be combined");
         return result;
@@ -241,7 +294,8 @@ ScanCommandLine parseScanCommandLine(const QStringList &arguments)
         result.text = QStringLiteral("--json - and --changes would both write to stdout");
         return result;
     }
-    result.action = o.unschedule          ? ScanCommandLine::Action::Unschedule
+    result.action = o.historyReset        ? ScanCommandLine::Action::HistoryReset
+                  : o.unschedule          ? ScanCommandLine::Action::Unschedule
                   : !o.schedule.isEmpty() ? ScanCommandLine::Action::Schedule
                                           : ScanCommandLine::Action::Scan;
     return result;

@@ -2,6 +2,7 @@
 
 #include "ErrorsFile.h"
 #include "HeadlessFrontEnd.h"
+#include "HistoryReset.h"
 #include "RunAlerts.h"
 #include "ScanJournal.h"
 #include "ScanJson.h"
@@ -116,9 +117,12 @@ static bool storeHistory(ProjectHistory &history, const ScanJournal &journal, co
 {
     for (const SiteConclusion &site : journal.sites())
         history.siteConcluded(site);
+    history.setWaitNotice([](const QString &text) { printErr(QStringLiteral("reciplex-scan: ") + text); });
     const ProjectHistory::Outcome outcome = history.scanFinished();
     if (!outcome.stored) {
         printErr(QStringLiteral("reciplex-scan: cannot write the history %1: %2").arg(history.path(), outcome.error));
+        if (history.isDamaged())
+            printErr(QStringLiteral("reciplex-scan: ") + historyResetHint(o));
         return false;
     }
     *changes = outcome.changes;

@@ -32,6 +32,7 @@ struct ScanRunOptions
     QString schedule;       // --schedule: when the scheduled scan runs
     bool unschedule = false;     // --unschedule
     bool listSchedules = false;  // --schedules
+    bool historyReset = false;   // --history-reset: move a damaged history aside
 };
 
 // Exit statuses of reciplex-scan.
@@ -41,7 +42,7 @@ enum ScanExit { ExitAllLinked = 0, ExitSomeMissing = 1, ExitCannotStart = 2, Exi
 // nothing because it could not be understood.
 struct ScanCommandLine
 {
-    enum class Action { Scan, Help, Version, Error, Schedule, Unschedule, ListSchedules };
+    enum class Action { Scan, Help, Version, Error, Schedule, Unschedule, ListSchedules, HistoryReset };
     Action action = Action::Error;
     ScanRunOptions options;
     QString text; // the help text, the version line, or what was wrong

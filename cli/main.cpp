@@ -2,6 +2,7 @@
 // scan engine as the window on a project file and exits with 0 when every
 // Linking Site links back, 1 when some do not, 2 when the scan cannot start,
 // 3 when a link was lost since the previous run of the history.
+#include "HistoryReset.h"
 #include "ScanRun.h"
 #include "ScheduleCommand.h"
 
@@ -30,6 +31,8 @@ int main(int argc, char *argv[])
     case ScanCommandLine::Action::Unschedule:
     case ScanCommandLine::Action::ListSchedules:
         return runScheduleCommand(command);
+    case ScanCommandLine::Action::HistoryReset:
+        return runHistoryReset(command.options);
     case ScanCommandLine::Action::Scan:
         break;
     }

@@ -30,6 +30,7 @@ namespace {
 // Main Site "mysite.com" ("@MAINSITE;" first for another form of it). A
 // partner is "url|status|foundOn|notes|flags": a status ending in " Link" is
 // a link row; flags "x" not checked, "s" skipped, ">URL" updated to URL.
+// "at=N;" first: the run started N minutes into a fixed day.
 RunRecord recordOf(const QString &run, int lostAfterRuns = 1)
 {
     RunRecord r;
@@ -37,6 +38,10 @@ RunRecord recordOf(const QString &run, int lostAfterRuns = 1)
     r.info.settings = QStringLiteral("LostAfterRuns=%1\n").arg(lostAfterRuns);
     QString mainSite = QStringLiteral("mysite.com");
     for (const QString &text : run.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (text.startsWith(QLatin1String("at="))) {
+            r.info.started = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC).addSecs(60 * text.mid(3).toInt());
+            continue;
+        }
         if (text.startsWith(QLatin1Char('@'))) {
             mainSite = text.mid(1);
             continue;
@@ -159,6 +164,16 @@ private slots:
         QTest::newRow("LostAfterRuns 2: lost once, not again") << QStringList{a, aNone, aNone, aNone} << 2
                                                                << QStringList{} << 3;
         QTest::newRow("LostAfterRuns 2: back before it counted") << QStringList{a, aNone, a} << 2 << QStringList{} << 2;
+        // Pruned to the last run: the record of the check that found the
+        // link stays while the link may still be called lost.
+        QTest::newRow("keep 1 run: lost after two misses") << QStringList{"keep=1", a, aNone, aNone} << 2
+                                                           << QStringList{aLost} << 2;
+        QTest::newRow("keep 2 runs: new since a pruned check") << QStringList{"keep=2", aNone, aNone, aNone, a} << 1
+            << QStringList{"New\tmysite.com\ta.org\tNone Found\tDirect Link on a.org/links.htm\ta.org/"} << 3;
+        // Two scans at once: the one that started first stores last, and
+        // still comes first, compared with the run before it.
+        QTest::newRow("the later scan stored first")
+            << QStringList{"at=10;" + a, "at=30;" + aNone, "at=20;" + a} << 1 << QStringList{aLost} << 2;
         QTest::newRow("lost listed first")
             << QStringList{aNone + ";" + b, a + ";b.org/|None Found|b.org"} << 1
             << QStringList{"Lost\tmysite.com\tb.org\tDirect Link on b.org/\tNone Found\tb.org/",
@@ -176,13 +191,20 @@ private slots:
         HistoryDatabase db(env.path("sites.history.sqlite"));
         QVERIFY2(db.isOpen(), qPrintable(db.errorText()));
         qint64 last = 0;
+        int keep = 0; // "keep=N": the runs after it are stored keeping N
         for (const QString &run : runs) {
-            last = db.storeRun(recordOf(run, lostAfterRuns));
+            if (run.startsWith("keep=")) {
+                keep = run.mid(5).toInt();
+                continue;
+            }
+            last = db.storeRun(recordOf(run, lostAfterRuns), keep);
             QVERIFY2(last > 0, qPrintable(db.errorText()));
         }
-        const RunChanges found = db.changesOf(last);
+        const RunChanges found = db.changesOf(db.latestRunId());
         QCOMPARE(linesOf(found), changes);
         QCOMPARE(found.previousRunId, qint64(previousRun));
+        if (keep)
+            QCOMPARE(db.chart("mysite.com").size(), keep);
     }
 
     // A database of the first schema, written with plain SQL as that version
@@ -377,6 +399,62 @@ private slots:
         }
     }
 
+    // Each row: what holds or spoils the file while a run is stored, and what
+    // the store says ("" stored).
+    void fileProblems_data()
+    {
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a reader keeps a transaction open") << "reader" << "";
+        QTest::newRow("a file that is no database") << "garbage" << "is damaged (";
+    }
+
+    void fileProblems()
+    {
+        QFETCH(QString, problem);
+        QFETCH(QString, error);
+        TestEnv env;
+        const QString path = env.path("sites.history.sqlite");
+        {
+            HistoryDatabase first(path);
+            QVERIFY(first.storeRun(recordOf("a.org/|Direct Link|a.org/")));
+        }
+        if (problem == "garbage") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(QByteArray(4096, 'x'));
+        }
+        {
+            // Another program reading, for longer than any busy time-out.
+            QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+            reader.setDatabaseName(path);
+            QVERIFY(reader.open());
+            QSqlQuery read(reader);
+            if (problem == "reader") {
+                QVERIFY(read.exec("BEGIN") && read.exec("SELECT COUNT(*) FROM runs") && read.next());
+            }
+            HistoryDatabase db(path);
+            QElapsedTimer took;
+            took.start();
+            const qint64 id = db.storeRun(recordOf("a.org/|None Found|a.org"));
+            QVERIFY2(error.isEmpty() ? id > 0 : id == 0, qPrintable(db.errorText()));
+            QVERIFY2(db.errorText().contains(error), qPrintable(db.errorText()));
+            QVERIFY(took.elapsed() < 5000);
+            QCOMPARE(db.problem() == HistoryFile::Problem::Damaged, problem == "garbage");
+            read.finish();
+            reader.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+        if (problem == "garbage") {
+            QString movedTo, why;
+            QVERIFY(HistoryFile::isDamaged(path));
+            QVERIFY2(HistoryFile::moveAside(path, &movedTo, &why), qPrintable(why));
+            QVERIFY(QFileInfo::exists(movedTo) && !QFileInfo::exists(path));
+            HistoryDatabase fresh(path);
+            QVERIFY(fresh.storeRun(recordOf("a.org/|Direct Link|a.org/")));
+        }
+    }
+
     // A database from a newer version is left alone rather than written.
     void newerSchemaIsNotTouched()
     {
@@ -409,8 +487,8 @@ private slots:
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--store-endless-run"), path});
         QVERIFY(child.waitForStarted());
-        // The rollback journal appears with the transaction's first write.
-        const QString journal = path + QStringLiteral("-journal");
+        // The write-ahead log appears with the transaction's first write.
+        const QString journal = path + QStringLiteral("-wal");
         QElapsedTimer waited;
         waited.start();
         while (!QFileInfo::exists(journal) && child.state() == QProcess::Running && waited.elapsed() < 60000)
@@ -421,7 +499,7 @@ private slots:
         ::kill(pid_t(child.processId()), SIGKILL);
         QVERIFY(child.waitForFinished());
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-        QVERIFY(QFileInfo::exists(journal)); // a hot journal: the write never finished
+        QVERIFY(QFileInfo::exists(journal)); // a log never committed: the write never finished
 
         HistoryDatabase db(path);
         QVERIFY2(db.isOpen(), qPrintable(db.errorText()));

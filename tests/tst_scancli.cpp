@@ -39,6 +39,8 @@ static QString summary(const ScanCommandLine &c)
     case ScanCommandLine::Action::Schedule:
         return QStringLiteral("schedule '%1' %2 options %3")
             .arg(c.options.schedule, c.options.projectPath, scheduledScanOptions(c.options).join(QLatin1Char(' ')));
+    case ScanCommandLine::Action::HistoryReset:
+        return QStringLiteral("history-reset %1 %2").arg(c.options.projectPath, c.options.historyPath);
     case ScanCommandLine::Action::Scan:
         break;
     }
@@ -267,6 +269,26 @@ private slots:
         r = run({"--quiet", "--changes", project});
         QCOMPARE(r.exitCode, 0);
         QVERIFY2(r.stdOut.startsWith("New\tmysite.com/links.htm\t127.0.0.1\tNone Found"), r.stdOut.constData());
+
+        // A damaged history says so and how to move it aside; a sound one is
+        // never moved; once moved, the next run starts a new history.
+        r = run({"--history-reset", project});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.stdErr.contains("is not damaged"), qPrintable(r.stdErr));
+        QFile damaged(path("hist.history.sqlite"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write(QByteArray(8192, 'x'));
+        damaged.close();
+        r = run({"--quiet", project});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.stdErr.contains("hist.history.sqlite: it is damaged (file is not a database)") && r.stdErr.contains("'reciplex-scan --history-reset "),
+                 qPrintable(r.stdErr));
+        r = run({"--history-reset", project});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(!QFile::exists(path("hist.history.sqlite")));
+        QCOMPARE(QDir(m_dir.path()).entryList({"hist.history.sqlite.damaged-2*"}).size(), 1);
+        r = run({"--quiet", "--history", path("hist.history.sqlite"), project});
+        QCOMPARE(r.exitCode, 0);
     }
 
     // On a terminal: a line per finished site under one updating status line.
@@ -337,6 +359,11 @@ private slots:
         QTest::newRow("--help") << QStringList{"--help"} << "help";
         QTest::newRow("-h with others") << QStringList{"-h", "--bad-port", "p.prj"} << "error Unknown option 'bad-port'.";
         QTest::newRow("-h") << QStringList{"-h", "p.prj"} << "help";
+        QTest::newRow("--help-all with a project: no scan") << QStringList{"--help-all", "p.prj"} << "help";
+        QTest::newRow("history reset") << QStringList{"--history-reset", "--history", "h.sqlite", "p.prj"}
+                                       << "history-reset p.prj h.sqlite";
+        QTest::newRow("history reset and a schedule") << QStringList{"--history-reset", "--unschedule", "p.prj"}
+                                                      << "error --history-reset cannot be combined with a schedule option";
         QTest::newRow("--version") << QStringList{"--version"} << "version reciplex-scan 3.0";
         QTest::newRow("-v") << QStringList{"-v"} << "version reciplex-scan 3.0";
 
@@ -388,6 +415,10 @@ private slots:
         for (const char *option : {"-t, --scan-type <N>", "--tls-port <N>", "-j, --json <FILE>", "--history <FILE>", "--changes",
                                    "-q, --quiet", "Exit status:", "  3  a link was lost since the previous run"})
             QVERIFY2(r.stdOut.contains(option), option);
+
+        // Every --set key offered to the completion, in the help's Values.
+        for (const char *values : {"\nValues:\n  --scan-type: 0 1 2\n", "  --sites-at-once: 1 to 64\n", " HistoryKeepRuns="})
+            QVERIFY2(r.stdOut.contains(values), values);
 
         r = run({"-v"});
         QCOMPARE(r.exitCode, 0);

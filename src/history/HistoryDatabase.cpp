@@ -15,6 +15,17 @@
 
 #include <algorithm>
 
+// The record a site is compared with next: its last check.
+struct HistoryBase
+{
+    qint64 run = 0;         // 0: never checked
+    qint64 site = 0;        // the site that record belongs to: itself, or the host record it took over
+    bool linked = false;
+    qint64 missStreak = 0;  // checks in a row without a link, up to that record
+    qint64 linkRun = 0;     // the last check that found a link, and whose record it is
+    qint64 linkSite = 0;
+};
+
 namespace {
 
 const QString kDriver = QStringLiteral("QSQLITE");
@@ -106,16 +117,7 @@ bool linkDetailsChanged(const SiteRecord &before, const SiteRecord &now, ChangeK
     return true;
 }
 
-// The record a site is compared with next: its last check.
-struct Base
-{
-    qint64 run = 0;         // 0: never checked
-    qint64 site = 0;        // the site that record belongs to: itself, or the host record it took over
-    bool linked = false;
-    qint64 missStreak = 0;  // checks in a row without a link, up to that record
-    qint64 linkRun = 0;     // the last check that found a link, and whose record it is
-    qint64 linkSite = 0;
-};
+using Base = HistoryBase;
 
 struct KnownSite
 {
@@ -142,15 +144,28 @@ HistoryDatabase::HistoryDatabase(const QString &path) : m_path(path)
     }
     QSqlDatabase d = QSqlDatabase::addDatabase(kDriver, m_connection);
     d.setDatabaseName(path);
-    // A writer waits this long for another process's transaction to end.
+    // Each wait for another writer's lock lasts this long before it is said
+    // and begun again (see beginWriting).
     d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
     if (!d.open()) {
-        fail(d.lastError().text());
+        fail(d.lastError());
         return;
     }
+    // WAL: readers (the History tab, a report tool) never hold a writer up.
+    // It is also the first read of the file, so a file that is no database
+    // shows here. A read-only folder cannot take the journal: reading goes
+    // on, and a store says why it cannot write.
+    QSqlQuery wal(d);
+    if (!wal.exec(QStringLiteral("PRAGMA journal_mode = WAL"))) {
+        fail(wal.lastError());
+        if (m_problem != HistoryFile::Problem::FolderReadOnly)
+            return;
+    }
+    wal.finish();
     QString error;
     if (!HistorySchema::upgrade(d, &error)) {
-        fail(error);
+        if (m_problem == HistoryFile::Problem::None)
+            fail(error);
         return;
     }
     m_open = true;
@@ -172,7 +187,171 @@ QSqlDatabase HistoryDatabase::db() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-qint64 HistoryDatabase::storeRun(const RunRecord &run)
+void HistoryDatabase::fail(const QSqlError &error) const
+{
+    m_problem = HistoryFile::classify(error, m_path);
+    m_error = HistoryFile::describe(m_problem, error, m_path);
+}
+
+// The write lock, however long another writer holds it: a run is never lost
+// to a lock. The wait is said once.
+bool HistoryDatabase::beginWriting(QSqlQuery &q)
+{
+    bool told = false;
+    while (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        fail(q.lastError());
+        if (m_problem != HistoryFile::Problem::Busy)
+            return false;
+        if (!told && m_waitNotice)
+            m_waitNotice(QStringLiteral("waiting for another program to finish writing the history %1").arg(m_path));
+        told = true;
+    }
+    m_problem = HistoryFile::Problem::None;
+    return true;
+}
+
+// Leaves the latest keepRuns runs whole. Of older runs only the records that
+// are still compared with stay: each site's last check, the check before it,
+// the last check that found its link and the one the check before found it
+// on; a run keeps its row while it has such a record. The chart of older
+// runs goes. The freed pages take the next runs, so the file stops growing.
+bool HistoryDatabase::prune(QSqlQuery &q, int keepRuns)
+{
+    q.prepare(QStringLiteral("SELECT id FROM runs ORDER BY id DESC LIMIT 1 OFFSET ?"));
+    q.addBindValue(keepRuns - 1);
+    if (!q.exec())
+        return false;
+    if (!q.next())
+        return true; // no more runs than that
+    const qint64 cut = q.value(0).toLongLong();
+    q.finish();
+    const QString base = QStringLiteral("FROM sites s JOIN site_runs a ON a.run_id = s.last_checked AND a.site_id = s.last_site ");
+    const QStringList statements{
+        QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS still_compared (run_id INTEGER, site_id INTEGER, "
+                       "PRIMARY KEY (run_id, site_id)) WITHOUT ROWID"),
+        QStringLiteral("DELETE FROM temp.still_compared"),
+        QStringLiteral("INSERT OR IGNORE INTO temp.still_compared SELECT a.run_id, a.site_id ") + base,
+        QStringLiteral("INSERT OR IGNORE INTO temp.still_compared SELECT a.prev_run, a.prev_site ") + base + QStringLiteral("WHERE a.prev_run > 0"),
+        QStringLiteral("INSERT OR IGNORE INTO temp.still_compared SELECT a.link_run, a.link_site ") + base + QStringLiteral("WHERE a.link_run > 0"),
+        QStringLiteral("INSERT OR IGNORE INTO temp.still_compared SELECT p.link_run, p.link_site ") + base
+            + QStringLiteral("JOIN site_runs p ON p.run_id = a.prev_run AND p.site_id = a.prev_site WHERE p.link_run > 0"),
+        QStringLiteral("DELETE FROM site_runs WHERE run_id < %1 AND NOT EXISTS (SELECT 1 FROM temp.still_compared k "
+                       "WHERE k.run_id = site_runs.run_id AND k.site_id = site_runs.site_id)").arg(cut),
+        QStringLiteral("DELETE FROM run_totals WHERE run_id < %1").arg(cut),
+        QStringLiteral("DELETE FROM runs WHERE id < %1 AND NOT EXISTS (SELECT 1 FROM site_runs WHERE run_id = runs.id)").arg(cut),
+        QStringLiteral("DELETE FROM temp.still_compared"),
+    };
+    for (const QString &sql : statements) {
+        if (!q.exec(sql))
+            return false;
+    }
+    return true;
+}
+
+// Moves the runs from `place` on one id up, with every reference to them.
+// Negated first: SQLite checks a key's uniqueness row by row.
+bool HistoryDatabase::makeRoomAt(QSqlQuery &q, qint64 place)
+{
+    const QString p = QString::number(place);
+    const QStringList statements{
+        QStringLiteral("UPDATE runs SET id = -id WHERE id >= ") + p,
+        QStringLiteral("UPDATE runs SET id = 1 - id WHERE id < 0"),
+        QStringLiteral("UPDATE site_runs SET run_id = -run_id WHERE run_id >= ") + p,
+        QStringLiteral("UPDATE site_runs SET run_id = 1 - run_id WHERE run_id < 0"),
+        QStringLiteral("UPDATE run_totals SET run_id = -run_id WHERE run_id >= ") + p,
+        QStringLiteral("UPDATE run_totals SET run_id = 1 - run_id WHERE run_id < 0"),
+        QStringLiteral("UPDATE site_runs SET prev_run = prev_run + 1 WHERE prev_run >= ") + p,
+        QStringLiteral("UPDATE site_runs SET link_run = link_run + 1 WHERE link_run >= ") + p,
+        QStringLiteral("UPDATE sites SET last_checked = last_checked + 1 WHERE last_checked >= ") + p,
+    };
+    for (const QString &sql : statements) {
+        if (!q.exec(sql))
+            return false;
+    }
+    return true;
+}
+
+// The last check before `place`, back along the records' links to the checks before them.
+bool HistoryDatabase::baseBefore(QSqlQuery &q, qint64 place, HistoryBase *base)
+{
+    Base b = *base;
+    while (b.run >= place) {
+        q.prepare(QStringLiteral("SELECT prev_run, prev_site FROM site_runs WHERE run_id = ? AND site_id = ?"));
+        q.addBindValue(b.run);
+        q.addBindValue(b.site);
+        if (!q.exec())
+            return false;
+        if (!q.next()) {
+            b = Base();
+            break;
+        }
+        const qint64 run = q.value(0).toLongLong(), site = q.value(1).toLongLong();
+        b = Base();
+        if (run == 0)
+            break;
+        q.prepare(QStringLiteral("SELECT links, miss_streak, link_run, link_site FROM site_runs WHERE run_id = ? AND site_id = ?"));
+        q.addBindValue(run);
+        q.addBindValue(site);
+        if (!q.exec())
+            return false;
+        if (q.next())
+            b = Base{run, site, q.value(0).toInt() > 0, q.value(1).toLongLong(), q.value(2).toLongLong(),
+                     q.value(3).toLongLong()};
+    }
+    q.finish();
+    *base = b;
+    return true;
+}
+
+// The records of the runs after a placed run, whose sites it checked, are
+// compared with it now, and their counts of misses in a row follow.
+bool HistoryDatabase::rechainAfter(QSqlQuery &q, qint64 place, QHash<qint64, HistoryBase> bases)
+{
+    struct Later { qint64 run, site, prevRun, prevSite, missStreak, linkRun, linkSite; bool linked, checked; };
+    QList<Later> rows;
+    q.prepare(QStringLiteral("SELECT run_id, site_id, prev_run, prev_site, miss_streak, link_run, link_site, links, checked "
+                             "FROM site_runs WHERE run_id > ? ORDER BY run_id"));
+    q.addBindValue(place);
+    if (!q.exec())
+        return false;
+    while (q.next()) {
+        rows.append({q.value(0).toLongLong(), q.value(1).toLongLong(), q.value(2).toLongLong(), q.value(3).toLongLong(),
+                     q.value(4).toLongLong(), q.value(5).toLongLong(), q.value(6).toLongLong(), q.value(7).toInt() > 0,
+                     q.value(8).toInt() != 0});
+    }
+    q.finish();
+    QSqlQuery &set = q;
+    set.prepare(QStringLiteral("UPDATE site_runs SET prev_run = ?, prev_site = ?, miss_streak = ?, link_run = ?, "
+                               "link_site = ? WHERE run_id = ? AND site_id = ?"));
+    for (Later r : std::as_const(rows)) {
+        const auto it = bases.find(r.site);
+        if (it == bases.end())
+            continue; // not checked in the placed run: its records stand
+        const Base &base = it.value();
+        if (r.prevRun < place) {
+            r.prevRun = base.run;
+            r.prevSite = base.site;
+        }
+        qint64 missStreak = base.missStreak, linkRun = base.linkRun, linkSite = base.linkSite;
+        if (r.checked && r.linked) {
+            missStreak = 0;
+            linkRun = r.run;
+            linkSite = r.site;
+        } else if (r.checked) {
+            ++missStreak;
+        }
+        for (const QVariant &v : {QVariant(r.prevRun), QVariant(r.prevSite), QVariant(missStreak), QVariant(linkRun),
+                                  QVariant(linkSite), QVariant(r.run), QVariant(r.site)})
+            set.addBindValue(v);
+        if (!set.exec())
+            return false;
+        if (r.checked)
+            bases.insert(r.site, Base{r.run, r.site, r.linked, missStreak, linkRun, linkSite});
+    }
+    return true;
+}
+
+qint64 HistoryDatabase::storeRun(const RunRecord &run, int keepRuns)
 {
     if (!m_open)
         return 0;
@@ -180,24 +359,36 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
     QSqlQuery q(d);
     q.setForwardOnly(true);
     auto failed = [&](const QSqlQuery &query) {
-        fail(query.lastError().text());
+        fail(query.lastError());
         QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
         return qint64(0);
     };
     // The write lock from the start: nothing can slip between the reads of
     // the sites and the inserts.
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        fail(q.lastError().text());
+    if (!beginWriting(q))
         return 0;
+    // Two scans at once: a run that started before runs already stored takes
+    // its place among them, so that the runs follow one another as they started.
+    qint64 place = 0;
+    q.prepare(QStringLiteral("SELECT MIN(id) FROM runs WHERE started > ?"));
+    q.addBindValue(timeText(run.info.started));
+    if (!q.exec() || !q.next())
+        return failed(q);
+    if (!q.value(0).isNull()) {
+        place = q.value(0).toLongLong();
+        q.finish();
+        if (!makeRoomAt(q, place))
+            return failed(q);
     }
-    q.prepare(QStringLiteral("INSERT INTO runs (started, finished, scan_type, settings) VALUES (?, ?, ?, ?)"));
+    q.prepare(QStringLiteral("INSERT INTO runs (id, started, finished, scan_type, settings) VALUES (?, ?, ?, ?, ?)"));
+    q.addBindValue(place ? QVariant(place) : QVariant(QMetaType(QMetaType::LongLong)));
     q.addBindValue(timeText(run.info.started));
     q.addBindValue(timeText(run.info.finished));
     q.addBindValue(run.info.scanType);
     q.addBindValue(text(run.info.settings));
     if (!q.exec())
         return failed(q);
-    const qint64 runId = q.lastInsertId().toLongLong();
+    const qint64 runId = place ? place : q.lastInsertId().toLongLong();
 
     // Every known site with the record it is compared with next; the host
     // records of older versions by Main Site and host, the latest checked.
@@ -225,6 +416,13 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
                 hostRecords.insert(key, k.id);
         }
         known.insert(k.id, k);
+    }
+    // A run placed before others is compared with what was checked before it.
+    if (place) {
+        for (KnownSite &k : known) {
+            if (k.base.run >= place && !baseBefore(q, place, &k.base))
+                return failed(q);
+        }
     }
     QHash<QString, qint64> aliases; // Main Site key, newline, URL key -> site, as stored
     QHash<QString, qint64> newSites; // the same for the partners this run adds
@@ -315,6 +513,7 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
 
     struct Totals { int links = 0; int nonLinking = 0; };
     QHash<QString, Totals> totals;
+    QHash<qint64, Base> checkedNow; // what the runs after a placed run now compare with
     for (const Placed &p : std::as_const(placed)) {
         const SiteRecord &site = *p.record;
         const KnownSite &k = known[p.site];
@@ -351,7 +550,10 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
         addRecord.addBindValue(linkSite);
         if (!addRecord.exec())
             return failed(addRecord);
-        if (k.mainSite != site.mainSite || k.host != site.host || k.url != site.url) {
+        if (site.checked)
+            checkedNow.insert(p.site, Base{runId, p.site, site.hasLink(), missStreak, linkRun, linkSite});
+        // A placed run's URLs are older than those of the runs after it.
+        if (!place && (k.mainSite != site.mainSite || k.host != site.host || k.url != site.url)) {
             setSite.addBindValue(text(site.mainSite));
             setSite.addBindValue(text(site.host));
             setSite.addBindValue(text(site.url));
@@ -373,12 +575,16 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
         t.links += site.links;
         t.nonLinking += site.hasLink() ? 0 : 1;
     }
-    // The sites checked in this run are compared with it next time.
-    q.prepare(QStringLiteral("UPDATE sites SET last_checked = ?, last_site = id WHERE id IN "
+    // The sites checked in this run are compared with it next time, unless a
+    // later run checked them.
+    q.prepare(QStringLiteral("UPDATE sites SET last_checked = ?, last_site = id WHERE last_checked < ? AND id IN "
                              "(SELECT site_id FROM site_runs WHERE run_id = ? AND checked = 1)"));
     q.addBindValue(runId);
     q.addBindValue(runId);
+    q.addBindValue(runId);
     if (!q.exec())
+        return failed(q);
+    if (place && !rechainAfter(q, place, checkedNow))
         return failed(q);
     QSqlQuery addTotals(d);
     if (!addTotals.prepare(QStringLiteral("INSERT INTO run_totals (main_key, run_id, links, non_linking) VALUES (?, ?, ?, ?)")))
@@ -391,6 +597,8 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
         if (!addTotals.exec())
             return failed(addTotals);
     }
+    if (keepRuns > 0 && !prune(q, keepRuns))
+        return failed(q);
     if (!q.exec(QStringLiteral("COMMIT")))
         return failed(q);
     return runId;
@@ -403,7 +611,7 @@ QList<RunInfo> HistoryDatabase::runs() const
         return list;
     QSqlQuery q(db());
     if (!q.exec(QStringLiteral("SELECT id, started, finished, scan_type, settings FROM runs ORDER BY id"))) {
-        fail(q.lastError().text());
+        fail(q.lastError());
         return list;
     }
     while (q.next())
@@ -432,7 +640,7 @@ RunChanges HistoryDatabase::changesOf(qint64 runId) const
     q.prepare(QStringLiteral("SELECT settings FROM runs WHERE id = ?"));
     q.addBindValue(runId);
     if (!q.exec() || !q.next()) {
-        fail(q.lastError().text());
+        fail(q.lastError());
         return result;
     }
     const int lostAfterRuns = lostAfterRunsOf(q.value(0).toString());
@@ -443,7 +651,7 @@ RunChanges HistoryDatabase::changesOf(qint64 runId) const
                              "WHERE c.run_id = ? GROUP BY s.main_key"));
     q.addBindValue(runId);
     if (!q.exec()) {
-        fail(q.lastError().text());
+        fail(q.lastError());
         return result;
     }
     QSet<QString> mainsCheckedBefore;
@@ -479,7 +687,7 @@ RunChanges HistoryDatabase::changesOf(qint64 runId) const
     q.addBindValue(runId);
     q.addBindValue(lostAfterRuns);
     if (!q.exec()) {
-        fail(q.lastError().text());
+        fail(q.lastError());
         return result;
     }
     // An earlier record of the site, when there is one.
@@ -591,7 +799,7 @@ QList<ChartPoint> HistoryDatabase::chart(const QString &mainSite) const
         "FROM run_totals t JOIN runs ON runs.id = t.run_id WHERE t.main_key = ? ORDER BY t.run_id"));
     q.addBindValue(text(historyMainKey(mainSite)));
     if (!q.exec()) {
-        fail(q.lastError().text());
+        fail(q.lastError());
         return points;
     }
     while (q.next()) {
@@ -621,7 +829,7 @@ QList<SiteRunEntry> HistoryDatabase::siteHistory(const QString &mainSite, const 
     q.addBindValue(text(mainKey));
     q.addBindValue(text(historyUrlKey(linkingSiteUrl)));
     if (!q.exec()) {
-        fail(q.lastError().text());
+        fail(q.lastError());
         return entries;
     }
     if (q.next()) {
@@ -633,7 +841,7 @@ QList<SiteRunEntry> HistoryDatabase::siteHistory(const QString &mainSite, const 
         q.addBindValue(text(mainKey));
         q.addBindValue(text(historyHostKey(hostOfCopy(linkingSiteUrl))));
         if (!q.exec()) {
-            fail(q.lastError().text());
+            fail(q.lastError());
             return entries;
         }
         while (q.next())
@@ -647,7 +855,7 @@ QList<SiteRunEntry> HistoryDatabase::siteHistory(const QString &mainSite, const 
                       .arg(recordColumns("r")));
         q.addBindValue(site);
         if (!q.exec()) {
-            fail(q.lastError().text());
+            fail(q.lastError());
             return entries;
         }
         while (q.next()) {

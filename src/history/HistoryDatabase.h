@@ -1,16 +1,24 @@
 #pragma once
 
+#include "history/HistoryFile.h"
 #include "history/HistoryTypes.h"
 
+#include <QHash>
 #include <QString>
 
+#include <functional>
+
 class QSqlDatabase;
+struct HistoryBase;
+class QSqlError;
+class QSqlQuery;
 
 // The history of a project's scans in one SQLite file, through Qt SQL. Every
 // run is written in one transaction: a crash, a kill or a full disk in the
 // middle leaves the runs before it whole and no part of the broken one.
 // Several readers and writers (the window, a scheduled reciplex-scan) may
-// share the file; a writer waits for another's transaction to end.
+// share the file: in SQLite's WAL journal a reader never blocks the writer,
+// and a writer waits for another writer's transaction to end, however long.
 class HistoryDatabase
 {
 public:
@@ -26,10 +34,19 @@ public:
     bool isOpen() const { return m_open; }
     QString errorText() const { return m_error; }
     QString path() const { return m_path; }
+    // What kind of failure the last one was (a damaged file, a read-only folder…).
+    HistoryFile::Problem problem() const { return m_problem; }
+
+    // Called once when a store has to wait for another writer (with what to
+    // say), before it waits on.
+    void setWaitNotice(std::function<void(const QString &)> notice) { m_waitNotice = std::move(notice); }
 
     // Stores the run and its sites; returns the new run's id, 0 on failure
-    // (the reason in errorText()), when nothing of the run is kept.
-    qint64 storeRun(const RunRecord &run);
+    // (the reason in errorText()), when nothing of the run is kept. With
+    // keepRuns > 0 the runs before the latest keepRuns are pruned in the same
+    // transaction; the records the latest run's changes and the next run's
+    // comparisons need stay.
+    qint64 storeRun(const RunRecord &run, int keepRuns = 0);
 
     QList<RunInfo> runs() const;
     qint64 latestRunId() const;
@@ -49,9 +66,17 @@ public:
 private:
     QSqlDatabase db() const;
     void fail(const QString &text) const { m_error = text; }
+    void fail(const QSqlError &error) const;
+    bool beginWriting(QSqlQuery &q);
+    bool prune(QSqlQuery &q, int keepRuns);
+    bool makeRoomAt(QSqlQuery &q, qint64 place);
+    bool baseBefore(QSqlQuery &q, qint64 place, HistoryBase *base);
+    bool rechainAfter(QSqlQuery &q, qint64 place, QHash<qint64, HistoryBase> bases);
 
     QString m_path;
     QString m_connection;
     bool m_open = false;
     mutable QString m_error;
+    mutable HistoryFile::Problem m_problem = HistoryFile::Problem::None;
+    std::function<void(const QString &)> m_waitNotice;
 };

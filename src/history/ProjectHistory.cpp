@@ -2,6 +2,8 @@
 
 #include "history/HistoryDatabase.h"
 #include "history/RunCapture.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -51,7 +53,9 @@ HistoryDatabase *ProjectHistory::open(bool create)
     if (!create && !QFileInfo::exists(m_path))
         return nullptr;
     m_db = std::make_unique<HistoryDatabase>(m_path);
+    m_db->setWaitNotice(m_waitNotice);
     m_error = m_db->errorText();
+    m_damaged = m_db->problem() == HistoryFile::Problem::Damaged;
     return m_db.get();
 }
 
@@ -72,6 +76,7 @@ ProjectHistory::Outcome ProjectHistory::scanFinished()
     HistoryDatabase *db = open(true);
     if (!db->isOpen()) {
         out.error = m_error = db->errorText();
+        m_damaged = db->problem() == HistoryFile::Problem::Damaged;
         m_db.reset(); // the next attempt opens the file anew
         return out;
     }
@@ -83,16 +88,31 @@ ProjectHistory::Outcome ProjectHistory::scanFinished()
     run.sites = std::exchange(m_sites, {});
     m_started = QDateTime();
     m_settings.clear();
-    const qint64 id = db->storeRun(run);
+    const int keepRuns = SettingsStore::instance().readIntClamped(Keys::HistoryKeepRuns, kDefaultHistoryKeepRuns, 0,
+                                                                   kMaxHistoryKeepRuns);
+    const qint64 id = db->storeRun(run, keepRuns);
     if (id == 0) {
         out.error = m_error = db->errorText();
+        m_damaged = db->problem() == HistoryFile::Problem::Damaged;
         return out;
     }
     m_error.clear();
+    m_damaged = false;
     out.stored = true;
     out.changes = db->changesOf(id);
     m_reportRun = id;
     return out;
+}
+
+bool ProjectHistory::resetDamaged(QString *movedTo, QString *error)
+{
+    m_db.reset(); // SQLite must let go of the file first
+    if (!HistoryFile::moveAside(m_path, movedTo, error))
+        return false;
+    m_error.clear();
+    m_damaged = false;
+    m_reportRun = 0;
+    return true;
 }
 
 std::optional<ReportChanges> ProjectHistory::reportChanges()

@@ -3,6 +3,7 @@
 #include "history/HistoryTypes.h"
 #include "outputs/Report.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -52,6 +53,14 @@ public:
     HistoryDatabase *database();
     // Why the database could not be opened or written last time; "" when it could.
     QString errorText() const { return m_error; }
+    // The last failure was a damaged file: resetDamaged() is the way out.
+    bool isDamaged() const { return m_damaged; }
+    // Closes the database and moves the file aside (see HistoryFile::moveAside);
+    // the next stored run starts a new history. False, with the reason.
+    bool resetDamaged(QString *movedTo, QString *error);
+
+    // Said when a store waits for another writer (see HistoryDatabase).
+    void setWaitNotice(std::function<void(const QString &)> notice) { m_waitNotice = std::move(notice); }
 
 private:
     HistoryDatabase *open(bool create);
@@ -64,6 +73,8 @@ private:
     QString m_settings;
     QList<SiteRecord> m_sites;
     QString m_error;
+    bool m_damaged = false;
+    std::function<void(const QString &)> m_waitNotice;
 };
 
 // The report's view of a run's changes.

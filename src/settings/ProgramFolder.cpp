@@ -7,6 +7,9 @@
 
 // Where the install puts the shipped files, relative to the installed
 // executables (the build system knows both folders).
+#ifndef RECIPLEX_INSTALL_BINDIR
+#define RECIPLEX_INSTALL_BINDIR "/usr/bin"
+#endif
 #ifndef RECIPLEX_SHIPPED_FROM_BIN
 #define RECIPLEX_SHIPPED_FROM_BIN "../share/reciplex"
 #endif
@@ -26,8 +29,11 @@ ProgramFolder::Layout ProgramFolder::layoutFor(const QString &executableFolder, 
     const bool shippedBeside = exe.exists(QStringLiteral("Help.html")) || exe.exists(QStringLiteral("sounds"));
     const QString installedShipped = QDir::cleanPath(exe.filePath(QStringLiteral(RECIPLEX_SHIPPED_FROM_BIN)));
     // An installed program keeps its own files out of bin/ even where it could
-    // write there (run by root, or installed under the user's home).
-    const bool installed = !shippedBeside && QFileInfo(installedShipped).isDir();
+    // write there (run by root, or installed under the user's home). The
+    // scanner's package alone has no share/reciplex: its bindir says it.
+    const bool installed = !shippedBeside
+        && (QFileInfo(installedShipped).isDir()
+            || QDir::cleanPath(exe.absolutePath()) == QLatin1String(RECIPLEX_INSTALL_BINDIR));
 
     Layout layout;
     layout.shippedFolder = installed ? installedShipped : exe.absolutePath();

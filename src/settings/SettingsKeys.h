@@ -54,6 +54,8 @@ inline const QString LostAfterRuns = QStringLiteral("LostAfterRuns");
 inline const QString RenderJavaScript = QStringLiteral("RenderJavaScript");
 inline const QString RenderTimeout = QStringLiteral("RenderTimeout");
 inline const QString ProofShots = QStringLiteral("ProofShots");
+// How many runs the history keeps; older ones are pruned after each store.
+inline const QString HistoryKeepRuns = QStringLiteral("HistoryKeepRuns");
 } // namespace Keys
 
 // The user agent the scan and the whole-page download send unless UserAgent
@@ -72,6 +74,10 @@ inline constexpr int kMaxSitesAtOnce = 64;
 // have missed it (LostAfterRuns), then "Lost".
 inline constexpr int kDefaultLostAfterRuns = 1;
 inline constexpr int kMaxLostAfterRuns = 10;
+
+// The history keeps the latest HistoryKeepRuns runs; 0 keeps them all.
+inline constexpr int kDefaultHistoryKeepRuns = 400;
+inline constexpr int kMaxHistoryKeepRuns = 100000;
 
 // Pages that draw their links with JavaScript are rendered (RenderJavaScript,
 // default on) and given this many seconds to load and settle (RenderTimeout).

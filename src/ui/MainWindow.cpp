@@ -594,6 +594,8 @@ void MainWindow::scanStopped()
     const ProjectHistory::Outcome outcome = m_history->scanFinished();
     if (outcome.stored && outcome.changes.hasPrevious())
         setStatusText(1, tr("Stopped: %1").arg(ChangeText::summary(outcome.changes)));
+    else if (!outcome.stored && m_history->isDamaged())
+        setStatusText(1, tr("Stopped: the history is damaged and this run was not stored: see the History tab"));
     else if (!outcome.stored && !outcome.error.isEmpty())
         setStatusText(1, tr("Stopped: the history could not be stored: %1").arg(outcome.error));
     emit reportRebuildRequested();

@@ -397,6 +397,40 @@ private slots:
         QCOMPARE(runs->topLevelItem(2)->text(1), QString("Direct Link"));
     }
 
+    // A damaged history is named in the History tab; its button asks, and
+    // only a yes moves the file aside for a new history.
+    void damagedHistoryIsMovedAside()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        Project p;
+        p.addLinkingSite(p.addMainSite("mysite.example"), "127.0.0.1/");
+        QVERIFY(ProjectFile::write(p, env.path("sites.prj")));
+        QFile history(env.path("sites.history.sqlite"));
+        QVERIFY(history.open(QIODevice::WriteOnly));
+        history.write(QByteArray(4096, 'x'));
+        history.close();
+
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        w.projectCommands()->openFile(env.path("sites.prj"));
+        w.show();
+        w.tabs()->setCurrentIndex(MainWindow::HistoryTab);
+        QPushButton *reset = w.historyPanel()->resetButton();
+        QVERIFY(reset->isVisible());
+        QVERIFY2(w.historyPanel()->captionLabel()->text().contains("is damaged"),
+                 qPrintable(w.historyPanel()->captionLabel()->text()));
+        DialogService::instance().queueAnswer(DialogService::Answer::No);
+        reset->click();
+        QVERIFY(history.exists());
+        DialogService::instance().queueAnswer(DialogService::Answer::Yes);
+        reset->click();
+        QVERIFY(!history.exists());
+        QCOMPARE(QDir(env.programFolder()).entryList({"sites.history.sqlite.damaged-*"}).size(), 1);
+        QVERIFY(!reset->isVisible());
+    }
+
     // At 1280x1024 every column of the Linking Sites list starts inside the
     // list, "Description" with room to read it.
     void linkingSiteColumnsFitTheList()

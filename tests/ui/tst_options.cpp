@@ -215,6 +215,9 @@ private slots:
         QCOMPARE(need<QSpinBox>(page, "LostAfterRuns")->value(), 1);
         need<QSpinBox>(page, "LostAfterRuns")->setValue(3);
         QCOMPARE(stored("LostAfterRuns"), QString("3"));
+        QCOMPARE(need<QSpinBox>(page, "HistoryKeepRuns")->value(), 400);
+        need<QSpinBox>(page, "HistoryKeepRuns")->setValue(0);
+        QCOMPARE(stored("HistoryKeepRuns"), QString("0"));
         QCOMPARE(stored("AlertWebhook"), webhook.baseUrl() + "/hook");
         QCOMPARE(stored("SmtpServer"), QString("mail.example.test:2525"));
         QCOMPARE(stored("SmtpSecurity"), QString("none"));

@@ -64,7 +64,9 @@ AlertsPage::AlertsPage(QWidget *parent)
     // One look that misses a link may be a page served in a hurry: the user
     // says how many checks in a row it takes to call the link lost.
     auto *history = new QGroupBox(tr("History:"), this);
-    auto *lostRow = new QHBoxLayout(history);
+    auto *historyRows = new QVBoxLayout(history);
+    auto *lostRow = new QHBoxLayout;
+    historyRows->addLayout(lostRow);
     lostRow->addWidget(new QLabel(tr("Count a link as lost after"), history));
     m_lostAfterRuns->setObjectName(Keys::LostAfterRuns);
     m_lostAfterRuns->setRange(1, kMaxLostAfterRuns);
@@ -75,6 +77,25 @@ AlertsPage::AlertsPage(QWidget *parent)
     lostRow->addWidget(m_lostAfterRuns);
     lostRow->addWidget(new QLabel(tr("checks in a row without it"), history));
     lostRow->addStretch(1);
+    // Every run of a large project adds most of a megabyte: the history keeps
+    // the latest runs only, unless told to keep all.
+    auto *keepRow = new QHBoxLayout;
+    historyRows->addLayout(keepRow);
+    keepRow->addWidget(new QLabel(tr("Keep the runs of the last"), history));
+    auto *keepRuns = new QSpinBox(history);
+    keepRuns->setObjectName(Keys::HistoryKeepRuns);
+    keepRuns->setRange(0, kMaxHistoryKeepRuns);
+    keepRuns->setSpecialValueText(tr("all scans"));
+    keepRuns->setSuffix(tr(" scans"));
+    keepRuns->setValue(SettingsStore::instance().readIntClamped(Keys::HistoryKeepRuns, kDefaultHistoryKeepRuns, 0,
+                                                                kMaxHistoryKeepRuns));
+    keepRuns->setToolTip(tr("Older runs are removed after each scan; 0 keeps them all. The changes of the latest "
+                            "run are always complete."));
+    keepRow->addWidget(keepRuns);
+    keepRow->addStretch(1);
+    connect(keepRuns, &QSpinBox::valueChanged, this, [](int n) {
+        SettingsStore::instance().write(Keys::HistoryKeepRuns, QString::number(n));
+    });
 
     auto *webhook = new QGroupBox(tr("Webhook:"), this);
     auto *webhookForm = new QFormLayout(webhook);

@@ -3,17 +3,23 @@
 #include "history/ChangeText.h"
 #include "history/HistoryDatabase.h"
 #include "history/ProjectHistory.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "ui/DialogService.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QFileInfo>
 #include <QDateTimeAxis>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
 #include <QLocale>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QValueAxis>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -53,6 +59,16 @@ QWidget *titled(QLabel *caption, QTreeWidget *tree, QWidget *parent)
     return box;
 }
 
+// How far back the chart can go, as HistoryKeepRuns says.
+QString keptRunsText()
+{
+    const int keep = SettingsStore::instance().readIntClamped(Keys::HistoryKeepRuns, kDefaultHistoryKeepRuns, 0,
+                                                              kMaxHistoryKeepRuns);
+    return keep == 0 ? HistoryPanel::tr("The history keeps every scan.")
+                     : HistoryPanel::tr("The history keeps the last %1 scans (Options, Alerts); older ones are "
+                                        "removed.").arg(keep);
+}
+
 } // namespace
 
 HistoryPanel::HistoryPanel(ProjectHistory &history, QWidget *parent) : QWidget(parent), m_history(history)
@@ -61,6 +77,12 @@ HistoryPanel::HistoryPanel(ProjectHistory &history, QWidget *parent) : QWidget(p
     m_caption = new QLabel(this);
     m_caption->setObjectName(QStringLiteral("lblHistory"));
     m_caption->setWordWrap(true);
+    m_reset = new QPushButton(tr("Start a New History..."), this);
+    m_reset->setObjectName(QStringLiteral("cmdResetHistory"));
+    m_reset->setToolTip(tr("Moves the damaged file aside (NAME.damaged-YYYYMMDD-HHMMSS, beside it) and starts a new "
+                           "history with the next scan"));
+    m_reset->hide();
+    connect(m_reset, &QPushButton::clicked, this, &HistoryPanel::resetDamagedHistory);
 
     m_chart = new QChart;
     m_chart->legend()->setAlignment(Qt::AlignBottom);
@@ -91,7 +113,10 @@ HistoryPanel::HistoryPanel(ProjectHistory &history, QWidget *parent) : QWidget(p
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(m_caption);
+    auto *top = new QHBoxLayout;
+    top->addWidget(m_caption, 1);
+    top->addWidget(m_reset, 0, Qt::AlignTop);
+    layout->addLayout(top);
     layout->addWidget(split, 1);
 
     // A change picked in the table shows that site run by run.
@@ -148,13 +173,38 @@ void HistoryPanel::refresh()
     if (!m_history.hasPath())
         m_caption->setText(tr("This project has not been saved: once it is, every scan is kept in its history, "
                               "beside the project file."));
+    else if (!db && m_history.isDamaged())
+        m_caption->setText(tr("The history %1 cannot be read: %2. No scan is stored until it is moved aside: "
+                              "\"Start a New History...\" does that.")
+                               .arg(m_history.path(), m_history.errorText()));
     else if (!db && !m_history.errorText().isEmpty())
         m_caption->setText(tr("The history cannot be read: %1").arg(m_history.errorText()));
     else if (!db)
         m_caption->setText(tr("No scan of this project is stored yet: the history starts with the next scan."));
+    m_reset->setVisible(!db && m_history.isDamaged());
     fillChart();
     fillChanges();
     fillSiteRuns();
+}
+
+void HistoryPanel::resetDamagedHistory()
+{
+    const auto answer = DialogService::instance().message(
+        this,
+        tr("Move the damaged history aside and start a new one?\n\n%1\n\nThe file is kept beside the project as "
+           "%2.damaged-<date>-<time>; the next scan starts a new history, which has no earlier runs to compare with.")
+            .arg(m_history.path(), QFileInfo(m_history.path()).fileName()),
+        tr("Start a New History"), DialogService::Buttons::YesNo, DialogService::Icon::Warning);
+    if (answer != DialogService::Answer::Yes)
+        return;
+    QString movedTo, error;
+    if (!m_history.resetDamaged(&movedTo, &error)) {
+        DialogService::instance().message(this, tr("The history could not be moved aside: %1").arg(error),
+                                          tr("Start a New History"), DialogService::Buttons::Ok,
+                                          DialogService::Icon::Critical);
+        return;
+    }
+    refresh();
 }
 
 void HistoryPanel::fillChart()
@@ -172,9 +222,12 @@ void HistoryPanel::fillChart()
         else if (points.isEmpty())
             m_caption->setText(tr("%1 has not been scanned since the history began.").arg(m_mainSite));
         else
-            m_caption->setText((points.size() == 1 ? tr("%1: 1 run, on %2.") : tr("%1: %3 runs, the latest on %2."))
-                                   .arg(m_mainSite, when(points.last().started))
-                                   .arg(points.size()));
+            m_caption->setText((points.size() == 1
+                                    ? tr("%1: 1 run, on %2.").arg(m_mainSite, when(points.last().started))
+                                    : tr("%1: %2 runs from %3 to %4.")
+                                          .arg(m_mainSite, QString::number(points.size()),
+                                               when(points.first().started), when(points.last().started)))
+                               + QLatin1Char(' ') + keptRunsText());
     }
     if (points.isEmpty())
         return;

@@ -6,6 +6,7 @@ class ProjectHistory;
 class QChart;
 class QChartView;
 class QLabel;
+class QPushButton;
 class QTreeWidget;
 
 // The "History" tab: the current Main Site's reciprocal links and
@@ -30,6 +31,7 @@ public:
     QTreeWidget *changesList() const { return m_changes; }
     QTreeWidget *siteRunsList() const { return m_siteRuns; }
     QLabel *captionLabel() const { return m_caption; }
+    QPushButton *resetButton() const { return m_reset; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -40,6 +42,7 @@ private:
     void fillChart();
     void fillChanges();
     void fillSiteRuns();
+    void resetDamagedHistory();
 
     ProjectHistory &m_history;
     QString m_mainSite;
@@ -47,6 +50,7 @@ private:
     QString m_siteUrl;
     bool m_stale = true;
     QLabel *m_caption;
+    QPushButton *m_reset;
     QChart *m_chart;
     QChartView *m_chartView;
     QLabel *m_changesCaption;
