@@ -1,11 +1,11 @@
 // The scan history at the size of a large project: 200 runs of one Main Site
 // with 10,000 Linking Sites. Prints the time to store one run (the way a scan
-// stores it: from the project's result rows) and, on the full database, the
+// stores it: from the sites it concluded) and, on the full database, the
 // time to compute the changes of the last run, the chart of the Main Site and
 // one site's status run by run.
 #include "history/HistoryDatabase.h"
 #include "history/RunCapture.h"
-#include "model/Project.h"
+#include "scan/ScanFrontEnd.h"
 #include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
@@ -21,29 +21,38 @@
 
 namespace {
 
-// One scan's rows: most partners link back; a few drop their link, come
-// back, move it to another page or add nofollow from run to run.
-QList<LinkResult> scanRows(int sites, int run, QRandomGenerator &random)
+// One scan's sites: most partners link back; a few time out or are skipped
+// (not checked), drop their link, come back, move it to another page or add
+// nofollow from run to run.
+QList<SiteConclusion> scanSites(int sites, int run, QRandomGenerator &random)
 {
-    QList<LinkResult> rows;
-    rows.reserve(sites);
+    QList<SiteConclusion> out;
+    out.reserve(sites);
     for (int i = 0; i < sites; ++i) {
-        const QString host = QStringLiteral("partner%1.org").arg(i);
+        SiteConclusion c;
+        c.mainSite = QStringLiteral("mysite.com");
+        c.host = QStringLiteral("partner%1.org").arg(i);
+        c.linkingSiteUrl = c.host + QStringLiteral("/links.htm");
         const quint32 roll = random.bounded(1000);
-        if (roll < 60) {
-            rows.append(LinkResult{1, QStringLiteral("mysite.com"), host, QStringLiteral("None Found (Timeout)"),
-                                   QStringLiteral("000"), host, RowColour::Red});
-        } else if (roll < 65) {
-            rows.append(LinkResult{1, QStringLiteral("mysite.com"), host, QStringLiteral("None Found (Skipped)"),
-                                   QStringLiteral("000"), host, RowColour::Red});
+        if (roll < 65) {
+            c.reason = roll < 60 ? QStringLiteral("Timeout") : QStringLiteral("Skipped");
+            c.skipped = roll >= 60;
+            c.outcome = QStringLiteral("None Found (%1)").arg(c.reason);
+            c.rows.append(LinkResult{1, c.mainSite, c.host, c.outcome, QStringLiteral("000"), c.host, RowColour::Red});
+        } else if (roll < 80) {
+            c.checked = true;
+            c.outcome = QStringLiteral("None Found");
+            c.rows.append(LinkResult{1, c.mainSite, c.host, c.outcome, QStringLiteral("000"), c.host, RowColour::Red});
         } else {
-            const QString page = roll < 70 ? QStringLiteral("/moved%1.htm").arg(run) : QStringLiteral("/links.htm");
-            rows.append(LinkResult{2, QStringLiteral("mysite.com"), host, QStringLiteral("Direct Link"),
-                                   QStringLiteral("001"), host + page, RowColour::Blue,
-                                   roll < 75 ? QStringLiteral("nofollow") : QString()});
+            c.checked = true;
+            c.outcome = QStringLiteral("Direct Link");
+            const QString page = roll < 85 ? QStringLiteral("/moved%1.htm").arg(run) : QStringLiteral("/links.htm");
+            c.rows.append(LinkResult{2, c.mainSite, c.host, c.outcome, QStringLiteral("001"), c.host + page,
+                                     RowColour::Blue, roll < 90 ? QStringLiteral("nofollow") : QString()});
         }
+        out.append(c);
     }
-    return rows;
+    return out;
 }
 
 double ms(qint64 ns)
@@ -74,11 +83,6 @@ int main(int argc, char **argv)
     const int runs = argc > 1 ? std::max(2, atoi(argv[1])) : 200;
     const int sites = 10000;
 
-    Project project;
-    const int main = project.addMainSite(QStringLiteral("http://www.mysite.com/"));
-    for (int i = 0; i < sites; ++i)
-        project.addLinkingSite(main, QStringLiteral("partner%1.org/links.htm").arg(i));
-
     const QString path = dir.filePath(QStringLiteral("big.history.sqlite"));
     QRandomGenerator random(16);
     QList<qint64> storeNs, storeCpuNs;
@@ -86,13 +90,14 @@ int main(int argc, char **argv)
     {
         HistoryDatabase db(path);
         for (int r = 0; r < runs; ++r) {
-            project.setResults(scanRows(sites, r, random));
+            const QList<SiteConclusion> concluded = scanSites(sites, r, random);
             t.start();
             const qint64 cpu = cpuNs();
             RunRecord run;
             run.info.started = run.info.finished = QDateTime::currentDateTimeUtc();
             run.info.settings = RunCapture::settingsInEffect();
-            run.sites = RunCapture::sitesOfResults(project);
+            for (const SiteConclusion &c : concluded)
+                run.sites.append(RunCapture::recordOf(c));
             const qint64 id = db.storeRun(run);
             storeNs.append(t.nsecsElapsed());
             storeCpuNs.append(cpuNs() - cpu);
@@ -126,7 +131,8 @@ int main(int argc, char **argv)
         measure(best[0], [&] { changes = int(db.changesOf(last).changes.size()); });
         measure(best[1], [&] { points = int(db.chart(QStringLiteral("mysite.com")).size()); });
         measure(best[2], [&] {
-            entries = int(db.siteHistory(QStringLiteral("mysite.com"), QStringLiteral("partner5000.org")).size());
+            const QString partner = QStringLiteral("partner5000.org/links.htm");
+            entries = int(db.siteHistory(QStringLiteral("mysite.com"), partner).size());
         });
     }
     std::printf("changes of the last run against %d runs: %.1f ms (processor %.1f ms; %d changes)\n", runs,

@@ -47,9 +47,9 @@ void HeadlessFrontEnd::statisticsChanged(const ScanStatistics &stats)
         drawLiveLine(false);
 }
 
-void HeadlessFrontEnd::selectLinkingSite(int mainPos, int row)
+void HeadlessFrontEnd::linkingSiteConcluded(const SiteConclusion &site)
 {
-    m_journal.siteStarted(mainPos, row);
+    m_journal.siteConcluded(site);
 }
 
 // The line is redrawn at most ten times a second: drawing it for every
@@ -89,7 +89,6 @@ void HeadlessFrontEnd::showMessage(const QString &text)
 
 void HeadlessFrontEnd::linkingSiteFinished(const QString &mainSite, const QString &host, const QString &outcome)
 {
-    m_journal.siteFinished(mainSite, host, outcome);
     if (ScanJournal::isWithoutLink(outcome))
         m_siteWithoutLink = true;
     if (!m_live)

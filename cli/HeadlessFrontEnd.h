@@ -10,7 +10,7 @@
 class ScanJournal;
 
 // The front end of the headless scanner: the selection given on the command
-// line, messages collected for the exit, each finished site in the journal,
+// line, messages collected for the exit, each concluded site in the journal,
 // and progress on stderr when stderr is a terminal (a line per finished
 // Linking Site under one updating status line). Nothing is drawn when stderr
 // is a file or a pipe, so a scheduled run stays silent.
@@ -24,9 +24,9 @@ public:
 
     void setStatusText(int panel, const QString &text) override;
     void statisticsChanged(const ScanStatistics &stats) override;
-    void selectLinkingSite(int mainPos, int row) override;
     void showMessage(const QString &text) override;
     void linkingSiteFinished(const QString &mainSite, const QString &host, const QString &outcome) override;
+    void linkingSiteConcluded(const SiteConclusion &site) override;
     void scanStopped() override;
     int selectedMainSite() const override { return m_mainSite; }
     int firstSelectedLinkingSite() const override { return m_linkingSite; }

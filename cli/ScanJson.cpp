@@ -76,15 +76,15 @@ static QJsonArray errorArray(const QList<ErrorEntry> &errors)
 
 // The row that gives the site its status: the first link row of a site that
 // found all its links, otherwise the closing row.
-static const LinkResult *statusRow(const ScanJournal::Site &site)
+static const LinkResult *statusRow(const SiteConclusion &site)
 {
     for (const LinkResult &row : site.rows)
-        if (row.status == site.status)
+        if (row.status == site.outcome)
             return &row;
     return site.rows.isEmpty() ? nullptr : &site.rows.last();
 }
 
-static QJsonObject siteObject(const ScanJournal::Site &site)
+static QJsonObject siteObject(const SiteConclusion &site)
 {
     QJsonArray rows;
     for (const LinkResult &row : site.rows)
@@ -92,11 +92,13 @@ static QJsonObject siteObject(const ScanJournal::Site &site)
     const LinkResult *row = statusRow(site);
     return {
         {"mainSite", site.mainSite},
-        {"url", site.url},
+        {"url", site.linkingSiteUrl},
         {"updatedUrl", textOrNull(site.updatedUrl)},
         {"host", site.host},
-        {"status", site.status},
-        {"linked", site.linked},
+        {"status", site.outcome},
+        {"linked", !ScanJournal::isWithoutLink(site.outcome)},
+        {"checked", site.checked},
+        {"reason", textOrNull(site.reason)},
         {"number", row ? row->number : QString()},
         {"foundOn", row ? row->url : QString()},
         {"notes", row ? row->notes : QString()},
@@ -114,8 +116,11 @@ static QJsonArray changeArray(const RunChanges *changes)
 QByteArray scanJson(const ScanJsonInput &in)
 {
     QJsonArray sites;
-    for (const ScanJournal::Site &site : in.journal->sites())
-        sites.append(siteObject(site));
+    // The sites that ended: a Stop leaves the one under way without an outcome.
+    for (const SiteConclusion &site : in.journal->sites()) {
+        if (!site.outcome.isEmpty())
+            sites.append(siteObject(site));
+    }
     const ScanStatistics &stats = in.engine->statistics();
     const QJsonObject document{
         {"formatVersion", kScanJsonVersion},

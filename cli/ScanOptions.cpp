@@ -112,8 +112,9 @@ const QList<OptionRow> &optionTable()
          "beside the project (NAME.history.sqlite) is written when it exists.",
          text(&ScanRunOptions::historyPath)},
         {{"changes"}, QString(),
-         "Print the changes since the previous run of the history on stdout, one per line: change, Main Site, "
-         "Linking Site, before, now, separated by tabs. Needs a history.",
+         "Print the changes since the previous run of the history on stdout, one per line: change (Lost, "
+         "Possibly lost, New, Moved, Notes changed, Not checked), Main Site, Linking Site host, before, now, "
+         "Linking Site URL, separated by tabs. Needs a history.",
          flag(&ScanRunOptions::changes)},
         {{"proof"}, "DIR",
          "Keep a picture of the page of every link found, with the link outlined, as DIR/MAINHOST/LINKINGHOST.png "

@@ -111,9 +111,12 @@ static QString historyPathFor(const ScanRunOptions &o)
 }
 
 // Stores the run; with --changes prints its changes on stdout, one a line.
-static bool storeHistory(ProjectHistory &history, const Project &project, const ScanRunOptions &o, RunChanges *changes)
+static bool storeHistory(ProjectHistory &history, const ScanJournal &journal, const ScanRunOptions &o,
+                         RunChanges *changes)
 {
-    const ProjectHistory::Outcome outcome = history.scanFinished(project);
+    for (const SiteConclusion &site : journal.sites())
+        history.siteConcluded(site);
+    const ProjectHistory::Outcome outcome = history.scanFinished();
     if (!outcome.stored) {
         printErr(QStringLiteral("reciplex-scan: cannot write the history %1: %2").arg(history.path(), outcome.error));
         return false;
@@ -175,10 +178,11 @@ int runScan(const ScanRunOptions &o)
     }
 
     const bool showProgress = !o.quiet && HeadlessFrontEnd::stderrIsTerminal();
-    ScanJournal journal(project);
+    ScanJournal journal;
     HeadlessFrontEnd frontEnd(showProgress, o.mainSite, o.linkingSite, journal);
     frontEnd.setSitesToScan(sitesToScan(project, o));
     ScanRun engine(project, frontEnd);
+    engine.setProofFolder(o.proofFolder);
     engine.setPort(quint16(o.port));
     engine.setTlsPort(quint16(o.tlsPort));
     engine.setScanType(o.scanType);
@@ -203,7 +207,7 @@ int runScan(const ScanRunOptions &o)
     QString error;
     // The history first: the report shows the changes since the previous run.
     RunChanges changes;
-    if (history.hasPath() && !storeHistory(history, project, o, &changes))
+    if (history.hasPath() && !storeHistory(history, journal, o, &changes))
         written = false;
     const std::optional<ReportChanges> reportChanges =
         changes.hasPrevious() ? std::optional<ReportChanges>(reportChangesOf(changes)) : std::nullopt;
@@ -229,7 +233,8 @@ int runScan(const ScanRunOptions &o)
         printErr(QStringLiteral("reciplex-scan: cannot write %1: %2").arg(o.outputPath, error));
         written = false;
     }
-    // A link lost since the previous run outranks a site without its link.
+    // A link lost since the previous run outranks a site without its link; a
+    // link possibly lost or a partner not checked is no loss yet.
     const int scanStatus = changes.count(ChangeKind::Lost) > 0 ? ExitLinkLost
         : frontEnd.someSiteWithoutLink()                       ? ExitSomeMissing
                                                                : ExitAllLinked;

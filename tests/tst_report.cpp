@@ -209,23 +209,30 @@ private slots:
     }
 
     // With a previous run in the history: the lost and new links since its
-    // date, escaped, between the percentages and the Main Site overviews.
+    // date and the partners not checked, escaped, between the percentages and
+    // the Main Site overviews.
     void changesSinceThePreviousRun()
     {
         Project p;
         ReportChanges changes;
         changes.since = QDateTime(QDate(2024, 2, 27), QTime(9, 30));
-        changes.lost.append({"mysite.com", "a.org", "None Found (<b>Timeout</b>)", "a.org/l?x=1&y=2"});
+        changes.lost.append({"mysite.com", "a.org", "None Found (<b>Error</b>)", "a.org/l?x=1&y=2"});
+        changes.notChecked.append({"mysite.com", "b.org", "None Found (Timeout)", "b.org/l"});
         QString html = buildReportHtml(p, 0, kNow, QLocale::c(), &changes);
         QVERIFY(html.contains(kNoClassifiedRows
                               + "<h1>Changes since 27 Feb 2024 09:30:00</h1>\r\n"
                                 "<b>Lost Links</b><BR>\r\n"
                                 "Site: <a href='a.org'>a.org</a><BR>Main Site: mysite.com<BR>"
-                                "Status: None Found (&lt;b&gt;Timeout&lt;/b&gt;)<BR>"
+                                "Status: None Found (&lt;b&gt;Error&lt;/b&gt;)<BR>"
                                 "Was Found On: <a href='a.org/l?x=1&amp;y=2'>a.org/l?x=1&amp;y=2</a><BR>\r\n"
                                 "<BR>\r\n"
                                 "<b>New Links</b><BR>\r\n"
                                 "None<BR>\r\n"
+                                "<BR>\r\n"
+                                "<b>Not checked</b>: the page could not be read; the next scan compares it with its "
+                                "last check<BR>\r\n"
+                                "Site: <a href='b.org'>b.org</a><BR>Main Site: mysite.com<BR>Status: None Found (Timeout)<BR>"
+                                "Last Found On: <a href='b.org/l'>b.org/l</a><BR>\r\n"
                                 "<BR>\r\n"
                                 "<h1>Main Site Specific Overviews</h1>\r\n"));
         QCOMPARE(html.remove(QRegularExpression("<h1>Changes since.*(?=<h1>Main Site)",

@@ -443,7 +443,8 @@ private slots:
             {"mainSite", QJsonValue::String}, {"url", QJsonValue::String},    {"updatedUrl", QJsonValue::String},
             {"host", QJsonValue::String},     {"status", QJsonValue::String}, {"linked", QJsonValue::Bool},
             {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"notes", QJsonValue::String},
-            {"anchor", QJsonValue::String},   {"rows", QJsonValue::Array},     {"errors", QJsonValue::Array}};
+            {"anchor", QJsonValue::String},   {"rows", QJsonValue::Array},     {"errors", QJsonValue::Array},
+            {"checked", QJsonValue::Bool},    {"reason", QJsonValue::Null}};
         const QList<QPair<QString, QJsonValue::Type>> changeMembers{
             {"kind", QJsonValue::String},       {"mainSite", QJsonValue::String}, {"host", QJsonValue::String},
             {"url", QJsonValue::String},        {"previousRun", QJsonValue::String}, {"before", QJsonValue::Object},
@@ -465,6 +466,7 @@ private slots:
         QCOMPARE(checkMembers(doc["settings"].toObject(), settingsMembers), QString());
         QCOMPARE(checkMembers(doc["statistics"].toObject(), statisticsMembers), QString());
         QCOMPARE(doc["linkingSites"].toArray().size(), 3);
+        QCOMPARE(checkMembers(doc["linkingSites"][0].toObject(), siteMembers), QString());
         QCOMPARE(doc["changes"].toArray(), QJsonArray());
 
         QCOMPARE(doc["formatVersion"].toInt(), 1);
@@ -483,7 +485,8 @@ private slots:
         QCOMPARE(doc["statistics"].toObject()["linkingSites"].toInt(), 3);
         QCOMPARE(doc["statistics"].toObject()["linksFound"].toInt(), 2);
 
-        // Per site: [url, updatedUrl, status, linked, number, foundOn, rows "status|number|url", errors "error|url"].
+        // Per site: [url, updatedUrl, status, linked, number, foundOn, rows "status|number|url", errors "error|url",
+        // checked, reason].
         const auto describe = [](const QJsonObject &site) {
             QStringList rows, errors;
             for (const QJsonValue &row : site["rows"].toArray())
@@ -492,20 +495,21 @@ private slots:
                 errors << e["error"].toString() + '|' + e["url"].toString();
             return QStringList{site["mainSite"].toString(), site["url"].toString(), site["updatedUrl"].toString("null"),
                                site["host"].toString(), site["status"].toString(), site["linked"].toBool() ? "linked" : "-",
-                               site["number"].toString(), site["foundOn"].toString(), rows.join(';'), errors.join(';')}
+                               site["number"].toString(), site["foundOn"].toString(), rows.join(';'), errors.join(';'),
+                               site["checked"].toBool() ? "checked" : "-", site["reason"].toString("null")}
                 .join(' ');
         };
         const QJsonArray sites = doc["linkingSites"].toArray();
         QCOMPARE(describe(sites[0].toObject()),
                  QString("mysite.com/links.htm 127.0.0.1/direct/ 127.0.0.1/direct/Page3.html 127.0.0.1 Direct Link linked 001 "
-                         "127.0.0.1/direct/Page3.html Direct Link|001|127.0.0.1/direct/Page3.html "));
+                         "127.0.0.1/direct/Page3.html Direct Link|001|127.0.0.1/direct/Page3.html  checked null"));
         QCOMPARE(describe(sites[1].toObject()),
                  QString("mysite.com/links.htm 127.0.0.1/missing/ 127.0.0.1/missing 127.0.0.1 Missing 002 - 000 "
                          "127.0.0.1/missing/second.html Direct Link|001|127.0.0.1/missing;"
-                         "Missing 002|000|127.0.0.1/missing/second.html "));
+                         "Missing 002|000|127.0.0.1/missing/second.html  checked null"));
         QCOMPARE(describe(sites[2].toObject()),
                  QString("mysite.com/links.htm 127.0.0.1/nothere/ null 127.0.0.1 None Found (404 Not found) - 000 127.0.0.1 "
-                         "None Found (404 Not found)|000|127.0.0.1 404 Not found|127.0.0.1/nothere/"));
+                         "None Found (404 Not found)|000|127.0.0.1 404 Not found|127.0.0.1/nothere/ checked 404 Not found"));
         QCOMPARE(doc["errors"].toArray(), QJsonArray({QJsonObject{{"error", "404 Not found"}, {"url", "127.0.0.1/nothere/"}}}));
 
         // "-" is stdout, with nothing else on it. The first run of a history

@@ -57,7 +57,7 @@ QByteArray webhookJson(const RunAlert &alert)
 {
     // Every kind the history knows, so a receiver finds its member even at 0.
     QJsonObject counts;
-    for (ChangeKind kind : {ChangeKind::Lost, ChangeKind::New, ChangeKind::Moved, ChangeKind::NotesChanged})
+    for (ChangeKind kind : kAllChangeKinds)
         counts.insert(ChangeText::kindName(kind), 0);
     for (const auto &[kind, n] : kindCounts(alert.changes))
         counts.insert(kind, n);
@@ -94,7 +94,7 @@ QString mailText(const RunAlert &alert)
         text += QStringLiteral("Compared with the run of %1\n").arg(plainTime(alert.changes.previousStarted.toLocalTime()));
     text += QStringLiteral("\n%1: %2\n").arg(changesWord(alert.changes.changes.size()), countsText(alert.changes));
     for (const SiteChange &c : alert.changes.changes) {
-        text += QStringLiteral("\n%1  %2  %3\n").arg(ChangeText::kindName(c.kind), c.now.mainSite, c.now.host);
+        text += QStringLiteral("\n%1  %2  %3\n").arg(ChangeText::kindName(c.kind), c.now.mainSite, c.now.url);
         text += QStringLiteral("  before: %1\n  now:    %2\n").arg(ChangeText::before(c), ChangeText::describe(c.now));
     }
     if (!alert.reportHtml.isEmpty())
@@ -113,7 +113,7 @@ QString notificationBody(const RunAlert &alert)
     constexpr int shown = 5;
     QStringList lines{countsText(alert.changes)};
     for (const SiteChange &c : alert.changes.changes.mid(0, shown))
-        lines << QStringLiteral("%1: %2").arg(ChangeText::kindName(c.kind), c.now.host);
+        lines << QStringLiteral("%1: %2").arg(ChangeText::kindName(c.kind), c.now.url);
     if (alert.changes.changes.size() > shown)
         lines << QStringLiteral("and %1 more").arg(alert.changes.changes.size() - shown);
     return lines.join(QLatin1Char('\n'));

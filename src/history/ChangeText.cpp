@@ -1,5 +1,7 @@
 #include "history/ChangeText.h"
 
+#include <QStringList>
+
 namespace ChangeText {
 
 QString kindName(ChangeKind kind)
@@ -7,12 +9,16 @@ QString kindName(ChangeKind kind)
     switch (kind) {
     case ChangeKind::Lost:
         return QStringLiteral("Lost");
+    case ChangeKind::PossiblyLost:
+        return QStringLiteral("Possibly lost");
     case ChangeKind::New:
         return QStringLiteral("New");
     case ChangeKind::Moved:
         return QStringLiteral("Moved");
     case ChangeKind::NotesChanged:
         return QStringLiteral("Notes changed");
+    case ChangeKind::NotChecked:
+        return QStringLiteral("Not checked");
     }
     return QString();
 }
@@ -38,17 +44,25 @@ QString line(const SiteChange &change)
 {
     const QChar tab(QLatin1Char('\t'));
     return kindName(change.kind) + tab + change.now.mainSite + tab + change.now.host + tab + before(change) + tab
-         + describe(change.now);
+         + describe(change.now) + tab + change.now.url;
 }
 
 QString summary(const RunChanges &changes)
 {
-    const int lost = changes.count(ChangeKind::Lost);
-    const int found = changes.count(ChangeKind::New);
-    return QStringLiteral("%1 %2 lost and %3 found since the last run")
-        .arg(lost)
-        .arg(lost == 1 ? QStringLiteral("link") : QStringLiteral("links"))
-        .arg(found);
+    const auto count = [&changes](ChangeKind kind, const char *one, const char *many) {
+        const int n = changes.count(kind);
+        return n == 0 ? QString() : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    QStringList parts{
+        count(ChangeKind::Lost, "link lost", "links lost"),
+        count(ChangeKind::PossiblyLost, "link possibly lost", "links possibly lost"),
+        count(ChangeKind::New, "link found", "links found"),
+        count(ChangeKind::Moved, "link moved", "links moved"),
+        count(ChangeKind::NotesChanged, "link with new notes", "links with new notes"),
+        count(ChangeKind::NotChecked, "partner not checked", "partners not checked"),
+    };
+    parts.removeAll(QString());
+    return parts.isEmpty() ? QStringLiteral("no changes since the last run") : parts.join(QStringLiteral(", "));
 }
 
 } // namespace ChangeText

@@ -6,7 +6,8 @@
 // one-line form reciplex-scan prints and the status bar's summary.
 namespace ChangeText {
 
-QString kindName(ChangeKind kind);   // "Lost", "New", "Moved", "Notes changed"
+// "Lost", "Possibly lost", "New", "Moved", "Notes changed", "Not checked".
+QString kindName(ChangeKind kind);
 
 // "Direct Link (nofollow) on a.org/links.htm", "None Found (Timeout)",
 // "Direct Link on a.org/p, Missing 001"; "Not checked" for a site that was
@@ -14,10 +15,12 @@ QString kindName(ChangeKind kind);   // "Lost", "New", "Moved", "Notes changed"
 QString describe(const SiteRecord &record);
 QString before(const SiteChange &change);
 
-// Change, Main Site, Linking Site, before, now; separated by tabs.
+// Change, Main Site, Linking Site (its host), before, now and the Linking
+// Site's URL, which tells two partners on one host apart; separated by tabs.
 QString line(const SiteChange &change);
 
-// "1 link lost and 2 found since the last run".
+// "1 link lost, 2 partners not checked": the kinds there are, in the order
+// of the lists; "no changes since the last run" for none.
 QString summary(const RunChanges &changes);
 
 } // namespace ChangeText

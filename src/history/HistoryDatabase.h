@@ -34,15 +34,17 @@ public:
     QList<RunInfo> runs() const;
     qint64 latestRunId() const;
 
-    // Each checked Linking Site of the run against its latest earlier checked
-    // record. Sites the run did not reach or skipped are not compared.
+    // Each Linking Site of the run against its latest earlier checked record
+    // (and, for a link not seen, against the last check that saw it). A site
+    // the run could not check is only named when it linked at its last check.
     RunChanges changesOf(qint64 runId) const;
 
     // The Main Site's reciprocal links and non-linking sites, run by run.
     QList<ChartPoint> chart(const QString &mainSite) const;
 
-    // One Linking Site of a Main Site, run by run, oldest first.
-    QList<SiteRunEntry> siteHistory(const QString &mainSite, const QString &host) const;
+    // One Linking Site of a Main Site, by its URL in the project, run by run,
+    // oldest first; with the records an older version kept for its host.
+    QList<SiteRunEntry> siteHistory(const QString &mainSite, const QString &linkingSiteUrl) const;
 
 private:
     QSqlDatabase db() const;

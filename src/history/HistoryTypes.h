@@ -5,22 +5,27 @@
 #include <QString>
 
 // What the history keeps of one Linking Site in one run. A Linking Site is
-// known across runs by its Main Site (normalised, as the result rows carry
-// it) and its host (the rows' remoteSite), both compared without regard to
-// case: the Linking Site's URL may be replaced during a scan (chkUpdate) or
-// edited by hand, its host stays.
+// known across runs by its Main Site and its entry in the project: the URL
+// it began the run with, and the URL a scan put in its place (chkUpdate), so
+// that the next run, saved or not, finds the same partner (see HistoryKeys.h).
 struct SiteRecord
 {
-    QString mainSite;      // the normalised Main Site of the rows
+    QString mainSite;      // the normalised Main Site, as the rows carry it
     QString host;          // the Linking Site's host, as the rows carry it
-    QString url;           // the Linking Site's URL in the project when the scan ended
-    QString status;        // the status of the site's first row
+    QString entryUrl;      // the Linking Site's URL as the run began it
+    QString url;           // its URL in the project when the scan ended
+    QString status;        // the status of its leading row: its first link, else its first row
     int links = 0;         // its link rows (Direct, Domain and Redirect Link)
     QString missing;       // the "Missing NNN" closing row, "" without one
-    QString foundOn;       // the URL of the first row: where the first link was found
-    QString notes;         // the link notes of the first row
+    QString foundOn;       // the URL of the leading row: where the first link was found
+    QString notes;         // the link notes of the leading row
     QString errors;        // the site's rows of the errors list: error, tab, URL; one a line
-    bool skipped = false;  // ended "None Found (Skipped)": not checked in this run
+    // Its start page was read: the run can say whether the link is there.
+    // A site not checked (a time-out, a refusal, a 5xx, a Skip, a Stop…) is
+    // neither lost nor found; the next run compares it with its last check.
+    bool checked = true;
+    bool skipped = false;  // ended "None Found (Skipped)"
+    QString reason;        // the text in parentheses of its "None Found" row, or ""
 
     bool hasLink() const { return links > 0; }
 };
@@ -40,9 +45,14 @@ struct RunRecord
     QList<SiteRecord> sites;
 };
 
-enum class ChangeKind { Lost, New, Moved, NotesChanged };
+// In the order the lists show them: what needs the user first.
+enum class ChangeKind { Lost, PossiblyLost, New, Moved, NotesChanged, NotChecked };
 
-// One Linking Site whose links changed since it was last checked.
+inline constexpr ChangeKind kAllChangeKinds[] = {ChangeKind::Lost,  ChangeKind::PossiblyLost, ChangeKind::New,
+                                                 ChangeKind::Moved, ChangeKind::NotesChanged, ChangeKind::NotChecked};
+
+// One Linking Site whose links changed since it was last checked, or whose
+// page could not be read this time although it linked at its last check.
 struct SiteChange
 {
     ChangeKind kind = ChangeKind::Lost;
@@ -72,7 +82,7 @@ struct ChartPoint
 {
     qint64 runId = 0;
     QDateTime started;          // UTC
-    int links = 0;              // reciprocal links (link rows) of the Main Site's sites
+    int links = 0;              // reciprocal links (link rows) of the Main Site's checked sites
     int nonLinking = 0;         // its checked Linking Sites without a link
 };
 

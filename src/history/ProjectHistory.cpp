@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <utility>
+
 ProjectHistory::ProjectHistory() = default;
 ProjectHistory::~ProjectHistory() = default;
 
@@ -31,6 +33,12 @@ void ProjectHistory::scanStarted(int scanType)
     m_started = QDateTime::currentDateTimeUtc();
     m_scanType = scanType;
     m_settings = RunCapture::settingsInEffect();
+    m_sites.clear();
+}
+
+void ProjectHistory::siteConcluded(const SiteConclusion &site)
+{
+    m_sites.append(RunCapture::recordOf(site));
 }
 
 HistoryDatabase *ProjectHistory::open(bool create)
@@ -53,11 +61,13 @@ HistoryDatabase *ProjectHistory::database()
     return db && db->isOpen() ? db : nullptr;
 }
 
-ProjectHistory::Outcome ProjectHistory::scanFinished(const Project &project)
+ProjectHistory::Outcome ProjectHistory::scanFinished()
 {
     Outcome out;
-    if (m_path.isEmpty())
+    if (m_path.isEmpty()) {
+        m_sites.clear();
         return out;
+    }
     m_reportRun = 0;
     HistoryDatabase *db = open(true);
     if (!db->isOpen()) {
@@ -70,7 +80,7 @@ ProjectHistory::Outcome ProjectHistory::scanFinished(const Project &project)
     run.info.finished = QDateTime::currentDateTimeUtc();
     run.info.scanType = m_scanType;
     run.info.settings = m_settings.isNull() ? RunCapture::settingsInEffect() : m_settings;
-    run.sites = RunCapture::sitesOfResults(project);
+    run.sites = std::exchange(m_sites, {});
     m_started = QDateTime();
     m_settings.clear();
     const qint64 id = db->storeRun(run);
@@ -106,10 +116,23 @@ ReportChanges reportChangesOf(const RunChanges &changes)
     ReportChanges r;
     r.since = changes.previousStarted;
     for (const SiteChange &c : changes.changes) {
-        if (c.kind == ChangeKind::Lost)
+        switch (c.kind) {
+        case ChangeKind::Lost:
             r.lost.append({c.now.mainSite, c.now.host, c.now.status, c.before.foundOn});
-        else if (c.kind == ChangeKind::New)
+            break;
+        case ChangeKind::PossiblyLost:
+            r.possiblyLost.append({c.now.mainSite, c.now.host, c.now.status, c.before.foundOn});
+            break;
+        case ChangeKind::New:
             r.added.append({c.now.mainSite, c.now.host, c.now.status, c.now.foundOn});
+            break;
+        case ChangeKind::NotChecked:
+            r.notChecked.append({c.now.mainSite, c.now.host, c.now.status, c.before.foundOn});
+            break;
+        case ChangeKind::Moved:
+        case ChangeKind::NotesChanged:
+            break;
+        }
     }
     return r;
 }

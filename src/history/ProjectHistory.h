@@ -7,7 +7,7 @@
 #include <optional>
 
 class HistoryDatabase;
-class Project;
+struct SiteConclusion;
 
 // The history of the project a front end works on: where its database is,
 // the run being scanned, storing it when the scan stops, and what the report
@@ -31,6 +31,8 @@ public:
 
     // A scan has passed its start checks: its start time and settings.
     void scanStarted(int scanType);
+    // A Linking Site the scan is done with, as the front end heard of it.
+    void siteConcluded(const SiteConclusion &site);
 
     struct Outcome
     {
@@ -38,12 +40,11 @@ public:
         QString error;
         RunChanges changes;    // of the stored run
     };
-    // The scan has stopped: stores one run of the project's result rows and
+    // The scan has stopped: stores one run of the sites it concluded and
     // compares it with the runs before.
-    Outcome scanFinished(const Project &project);
+    Outcome scanFinished();
 
-    // The lost and new links of the run the report is about, when a previous
-    // run exists.
+    // The changes of the run the report is about, when a previous run exists.
     std::optional<ReportChanges> reportChanges();
 
     // The database for reading; nullptr when there is none yet (a database
@@ -61,6 +62,7 @@ private:
     QDateTime m_started;
     int m_scanType = 0;
     QString m_settings;
+    QList<SiteRecord> m_sites;
     QString m_error;
 };
 

@@ -1,21 +1,8 @@
 #include "history/RunCapture.h"
 
-#include "history/HistoryKeys.h"
-#include "model/Project.h"
+#include "scan/ScanFrontEnd.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
-#include "url/UrlText.h"
-
-#include <QHash>
-
-namespace {
-const QString kSkipped = QStringLiteral("None Found (Skipped)");
-
-QString siteKey(const QString &mainSite, const QString &host)
-{
-    return historyMainKey(mainSite) + QLatin1Char('\n') + historyHostKey(host);
-}
-} // namespace
 
 namespace RunCapture {
 
@@ -31,66 +18,44 @@ QString settingsInEffect()
     QString text;
     for (const auto &k : keys)
         text += *k.key + QLatin1Char('=') + store.read(*k.key, QString::fromLatin1(k.fallback)) + QLatin1Char('\n');
+    // The run's changes are always read with the value it was stored with.
+    text += Keys::LostAfterRuns + QLatin1Char('=')
+          + QString::number(store.readIntClamped(Keys::LostAfterRuns, kDefaultLostAfterRuns, 1, kMaxLostAfterRuns))
+          + QLatin1Char('\n');
     return text;
 }
 
-QList<SiteRecord> sitesOfResults(const Project &project)
+SiteRecord recordOf(const SiteConclusion &site)
 {
-    // The Linking Site URLs by Main Site and host, first row first.
-    QHash<QString, QString> urls;
-    for (const MainSite &main : project.mainSites()) {
-        QString mainUrl = main.url;
-        const QString mainSite = normaliseMainSite(mainUrl);
-        for (const LinkingSite &site : main.linkingSites) {
-            const QString key = siteKey(mainSite, hostOfCopy(site.url));
-            if (!urls.contains(key))
-                urls.insert(key, site.url);
-        }
-    }
-    // The errors list by host: an error row names a page or a host.
-    QHash<QString, QString> errors;
-    for (const ErrorEntry &e : project.errors())
-        errors[historyHostKey(hostOfCopy(e.url))] += e.error + QLatin1Char('\t') + e.url + QLatin1Char('\n');
-
-    QList<SiteRecord> sites;
-    QHash<QString, int> index;
-    QList<bool> leadingIsLink;
-    for (const LinkResult &row : project.results()) {
-        const QString key = siteKey(row.mainSite, row.remoteSite);
-        auto it = index.constFind(key);
+    SiteRecord r;
+    r.mainSite = site.mainSite;
+    r.host = site.host;
+    r.entryUrl = site.linkingSiteUrl;
+    r.url = site.updatedUrl.isEmpty() ? site.linkingSiteUrl : site.updatedUrl;
+    r.checked = site.checked;
+    r.skipped = site.skipped;
+    r.reason = site.reason;
+    const LinkResult *leading = nullptr;
+    for (const LinkResult &row : site.rows) {
         const bool isLink = row.icon == 2;
-        const bool skipped = !isLink && row.status == kSkipped;
-        if (it == index.constEnd()) {
-            SiteRecord site;
-            site.mainSite = row.mainSite;
-            site.host = row.remoteSite;
-            site.url = urls.value(key);
-            site.errors = errors.value(historyHostKey(row.remoteSite));
-            site.status = row.status;
-            site.foundOn = row.url;
-            site.notes = row.notes;
-            site.skipped = skipped;
-            it = index.insert(key, int(sites.size()));
-            sites.append(site);
-            leadingIsLink.append(isLink);
-        } else {
-            SiteRecord &site = sites[it.value()];
-            // A link outranks a closing row; a checked site outranks a skipped one.
-            if ((isLink && !leadingIsLink.at(it.value())) || (site.skipped && !skipped && !leadingIsLink.at(it.value()))) {
-                site.status = row.status;
-                site.foundOn = row.url;
-                site.notes = row.notes;
-                leadingIsLink[it.value()] = isLink;
-            }
-            site.skipped = site.skipped && skipped;
-        }
-        SiteRecord &site = sites[it.value()];
         if (isLink)
-            ++site.links;
+            ++r.links;
         if (row.status.startsWith(QLatin1String("Missing ")))
-            site.missing = row.status;
+            r.missing = row.status;
+        if (!leading || (isLink && leading->icon != 2))
+            leading = &row;
     }
-    return sites;
+    if (leading) {
+        r.status = leading->status;
+        r.foundOn = leading->url;
+        r.notes = leading->notes;
+    } else {
+        // A Stop before the site's first row: it has nothing else to show.
+        r.status = site.outcome.isEmpty() ? QStringLiteral("Stopped") : site.outcome;
+    }
+    for (const ErrorEntry &e : site.errors)
+        r.errors += e.error + QLatin1Char('\t') + e.url + QLatin1Char('\n');
+    return r;
 }
 
 } // namespace RunCapture

@@ -2,20 +2,19 @@
 
 #include "history/HistoryTypes.h"
 
-class Project;
+struct SiteConclusion;
 
-// Turns what a finished scan left in the project into the records of a run.
+// Turns what a scan concluded of each Linking Site into the records of a run.
 namespace RunCapture {
 
-// The settings that shape a scan's outcome, with the values a scan reads
-// now: KEY=VALUE, one a line, in a fixed order.
+// The settings that shape a scan's outcome and its comparison with earlier
+// runs, with the values a scan reads now: KEY=VALUE, one a line, in a fixed
+// order.
 QString settingsInEffect();
 
-// One record per Linking Site that has result rows, in the order of their
-// first rows. A site the scan never reached has no rows and no record. The
-// rows of one Main Site and host make one site: its leading row is its first
-// link row, or its first row when it has no link (a site's closing row comes
-// after its link rows).
-QList<SiteRecord> sitesOfResults(const Project &project);
+// The record of one Linking Site as the scan concluded it: its leading row
+// is its first link row, or its first row when it has no link (a site's
+// closing row comes after its link rows).
+SiteRecord recordOf(const SiteConclusion &site);
 
 } // namespace RunCapture

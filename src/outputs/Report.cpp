@@ -78,8 +78,12 @@ QString changesSection(const ReportChanges &changes, const QLocale &locale)
     const QDateTime since = changes.since.toLocalTime();
     QString out = QLatin1String("<h1>Changes since ") + locale.toString(since.date(), QLocale::ShortFormat)
                 + QLatin1Char(' ') + clockText(since.time(), locale) + QLatin1String("</h1>") + kCrLf;
-    const auto list = [&out](const char *caption, const char *foundOn, const QList<ReportChanges::Link> &links) {
-        out += QLatin1String("<b>") + QLatin1String(caption) + QLatin1String("</b><BR>") + kCrLf;
+    const auto list = [&out](const char *caption, const char *foundOn, const QList<ReportChanges::Link> &links,
+                             const char *explanation = nullptr) {
+        out += QLatin1String("<b>") + QLatin1String(caption) + QLatin1String("</b>");
+        if (explanation)
+            out += QLatin1String(": ") + QLatin1String(explanation);
+        out += QLatin1String("<BR>") + kCrLf;
         if (links.isEmpty())
             out += QLatin1String("None<BR>") + kCrLf;
         for (const ReportChanges::Link &l : links) {
@@ -94,7 +98,14 @@ QString changesSection(const ReportChanges &changes, const QLocale &locale)
         out += QLatin1String("<BR>") + kCrLf;
     };
     list("Lost Links", "Was Found On", changes.lost);
+    // The two kinds that are no verdict yet show only when there are some.
+    if (!changes.possiblyLost.isEmpty())
+        list("Possibly lost", "Was Found On", changes.possiblyLost,
+             "not found, but not yet by enough checks in a row to count as lost");
     list("New Links", "Found On", changes.added);
+    if (!changes.notChecked.isEmpty())
+        list("Not checked", "Last Found On", changes.notChecked,
+             "the page could not be read; the next scan compares it with its last check");
     return out;
 }
 

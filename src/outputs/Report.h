@@ -38,8 +38,10 @@ QString reportKey(const QString &url);
 // symbol, digit grouping, leading zero).
 QString formatReportNumber(double value, const QLocale &locale);
 
-// The lost and new links since the previous run of the scan history, shown
-// in a section of their own before the Main Site overviews.
+// The changes since the previous run of the scan history, shown in a section
+// of their own before the Main Site overviews: links lost, links not found
+// but not yet counted as lost, new links, and partners whose page could not
+// be read although they linked at their last check.
 struct ReportChanges
 {
     struct Link
@@ -47,11 +49,13 @@ struct ReportChanges
         QString mainSite;
         QString linkingSite;   // the Linking Site's host
         QString status;        // its status now
-        QString url;           // where the link was (lost) or is (new) found
+        QString url;           // where the link is found (new) or was at the last check that found it
     };
     QDateTime since;           // the previous run's start
     QList<Link> lost;
+    QList<Link> possiblyLost;
     QList<Link> added;
+    QList<Link> notChecked;
 };
 
 // The report HTML. Dates, times and numbers follow `locale` (the user's

@@ -9,6 +9,7 @@ namespace LinkNotes {
 QString text(Flags flags)
 {
     static const struct { Flag flag; const char *word; } words[] = {
+        {JavaScript, "JavaScript"},
         {Nofollow, "nofollow"},
         {Sponsored, "sponsored"},
         {Ugc, "ugc"},

@@ -21,11 +21,12 @@ enum Flag : unsigned {
     CanonicalElsewhere = 1u << 6,  // the page names another page as its canonical URL
     Hidden = 1u << 7,              // the anchor sits where no visitor sees it
     BlockedForGooglebot = 1u << 8, // robots.txt allows all crawlers the page, but not Googlebot
-    RobotsUnreachable = 1u << 9    // robots.txt answered a server error or nothing
+    RobotsUnreachable = 1u << 9,   // robots.txt answered a server error or nothing
+    JavaScript = 1u << 10          // found only on the page as a browser drew it
 };
 using Flags = unsigned;
 
-// "nofollow", "sponsored", "ugc", "hidden", "noindex page", "nofollow page",
+// "JavaScript", "nofollow", "sponsored", "ugc", "hidden", "noindex page", "nofollow page",
 // "canonical elsewhere", "blocked by robots.txt", "blocked for Googlebot",
 // "robots.txt unreachable": those present, joined by ", "; "" for none.
 QString text(Flags flags);

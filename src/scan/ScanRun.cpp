@@ -2,6 +2,7 @@
 
 #include "model/Project.h"
 #include "net/HostScheduler.h"
+#include "net/PageRenderer.h"
 #include "scan/RobotsCache.h"
 #include "settings/FileTypes.h"
 #include "settings/SettingsKeys.h"
@@ -79,6 +80,7 @@ ScanRun::~ScanRun()
     // The sites and robots.txt downloads hold turns at the scheduler: they go first.
     qDeleteAll(findChildren<SiteScan *>(QString(), Qt::FindDirectChildrenOnly));
     delete m_robots;
+    delete m_renderer;
 }
 
 QString ScanRun::politeHostKey(const QString &url)
@@ -639,6 +641,20 @@ void ScanRun::siteFinished(const SiteScan &site)
 bool ScanRun::siteMayGoOn(const SiteScan &) const
 {
     return !m_stopPending;
+}
+
+// Pages are drawn by a helper program, started when the first is asked for;
+// where it cannot be found, no page is drawn and nothing is said of it.
+PageRenderer *ScanRun::renderer()
+{
+    if (!m_renderer) {
+        const QString program = m_renderProgram.isEmpty() ? PageRenderer::findHelperProgram() : m_renderProgram;
+        if (program.isEmpty() || !QFileInfo(program).isExecutable())
+            return nullptr;
+        m_renderer = new PageRenderer(this);
+        m_renderer->setHelperProgram(program);
+    }
+    return m_renderer;
 }
 
 bool ScanRun::otherRowHas(int main, int row, const QString &key)

@@ -16,6 +16,7 @@
 #include <memory>
 
 class HostScheduler;
+class PageRenderer;
 class Project;
 class QTemporaryDir;
 class RobotsCache;
@@ -65,6 +66,10 @@ public:
     // A run without the network (a fuzz target): sites take their steps at
     // once and the targets of redirect pages come from the given function.
     void setRedirectDownload(SiteScan::RedirectDownload download) { m_redirectDownload = std::move(download); }
+    // Where proof pictures of links go when ProofShots is on ("" none).
+    void setProofFolder(const QString &folder) { m_proofFolder = folder; }
+    // The program that draws pages as a browser would (tests).
+    void setRenderProgram(const QString &program) { m_renderProgram = program; }
 
 public slots:
     void startScan();
@@ -95,6 +100,8 @@ private:
     void siteResting(const SiteScan &site) override;
     bool siteMayGoOn(const SiteScan &site) const override;
     bool otherRowHas(int main, int row, const QString &key) override;
+    PageRenderer *renderer() override;
+    QString proofFolder() const override { return m_proofFolder; }
 
     bool isHead(const SiteScan &site) const;
     void requestAdvance();
@@ -146,6 +153,9 @@ private:
     int m_windowLimit = 1;
     QStringList m_fileTypes;
     SiteScan::RedirectDownload m_redirectDownload;
+    QString m_proofFolder;
+    QString m_renderProgram;
+    PageRenderer *m_renderer = nullptr; // started on the first page to draw
 
     bool m_running = false;
     int m_busy = 0;             // ScanRun's own steps on the stack

@@ -6,6 +6,7 @@
 #include "net/HostName.h"
 #include "net/HttpHeaders.h"
 #include "net/HttpStatus.h"
+#include "net/PageRenderer.h"
 #include "scan/BotProtection.h"
 #include "scan/PageAnalyser.h"
 #include "scan/RobotsCache.h"
@@ -171,6 +172,12 @@ void SiteScan::stop()
     if (m_state == State::Finished || m_state == State::Stopped)
         return;
     m_state = State::Stopped;
+    if (PageRenderer *renderer = m_host.renderer()) {
+        for (const RenderedPage &page : std::as_const(m_renders)) {
+            if (!page.answered)
+                renderer->cancel(page.ticket);
+        }
+    }
     ++m_generation;
     m_analyser.reset();
     resetRobotsWait();
@@ -381,6 +388,7 @@ void SiteScan::onPageFinished(quint64 id, const PageResult &result)
     if (m_onStartPage && code >= 500 && tryStartPageAgainLater())
         return;
     m_waitsAsked = 0;
+    const bool startPage = m_onStartPage;
     if (m_onStartPage) {
         // A start page that answered with a server error or a refusal to
         // show it was not read either.
@@ -389,6 +397,8 @@ void SiteScan::onPageFinished(quint64 id, const PageResult &result)
         m_analysingStartPage = true;
     }
     m_page.head = result.head;
+    if (startPage)
+        noteStartPage(code, result.head, result.body);
     const QString url = m_page.host + m_page.path;
     const QString error = HttpStatus::errorForHead(QString::fromLatin1(result.head));
     if (!error.isEmpty())
@@ -554,6 +564,9 @@ void SiteScan::onDownloaded(quint64 id, const DownloadResult &result)
 
 void SiteScan::finishSite()
 {
+    // A site whose HTML has no link may have it on the page a browser draws.
+    if (awaitRenders())
+        return;
     // A site with link rows ends once its robots.txt notes are in them.
     if (awaitRobots())
         return;

@@ -19,7 +19,9 @@
 #include <memory>
 
 class FetchChannel;
+class PageRenderer;
 struct DownloadResult;
+struct RenderResult;
 class HostScheduler;
 class PageAnalyser;
 class RobotsCache;
@@ -49,6 +51,10 @@ public:
     virtual int pageLimit() const = 0;
     // False once the scan is being stopped: a step under way ends at its next check.
     virtual bool siteMayGoOn(const SiteScan &site) const = 0;
+    // Where pages are drawn as a browser draws them; nullptr: nowhere.
+    virtual PageRenderer *renderer() = 0;
+    // Where proof pictures go ("" for none).
+    virtual QString proofFolder() const = 0;
     // The seen-page test: whether another Linking Site row of the Main Site
     // names the page (keyed as SeenPageLedger keys them).
     virtual bool otherRowHas(int main, int row, const QString &key) = 0;
@@ -179,14 +185,23 @@ private:
     bool isNewPageOfSite(QString &url);
     bool passesRulesNow(const QString &url);
     void recordLink(const QString &status, qsizetype hrefAt);
+    void appendLink(const QString &status, const QString &pageUrl, const QString &notes, const QString &anchor);
     void recordSiteOutcome();
     QString siteUrlAfterUpdate(const QString &pageUrl) const;
     void setRowUrl(const QString &url);
     void setRowColour(RowColour colour);
     void enqueue(const QString &url);
 
+    // pages drawn by a browser and proof pictures (SiteScanRender.cpp)
+    bool awaitRenders();
+    void rendered(const RenderResult &result);
+    void takeRenderedAnchors(const RenderResult &result, int page);
+    void noteStartPage(int code, const QByteArray &head, const QByteArray &body);
+    QString pageUrlForBrowser(const QString &hostAndPath, bool secure) const;
+
     // robots.txt of the link rows (SiteScanRobots.cpp)
-    LinkNotes::Flags robotsFlagsOrPending(LinkNotes::Flags flags, int row);
+    struct NotesSource;
+    LinkNotes::Flags robotsFlagsOrPending(LinkNotes::Flags flags, int row, const NotesSource &source);
     void applyKnownRobots();
     bool awaitRobots();
     void robotsArrived(quint64 generation);
@@ -275,6 +290,23 @@ private:
     bool m_onlyFirstLine = false;
     bool m_notesOn = false;
     bool m_anchorTextsOn = false;
+
+    // pages drawn by a browser
+    struct RenderedPage
+    {
+        QString url;         // as the browser was asked to load it
+        QString rowUrl;      // as the page's rows name it
+        NotesSource notes;   // for its links' robots.txt
+        quint64 ticket = 0;
+        bool answered = false;
+    };
+    QList<RenderedPage> m_renders;
+    bool m_rendersAsked = false;
+    bool m_rendersForLinks = false;
+    bool m_startPageHtml = false;  // the start page answered 2xx with HTML
+    QString m_startPageUrl;        // as its rows name it
+    NotesSource m_startPageNotes;
+    QHash<QString, int> m_staticLinksOnPage; // links found in a page's HTML, by the page's row URL
 
     // robots.txt
     QList<RobotsPending> m_robotsPending;

@@ -328,6 +328,25 @@ void SiteScan::setRowColour(RowColour colour)
 
 void SiteScan::recordLink(const QString &status, qsizetype hrefAt)
 {
+    PageAnalyser::Item anchor;
+    anchor.hrefAt = hrefAt;
+    QString text;
+    if (m_anchorTextsOn && m_analyser)
+        text = m_analyser->anchorTextOf(anchor);
+    LinkNotes::Flags notes = LinkNotes::None;
+    const int index = int(m_record.rows.size());
+    if (m_notesOn && m_analyser) {
+        const NotesSource source = notesSource();
+        const QString pageUrl = (source.secure ? QStringLiteral("https://") : QStringLiteral("http://"))
+                              + (m_emulate && m_fromRedirectTarget ? source.host : m_page.host) + source.path;
+        notes = robotsFlagsOrPending(m_analyser->notesOf(anchor, pageUrl), index, source);
+    }
+    ++m_staticLinksOnPage[m_page.strCurUrl];
+    appendLink(status, m_page.strCurUrl, m_notesOn ? LinkNotes::text(notes) : QString(), text);
+}
+
+void SiteScan::appendLink(const QString &status, const QString &pageUrl, const QString &notes, const QString &anchor)
+{
     const SettingsStore &store = SettingsStore::instance();
     ++m_linksFound;
     ++m_linkNumber;
@@ -338,23 +357,14 @@ void SiteScan::recordLink(const QString &status, qsizetype hrefAt)
     row.remoteSite = hostOf(m_strLinkingSite);
     row.status = status;
     row.number = threeDigits(m_linkNumber);
-    row.url = m_page.strCurUrl;
+    row.url = pageUrl;
     row.colour = RowColour::Blue;
-    const int index = int(m_record.rows.size());
-    PageAnalyser::Item anchor;
-    anchor.hrefAt = hrefAt;
-    if (m_anchorTextsOn && m_analyser)
-        row.anchor = m_analyser->anchorTextOf(anchor);
-    if (m_notesOn && m_analyser) {
-        const NotesSource source = notesSource();
-        const QString pageUrl = (source.secure ? QStringLiteral("https://") : QStringLiteral("http://"))
-                              + (m_emulate && m_fromRedirectTarget ? source.host : m_page.host) + source.path;
-        row.notes = LinkNotes::text(robotsFlagsOrPending(m_analyser->notesOf(anchor, pageUrl), index));
-    }
+    row.anchor = anchor;
+    row.notes = notes;
     m_record.rows.append(row);
     setRowColour(RowColour::Blue);
     if (status == QLatin1String("Direct Link") && store.readFlag(Keys::chkUpdate, true))
-        setRowUrl(siteUrlAfterUpdate(m_page.strCurUrl));
+        setRowUrl(siteUrlAfterUpdate(pageUrl));
 
     m_linkFound = true;
     if (m_firstLinkStatus.isEmpty())

@@ -37,6 +37,7 @@ struct SiteScanRecord
     // their own); the cache files are written from it when the site commits.
     QString lastPage;
     bool hasLastPage = false;
+    QString proofPath;         // the picture of its link, when one was taken
 
     // Its start page was read: an answer the site can be judged by.
     bool checked = false;

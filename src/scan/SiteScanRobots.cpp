@@ -9,9 +9,8 @@
 
 #include <QSet>
 
-LinkNotes::Flags SiteScan::robotsFlagsOrPending(LinkNotes::Flags flags, int row)
+LinkNotes::Flags SiteScan::robotsFlagsOrPending(LinkNotes::Flags flags, int row, const NotesSource &source)
 {
-    const NotesSource source = notesSource();
     const QString key = m_robots.request(source.host, source.secure);
     if (m_robots.isKnown(key))
         return flags | m_robots.notes(key, source.path);

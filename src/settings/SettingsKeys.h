@@ -50,6 +50,8 @@ inline const QString SmtpUser = QStringLiteral("SmtpUser");
 inline const QString SmtpPassword = QStringLiteral("SmtpPassword");
 inline const QString SmtpSecurity = QStringLiteral("SmtpSecurity");
 inline const QString AlertNotify = QStringLiteral("AlertNotify");
+// How many checks in a row must miss a link before the history calls it lost.
+inline const QString LostAfterRuns = QStringLiteral("LostAfterRuns");
 inline const QString RenderJavaScript = QStringLiteral("RenderJavaScript");
 inline const QString RenderTimeout = QStringLiteral("RenderTimeout");
 inline const QString ProofShots = QStringLiteral("ProofShots");
@@ -71,6 +73,11 @@ inline constexpr int kMaxRetryDelay = 600;
 // How many Linking Sites a scan runs at the same time: 1 is one after another.
 inline constexpr int kDefaultSitesAtOnce = 32;
 inline constexpr int kMaxSitesAtOnce = 64;
+
+// A link not found is "Possibly lost" until this many checked runs in a row
+// have missed it (LostAfterRuns), then "Lost".
+inline constexpr int kDefaultLostAfterRuns = 1;
+inline constexpr int kMaxLostAfterRuns = 10;
 
 // Pages that draw their links with JavaScript are rendered (RenderJavaScript,
 // default on) and given this many seconds to load and settle (RenderTimeout).

@@ -12,6 +12,7 @@
 #include "outputs/widgets/ResultsPanel.h"
 #include "scan/ScanRun.h"
 #include "schedule/widgets/ScheduleDialog.h"
+#include "settings/ProofPictures.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "settings/widgets/OptionsDialog.h"
@@ -94,6 +95,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     // The engine talks to the window from its first moment: it comes last.
     m_engine = std::make_unique<ScanRun>(m_project, *this);
+    m_engine->setProofFolder(ProofPictures::windowFolder());
     connect(m_start, &QToolButton::clicked, m_engine.get(), &ScanRun::startScan);
     connect(m_skip, &QToolButton::clicked, m_engine.get(), &ScanRun::skipCurrent);
     connect(m_stop, &QToolButton::clicked, m_engine.get(), &ScanRun::stopScan);
@@ -576,6 +578,11 @@ void MainWindow::focusEntry(Entry entry)
     (entry == Entry::MainSite ? m_websites->mainEntry() : m_websites->linkingEntry())->setFocus();
 }
 
+void MainWindow::linkingSiteConcluded(const SiteConclusion &site)
+{
+    m_history->siteConcluded(site);
+}
+
 void MainWindow::scanStopped()
 {
     setControls(Controls::Idle);
@@ -584,7 +591,7 @@ void MainWindow::scanStopped()
         setStatusText(p, QString());
     setProgressToMaximum();
     // The run goes into the history before the report, which shows its changes.
-    const ProjectHistory::Outcome outcome = m_history->scanFinished(m_project);
+    const ProjectHistory::Outcome outcome = m_history->scanFinished();
     if (outcome.stored && outcome.changes.hasPrevious())
         setStatusText(1, tr("Stopped: %1").arg(ChangeText::summary(outcome.changes)));
     else if (!outcome.stored && !outcome.error.isEmpty())
@@ -622,7 +629,7 @@ void MainWindow::showHistoryOf()
     m_historyPanel->setMainSite(mainSite);
     const int row = m_websites->firstSelectedLinkingSite();
     const bool chosen = main >= 0 && main < m_project.mainSiteCount() && row >= 0 && row < m_project.linkingSites(main).size();
-    m_historyPanel->chooseLinkingSite(chosen ? hostOfCopy(m_project.linkingSites(main).at(row).url) : QString());
+    m_historyPanel->chooseLinkingSite(chosen ? m_project.linkingSites(main).at(row).url : QString());
 }
 
 int MainWindow::selectedMainSite() const

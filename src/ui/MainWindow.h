@@ -100,6 +100,7 @@ public:
     void queueCleared() override;
     void showMessage(const QString &text) override;
     void focusEntry(Entry entry) override;
+    void linkingSiteConcluded(const SiteConclusion &site) override;
     void scanStopped() override;
     int selectedMainSite() const override;
     int firstSelectedLinkingSite() const override;

@@ -66,7 +66,7 @@ void FarmRun::start()
     m_process.setProcessEnvironment(env);
     const auto file = [&](const char *name) { return folder + QLatin1Char('/') + QLatin1String(name); };
     QStringList args{"--port", QString::number(m_setup.port), "--program-folder", file("program"),
-                     "--set", "txtTimeout=1", "--set", "chkLog=1", "--set", "RetryDelay=0",
+                     "--set", "txtTimeout=1", "--set", "chkLog=1", "--set", "RetryDelay=0", "--set", "RenderJavaScript=0",
                      "--set", QStringLiteral("SitesAtOnce=%1").arg(m_setup.sitesAtOnce),
                      "--output", file("out.prj"), "--tab", file("out.tab"), "--report", file("report.htm"),
                      "--errors", file("errors.txt"), "--json", file("scan.json")};

@@ -104,6 +104,12 @@ void RecordingHttpServer::onData(QTcpSocket *socket)
     m_requests << req;
 
     const Response resp = m_responder ? m_responder(req) : Response();
+    if (resp.withoutAnswer == Response::Without::Silent)
+        return;
+    if (resp.withoutAnswer == Response::Without::Closed) {
+        socket->disconnectFromHost();
+        return;
+    }
     if (!resp.rawThenSilence.isEmpty()) {
         socket->write(resp.rawThenSilence);
         return;

@@ -38,6 +38,10 @@ public:
         // When set, only these bytes are sent and the connection stays open:
         // a server that stops talking half way.
         QByteArray rawThenSilence;
+        // No answer at all: the connection stays open (silent) or is closed
+        // at once (closed), as overloaded servers and filters do.
+        enum class Without { Nothing, Silent, Closed };
+        Without withoutAnswer = Without::Nothing;
     };
     using Responder = std::function<Response(const Request &)>;
 

@@ -44,6 +44,8 @@ private:
     void siteResting(const SiteScan &) override {}
     int pageLimit() const override { return limit; }
     bool siteMayGoOn(const SiteScan &) const override { return true; }
+    PageRenderer *renderer() override { return nullptr; }
+    QString proofFolder() const override { return QString(); }
     bool otherRowHas(int main, int row, const QString &key) override { return ledger.otherRowHas(main, row, key); }
 
     std::unique_ptr<SiteScan> m_site;

@@ -312,12 +312,19 @@ private slots:
         QCOMPARE(w.statusText(1), QString("Stopped")); // nothing to compare with yet
         QVERIFY(QFile::exists(env.path("sites.history.sqlite")));
 
+        // A server error: the page was not read, so the link is not lost.
+        SettingsStore::instance().write("RetryDelay", "0");
+        server.setReply(ScriptedReply::whole("HTTP/1.1 500 Internal Server Error\r\n\r\n"));
+        need<QToolButton>(&w, "Command1")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.engine().isScanning(), 10000);
+        QCOMPARE(w.statusText(1), QString("Stopped: 1 partner not checked"));
+
         ScriptedReply notLinked;
         notLinked.pieces = {{0, "HTTP/1.1 200 OK\r\n\r\n<a href=\"http://elsewhere.example/\">them</a>"}};
         server.setReply(notLinked);
         need<QToolButton>(&w, "Command1")->click();
         QTRY_VERIFY_WITH_TIMEOUT(!w.engine().isScanning(), 10000);
-        QCOMPARE(w.statusText(1), QString("Stopped: 1 link lost and 0 found since the last run"));
+        QCOMPARE(w.statusText(1), QString("Stopped: 1 link lost"));
         QVERIFY(env.readFile("tempreport.html").contains("<b>Lost Links</b><BR>\r\nSite: <a href='127.0.0.1'>"));
 
         w.show();
@@ -325,19 +332,20 @@ private slots:
         QTreeWidget *changes = w.historyPanel()->changesList();
         QCOMPARE(changes->topLevelItemCount(), 1);
         QCOMPARE(changes->topLevelItem(0)->text(0), QString("Lost"));
-        QCOMPARE(changes->topLevelItem(0)->text(2), QString("127.0.0.1"));
+        QCOMPARE(changes->topLevelItem(0)->text(2), QString("127.0.0.1")); // its URL, as chkUpdate left it
         const QList<QAbstractSeries *> series = w.historyPanel()->chartView()->chart()->series();
         QCOMPARE(series.size(), 2);
         const QList<QPointF> links = static_cast<QLineSeries *>(series.at(0))->points();
-        QCOMPARE(links.size(), 2);
+        QCOMPARE(links.size(), 2); // the run that could not check the site has no point
         QCOMPARE(links.at(0).y(), 1.0);
         QCOMPARE(links.at(1).y(), 0.0);
         // The Linking Site chosen in the list, run by run, the latest first.
         w.websites()->selectLinkingSite(0, 0);
         QTreeWidget *runs = w.historyPanel()->siteRunsList();
-        QCOMPARE(runs->topLevelItemCount(), 2);
+        QCOMPARE(runs->topLevelItemCount(), 3);
         QCOMPARE(runs->topLevelItem(0)->text(1), QString("None Found"));
-        QCOMPARE(runs->topLevelItem(1)->text(1), QString("Direct Link"));
+        QCOMPARE(runs->topLevelItem(1)->text(1), QString("None Found (500 Internal Error) - not checked"));
+        QCOMPARE(runs->topLevelItem(2)->text(1), QString("Direct Link"));
     }
 
     // At 1280x1024 every column of the Linking Sites list starts inside the

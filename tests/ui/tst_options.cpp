@@ -197,8 +197,8 @@ private slots:
         QCOMPARE(asked.count(), 1);
     }
 
-    // The Alerts page writes its keys as they are typed; "Send test alert"
-    // reaches the webhook and says so.
+    // The Alerts page writes its keys as they are typed (LostAfterRuns
+    // beside them); "Send test alert" reaches the webhook and says so.
     void alertsPageAndTestAlert()
     {
         TestEnv env;
@@ -212,6 +212,9 @@ private slots:
         QTest::keyClicks(need<QLineEdit>(page, "SmtpServer"), "mail.example.test:2525");
         need<QComboBox>(page, "SmtpSecurity")->activated(2);
         need<QCheckBox>(page, "AlertNotify")->setChecked(false);
+        QCOMPARE(need<QSpinBox>(page, "LostAfterRuns")->value(), 1);
+        need<QSpinBox>(page, "LostAfterRuns")->setValue(3);
+        QCOMPARE(stored("LostAfterRuns"), QString("3"));
         QCOMPARE(stored("AlertWebhook"), webhook.baseUrl() + "/hook");
         QCOMPARE(stored("SmtpServer"), QString("mail.example.test:2525"));
         QCOMPARE(stored("SmtpSecurity"), QString("none"));

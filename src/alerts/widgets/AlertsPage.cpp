@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -48,16 +49,32 @@ QLineEdit *AlertsPage::textField(const QString &key, const QString &tip, const Q
 
 AlertsPage::AlertsPage(QWidget *parent)
     : QWidget(parent), m_password(new QLineEdit(this)), m_security(new QComboBox(this)),
+      m_lostAfterRuns(new QSpinBox(this)),
       m_notify(new QCheckBox(tr("Show a desktop notification"), this)), m_passwordPlace(new QLabel(this)),
       m_test(new QPushButton(tr("Send test alert"), this)), m_result(new QLabel(this)), m_worker(new AlertWorker(this))
 {
     setObjectName(QStringLiteral("pageAlerts"));
-    auto *intro = new QLabel(tr("After a scan whose history shows changes (links lost or found, moved, their notes "
-                                "changed), and only then, an alert goes to each place set up below: from the window "
-                                "and from scheduled scans. A delivery that fails is tried three more times, then "
-                                "listed with the scan's errors."),
+    auto *intro = new QLabel(tr("After a scan whose history shows changes (links lost, possibly lost or found, moved, "
+                                "their notes changed, partners that could not be checked), and only then, an alert "
+                                "goes to each place set up below: from the window and from scheduled scans. A "
+                                "delivery that fails is tried three more times, then listed with the scan's errors."),
                              this);
     intro->setWordWrap(true);
+
+    // One look that misses a link may be a page served in a hurry: the user
+    // says how many checks in a row it takes to call the link lost.
+    auto *history = new QGroupBox(tr("History:"), this);
+    auto *lostRow = new QHBoxLayout(history);
+    lostRow->addWidget(new QLabel(tr("Count a link as lost after"), history));
+    m_lostAfterRuns->setObjectName(Keys::LostAfterRuns);
+    m_lostAfterRuns->setRange(1, kMaxLostAfterRuns);
+    m_lostAfterRuns->setValue(
+        SettingsStore::instance().readIntClamped(Keys::LostAfterRuns, kDefaultLostAfterRuns, 1, kMaxLostAfterRuns));
+    m_lostAfterRuns->setToolTip(tr("Until then a link not found is \"Possibly lost\". A page that could not be read "
+                                   "does not count: it is \"Not checked\"."));
+    lostRow->addWidget(m_lostAfterRuns);
+    lostRow->addWidget(new QLabel(tr("checks in a row without it"), history));
+    lostRow->addStretch(1);
 
     auto *webhook = new QGroupBox(tr("Webhook:"), this);
     auto *webhookForm = new QFormLayout(webhook);
@@ -104,12 +121,16 @@ AlertsPage::AlertsPage(QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(intro);
+    layout->addWidget(history);
     layout->addWidget(webhook);
     layout->addWidget(mail);
     layout->addWidget(desktop);
     layout->addLayout(testRow);
     layout->addStretch(1);
 
+    connect(m_lostAfterRuns, &QSpinBox::valueChanged, this, [](int n) {
+        SettingsStore::instance().write(Keys::LostAfterRuns, QString::number(n));
+    });
     connect(m_security, &QComboBox::activated, this, [](int index) {
         SettingsStore::instance().write(Keys::SmtpSecurity, QLatin1String(kSecurityValues[qBound(0, index, 2)]));
     });

@@ -8,10 +8,11 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
-// The "Alerts" page of the options: where the alerts after a scan with
-// changes go (a webhook, e-mail through an SMTP server, a desktop
-// notification) and "Send test alert". Each field writes its key as it is
+// The "Alerts" page of the options: when the history counts a link as lost,
+// where the alerts after a scan with changes go (a webhook, e-mail through
+// an SMTP server, a desktop notification) and "Send test alert". Each field writes its key as it is
 // edited; the password goes to the secret store when its editing ends.
 class AlertsPage : public QWidget
 {
@@ -36,6 +37,7 @@ private:
 
     QLineEdit *m_password;
     QComboBox *m_security;
+    QSpinBox *m_lostAfterRuns;
     QCheckBox *m_notify;
     QLabel *m_passwordPlace;
     QPushButton *m_test;

@@ -20,9 +20,11 @@
 
 namespace {
 
-// The colours of the results list: blue for a link, red for none.
+// The colours of the results list: blue for a link, red for none; amber for
+// a link not found that is not yet counted as lost.
 const QColor kLinkColour(0, 0, 255);
 const QColor kNoLinkColour(255, 0, 0);
+const QColor kPendingColour(176, 112, 0);
 
 QString when(const QDateTime &utc)
 {
@@ -74,6 +76,7 @@ HistoryPanel::HistoryPanel(ProjectHistory &history, QWidget *parent) : QWidget(p
     m_changes->setObjectName(QStringLiteral("lstChanges"));
     m_siteCaption = new QLabel(this);
     m_siteRuns = list({tr("Run"), tr("Status"), tr("Links"), tr("Found On"), tr("Notes"), tr("Errors")}, this);
+    m_siteRuns->setToolTip(tr("Runs in grey could not check the site: its page was not read."));
     m_siteRuns->setObjectName(QStringLiteral("lstSiteRuns"));
 
     auto *split = new QSplitter(Qt::Vertical, this);
@@ -94,7 +97,7 @@ HistoryPanel::HistoryPanel(ProjectHistory &history, QWidget *parent) : QWidget(p
     // A change picked in the table shows that site run by run.
     connect(m_changes, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
         m_siteMain = item->text(1);
-        m_host = item->text(2);
+        m_siteUrl = item->text(2);
         fillSiteRuns();
     });
 }
@@ -107,12 +110,12 @@ void HistoryPanel::setMainSite(const QString &mainSite)
     refreshLater();
 }
 
-void HistoryPanel::chooseLinkingSite(const QString &host)
+void HistoryPanel::chooseLinkingSite(const QString &url)
 {
-    if (host == m_host && m_siteMain == m_mainSite)
+    if (url == m_siteUrl && m_siteMain == m_mainSite)
         return;
     m_siteMain = m_mainSite;
-    m_host = host;
+    m_siteUrl = url;
     if (isVisible() && !m_stale)
         fillSiteRuns();
     else
@@ -246,11 +249,30 @@ void HistoryPanel::fillChanges()
         m_changesCaption->setText(tr("Changes since %1: %2.").arg(when(changes.previousStarted), ChangeText::summary(changes)));
     QList<QTreeWidgetItem *> items;
     for (const SiteChange &c : changes.changes) {
-        auto *item = new QTreeWidgetItem({ChangeText::kindName(c.kind), c.now.mainSite, c.now.host,
+        // The partner by its URL: two partners may share a host.
+        auto *item = new QTreeWidgetItem({ChangeText::kindName(c.kind), c.now.mainSite, c.now.url,
                                           ChangeText::before(c), ChangeText::describe(c.now)});
-        if (c.kind == ChangeKind::Lost || c.kind == ChangeKind::New) {
+        QColor colour;
+        switch (c.kind) {
+        case ChangeKind::Lost:
+            colour = kNoLinkColour;
+            break;
+        case ChangeKind::PossiblyLost:
+            colour = kPendingColour;
+            break;
+        case ChangeKind::New:
+            colour = kLinkColour;
+            break;
+        case ChangeKind::NotChecked:
+            colour = palette().color(QPalette::Disabled, QPalette::Text);
+            break;
+        case ChangeKind::Moved:
+        case ChangeKind::NotesChanged:
+            break;
+        }
+        if (colour.isValid()) {
             for (int col = 0; col < item->columnCount(); ++col)
-                item->setForeground(col, c.kind == ChangeKind::Lost ? kNoLinkColour : kLinkColour);
+                item->setForeground(col, colour);
         }
         items.append(item);
     }
@@ -263,25 +285,27 @@ void HistoryPanel::fillSiteRuns()
 {
     m_siteRuns->clear();
     HistoryDatabase *db = m_history.database();
-    if (m_host.isEmpty()) {
+    if (m_siteUrl.isEmpty()) {
         m_siteCaption->setText(tr("Choose a Linking Site in the list to see its status run by run."));
         return;
     }
-    const QList<SiteRunEntry> entries = db ? db->siteHistory(m_siteMain, m_host) : QList<SiteRunEntry>();
-    m_siteCaption->setText(entries.isEmpty() ? tr("%1 has no stored run yet.").arg(m_host)
-                                             : tr("%1, run by run, the latest first:").arg(m_host));
+    const QList<SiteRunEntry> entries = db ? db->siteHistory(m_siteMain, m_siteUrl) : QList<SiteRunEntry>();
+    m_siteCaption->setText(entries.isEmpty() ? tr("%1 has no stored run yet.").arg(m_siteUrl)
+                                             : tr("%1, run by run, the latest first:").arg(m_siteUrl));
     QList<QTreeWidgetItem *> items;
     for (auto it = entries.crbegin(); it != entries.crend(); ++it) {
         const SiteRecord &r = it->record;
         QString status = r.status;
         if (!r.missing.isEmpty())
             status += QStringLiteral(", ") + r.missing;
+        if (!r.checked)
+            status += tr(" - not checked");
         auto *item = new QTreeWidgetItem({when(it->run.started), status, QString::number(r.links),
                                           r.hasLink() ? r.foundOn : QString(), r.notes,
                                           r.errors.trimmed().replace(QLatin1Char('\n'), QStringLiteral("; "))
                                               .replace(QLatin1Char('\t'), QLatin1Char(' '))});
-        const QColor colour = r.skipped ? palette().color(QPalette::Disabled, QPalette::Text)
-                                        : r.hasLink() ? kLinkColour : kNoLinkColour;
+        const QColor colour = !r.checked ? palette().color(QPalette::Disabled, QPalette::Text)
+                                         : r.hasLink() ? kLinkColour : kNoLinkColour;
         for (int col = 0; col < item->columnCount(); ++col)
             item->setForeground(col, colour);
         items.append(item);

@@ -21,8 +21,8 @@ public:
 
     // The Main Site of the chart, normalised as the result rows carry it.
     void setMainSite(const QString &mainSite);
-    // The Linking Site whose runs are listed, by host; "" for none.
-    void chooseLinkingSite(const QString &host);
+    // The Linking Site whose runs are listed, by its URL; "" for none.
+    void chooseLinkingSite(const QString &url);
     // The database or its content changed (a scan stored, another project).
     void historyChanged();
 
@@ -44,7 +44,7 @@ private:
     ProjectHistory &m_history;
     QString m_mainSite;
     QString m_siteMain;   // the Main Site of the listed Linking Site
-    QString m_host;
+    QString m_siteUrl;
     bool m_stale = true;
     QLabel *m_caption;
     QChart *m_chart;
