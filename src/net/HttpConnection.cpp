@@ -3,6 +3,7 @@
 #include "net/HttpHeaders.h"
 #include "net/TlsFailure.h"
 
+#include <QNetworkProxy>
 #include <QSslSocket>
 
 #include <utility>
