@@ -34,6 +34,13 @@ qsizetype BodyReader::feed(const char *bytes, qsizetype size)
         return used;
     }
     case Framing::Length: {
+        // More than the length said came unasked: the length was wrong, and
+        // the answer runs until the close, as an answer without one.
+        if (size > m_remaining) {
+            m_framing = Framing::Close;
+            m_complete = false;
+            return feed(bytes, size);
+        }
         const qsizetype used = qsizetype(qMin<qint64>(m_remaining, size));
         // A length past the cap is read up to the cap, as a body without one.
         const qsizetype kept = qsizetype(qMin<qint64>(used, qMax<qint64>(0, m_cap - m_read)));

@@ -22,6 +22,8 @@ public:
     ~BodyReader();
 
     // Takes bytes that follow the head; returns how many were the body's.
+    // Bytes past a length arriving with the body make it one read until the
+    // close (a server that miscounts), never kept.
     qsizetype feed(const char *bytes, qsizetype size);
     qsizetype feed(const QByteArray &bytes) { return feed(bytes.constData(), bytes.size()); }
 

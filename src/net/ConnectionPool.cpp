@@ -3,6 +3,8 @@
 #include "net/HostScheduler.h"
 
 #include <QDateTime>
+#include <QSet>
+#include <QSslCertificate>
 #include <QSslSocket>
 
 namespace {
@@ -57,7 +59,14 @@ QSslConfiguration ConnectionPool::tlsFor(const Origin &origin, bool acceptAny)
 {
     if (!m_tls) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setCaCertificates(QSslConfiguration::systemCaCertificates());
+        // The system's authorities once, beside any the program added.
+        QList<QSslCertificate> authorities = tls.caCertificates();
+        const QSet<QSslCertificate> known(authorities.cbegin(), authorities.cend());
+        for (const QSslCertificate &c : QSslConfiguration::systemCaCertificates()) {
+            if (!known.contains(c))
+                authorities.append(c);
+        }
+        tls.setCaCertificates(authorities);
         tls.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
         m_tls = tls;
     }
@@ -163,8 +172,7 @@ void ConnectionPool::drop(HttpConnection *connection)
     }
     forget(connection);
     connection->disconnect();
-    connection->close();
-    connection->deleteLater();
+    connection->dispose();
 }
 
 void ConnectionPool::dropKept(qsizetype index)
@@ -173,8 +181,7 @@ void ConnectionPool::dropKept(qsizetype index)
     m_kept.removeAt(index);
     forget(connection);
     connection->disconnect();
-    connection->close();
-    connection->deleteLater();
+    connection->dispose();
 }
 
 void ConnectionPool::expire()

@@ -88,7 +88,28 @@ void HttpConnection::close()
     QTcpSocket *socket = std::exchange(m_socket, nullptr);
     socket->disconnect(this);
     socket->abort();
-    socket->deleteLater();
+    if (m_busy > 0)
+        m_closedSockets.append(socket);
+    else
+        socket->deleteLater();
+}
+
+void HttpConnection::dispose()
+{
+    close();
+    m_disposed = true;
+    if (m_busy == 0)
+        deleteLater();
+}
+
+HttpConnection::Busy::~Busy()
+{
+    if (--c->m_busy > 0)
+        return;
+    for (QTcpSocket *socket : std::exchange(c->m_closedSockets, {}))
+        socket->deleteLater();
+    if (c->m_disposed)
+        c->deleteLater();
 }
 
 bool HttpConnection::isFitForReuse() const
@@ -111,6 +132,7 @@ QByteArray HttpConnection::readAll()
 
 void HttpConnection::onSocketConnected()
 {
+    const Busy busy(this);
     switch (m_route.kind) {
     case ProxyRoute::Kind::Direct:
         reached();
@@ -158,6 +180,7 @@ void HttpConnection::reached()
 
 void HttpConnection::onEncrypted()
 {
+    const Busy busy(this);
     m_state = State::Ready;
     noteTicket();
     emit ready();
@@ -177,6 +200,7 @@ void HttpConnection::noteTicket()
 // handshake fails and the page is given up with the reason in words.
 void HttpConnection::onSslErrors(const QList<QSslError> &errors)
 {
+    const Busy busy(this);
     if (!m_socket)
         return;
     if (m_acceptAny)
@@ -187,6 +211,7 @@ void HttpConnection::onSslErrors(const QList<QSslError> &errors)
 
 void HttpConnection::onReadyRead()
 {
+    const Busy busy(this);
     if (!m_socket)
         return;
     switch (m_state) {
@@ -310,6 +335,7 @@ void HttpConnection::fail(PageResult::Failure failure, const QString &text)
 
 void HttpConnection::onError(QAbstractSocket::SocketError error)
 {
+    const Busy busy(this);
     switch (m_state) {
     case State::Connecting:
         if (!m_route.isDirect()) {
@@ -346,6 +372,7 @@ void HttpConnection::onError(QAbstractSocket::SocketError error)
 
 void HttpConnection::onDisconnected()
 {
+    const Busy busy(this);
     if (m_state == State::Ready) {
         m_state = State::Closed;
         emit closed();

@@ -42,6 +42,9 @@ public:
     void open(const QSslConfiguration &tls, bool acceptAnyCertificate, const QByteArray &tunnelAgent);
     // Ends the connection without a signal.
     void close();
+    // Closes it and deletes it once no signal of its socket is under way: a
+    // socket must outlive its own signals, even when a slot runs events.
+    void dispose();
 
     const Origin &origin() const { return m_origin; }
     const ProxyRoute &route() const { return m_route; }
@@ -77,6 +80,13 @@ private:
     void fail(PageResult::Failure failure, const QString &text);
     void proxyFailed(const QString &why);
     void noteTicket();
+    // Held while a slot of the socket runs.
+    struct Busy
+    {
+        explicit Busy(HttpConnection *c) : c(c) { ++c->m_busy; }
+        ~Busy();
+        HttpConnection *c;
+    };
 
     Origin m_origin;
     ProxyRoute m_route;
@@ -87,4 +97,7 @@ private:
     QByteArray m_tunnelReply;
     QString m_certificateFailure;
     int m_requests = 0;
+    int m_busy = 0;
+    bool m_disposed = false;
+    QList<QTcpSocket *> m_closedSockets; // closed inside their own signals
 };

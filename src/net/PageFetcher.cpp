@@ -389,7 +389,7 @@ void PageFetcher::letConnectionGo(bool mayKeep)
     else if (m_pool)
         m_pool->drop(connection);
     else
-        connection->close();
+        connection->dispose();
 }
 
 void PageFetcher::cancel()

@@ -4,6 +4,8 @@
 #include <QMetaType>
 #include <QString>
 
+#include <algorithm>
+
 // One page request: where it goes and what it says.
 struct PageRequest
 {
@@ -23,7 +25,12 @@ struct PageRequest
     {
         return host == o.host && path == o.path && secure == o.secure;
     }
-    bool isPlain() const { return plainRequest || userAgent.isEmpty(); }
+    // An agent of control characters only sends no User-Agent line: as empty.
+    bool isPlain() const
+    {
+        return plainRequest
+            || std::all_of(userAgent.cbegin(), userAgent.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+    }
 };
 
 // What became of a page request.
