@@ -1,6 +1,7 @@
 // The page fetcher, the fetch channel and the whole-page download against
 // scripted loopback servers, byte for byte.
 #include "net/ConnectionPool.h"
+#include "net/CookieJar.h"
 #include "net/FetchChannel.h"
 #include "net/HostScheduler.h"
 #include "net/HttpStatus.h"
@@ -498,6 +499,40 @@ private slots:
         else
             QVERIFY2(r.body.size() > 0 && r.body.size() <= 2 * 1024 * 1024, qPrintable(QString::number(r.body.size())));
         QCOMPARE(r.capped, capped);
+    }
+
+    // The scan's cookies go back where RFC 6265 sends them: domain, path,
+    // expiry and Secure.
+    void cookiesGoWhereTheySay_data()
+    {
+        QTest::addColumn<QByteArray>("setCookie"); // to shop.example.com/a/b (over TLS when Secure)
+        QTest::addColumn<QString>("url");          // of the next request
+        QTest::addColumn<QByteArray>("cookie");
+        QTest::newRow("same host and path") << QByteArray("id=1") << "http://shop.example.com/a/c" << QByteArray("id=1");
+        QTest::newRow("host-only: not to a subdomain") << QByteArray("id=1") << "http://x.shop.example.com/a/" << QByteArray();
+        QTest::newRow("Domain: to subdomains") << QByteArray("id=1; Domain=.example.com; Path=/")
+                                               << "http://www.example.com/" << QByteArray("id=1");
+        QTest::newRow("Domain of another site is refused") << QByteArray("id=1; Domain=other.com") << "http://other.com/"
+                                                           << QByteArray();
+        QTest::newRow("default path: the directory") << QByteArray("id=1") << "http://shop.example.com/ab" << QByteArray();
+        QTest::newRow("Secure, set over TLS: not to plain http")
+            << QByteArray("id=1; Secure; Path=/") << "http://shop.example.com/a/" << QByteArray();
+        QTest::newRow("Secure, set over TLS: over TLS")
+            << QByteArray("id=1; Secure; Path=/") << "https://shop.example.com/" << QByteArray("id=1");
+        QTest::newRow("expired: gone") << QByteArray("id=1; Max-Age=0") << "http://shop.example.com/a/" << QByteArray();
+        QTest::newRow("Expires in the past: gone") << QByteArray("id=1; Expires=Thu, 01 Jan 1970 00:00:00 GMT")
+                                                   << "http://shop.example.com/a/" << QByteArray();
+    }
+    void cookiesGoWhereTheySay()
+    {
+        QFETCH(QByteArray, setCookie);
+        QFETCH(QString, url);
+        QFETCH(QByteArray, cookie);
+        CookieJar jar;
+        jar.take("HTTP/1.1 302 Found\r\nSet-Cookie: " + setCookie + "\r\nLocation: /a/b\r\n\r\n",
+                 QStringLiteral("shop.example.com"), QStringLiteral("/a/b"), setCookie.contains("Secure"));
+        const QUrl next(url);
+        QCOMPARE(jar.header(next.host(), next.path(), next.scheme() == QLatin1String("https")), cookie);
     }
 
     // Every way of the Proxy setting: a made-up name is reached only through
