@@ -63,7 +63,7 @@ QJsonObject scanSettingsInEffect(const ScanRunOptions &o, const ScanRun &engine)
 static QJsonObject rowObject(const LinkResult &row)
 {
     return {{"status", row.status}, {"number", row.number}, {"url", row.url}, {"notes", row.notes},
-            {"anchor", row.anchor}};
+            {"anchor", row.anchor}, {"proof", textOrNull(row.proof)}};
 }
 
 static QJsonArray errorArray(const QList<ErrorEntry> &errors)
@@ -103,6 +103,7 @@ static QJsonObject siteObject(const SiteConclusion &site)
         {"foundOn", row ? row->url : QString()},
         {"notes", row ? row->notes : QString()},
         {"anchor", row ? row->anchor : QString()},
+        {"proof", textOrNull(row ? row->proof : QString())},
         {"rows", rows},
         {"errors", errorArray(site.errors)},
     };

@@ -25,7 +25,7 @@ namespace {
 const QSize kViewport(1280, 900);
 // Settled: loaded, and no request started or finished and no document change
 // for this long with no request outstanding...
-constexpr int kQuietMs = 1000;
+constexpr int kQuietMs = 500;
 // ...or for this long with some outstanding (a request that failed is never
 // counted as finished; a long poll never finishes).
 constexpr int kQuietOutstandingMs = 2500;

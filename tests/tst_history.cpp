@@ -259,7 +259,8 @@ private slots:
     }
 
     // Nights of reciplex-scan --history --output against partners at
-    // 127.0.0.1/NAME/: "NAME=PAGE" (link, none, silent, 503, closed without a
+    // 127.0.0.1/NAME/: "NAME=PAGE" (link, words: the link with other words,
+    // none, silent, 503, closed without a
     // reply), "main=URL", "set=KEY=VALUE". Expected: "EXIT: Kind NAME, …" as
     // --changes prints them; the pages the JSON says were not read, and why.
     void nightlyScans_data()
@@ -278,6 +279,9 @@ private slots:
         QTest::newRow("a trailing slash added to the Main Site")
             << QStringList{"main=http://www.mysite.com p1=link", "main=http://www.mysite.com/ p1=none"}
             << QStringList{"0:", "3: Lost p1"};
+        QTest::newRow("other words, then no words read")
+            << QStringList{"p1=link", "p1=words", "set=chkAnchorText=0 p1=link"}
+            << QStringList{"0:", "0: Anchor changed p1", "0:"};
         QTest::newRow("LostAfterRuns 2") << QStringList{"set=LostAfterRuns=2 p1=link", "set=LostAfterRuns=2 p1=none",
                                                         "set=LostAfterRuns=2 p1=none"}
                                          << QStringList{"0:", "1: Possibly lost p1", "3: Lost p1"};
@@ -296,13 +300,15 @@ private slots:
             using Response = RecordingHttpServer::Response;
             const QString page = pages.value(QString::fromLatin1(request.target).section(QLatin1Char('/'), 1, 1));
             Response r;
+            const bool linked = page == QLatin1String("link") || page == QLatin1String("words");
             r.body = "<html><body><a href=\"http://"
-                   + QByteArray(page == QLatin1String("link") ? "www.mysite.com/links.htm" : "elsewhere.example/") + "\">A</a>";
+                   + QByteArray(linked ? "www.mysite.com/links.htm" : "elsewhere.example/") + "\">"
+                   + (page == QLatin1String("words") ? "Other words" : "A") + "</a>";
             if (page == QLatin1String("503"))
                 r = {503, "Service Unavailable", {}, {}, {}, Response::Without::Nothing};
             else if (page == QLatin1String("silent") || page == QLatin1String("closed"))
                 r.withoutAnswer = page == QLatin1String("silent") ? Response::Without::Silent : Response::Without::Closed;
-            else if (page != QLatin1String("link") && page != QLatin1String("none"))
+            else if (!linked && page != QLatin1String("none"))
                 r = {404, "Not Found", {}, {}, {}, Response::Without::Nothing}; // robots.txt too
             return r;
         });

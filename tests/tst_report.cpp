@@ -121,8 +121,9 @@ private slots:
         LinkResult a = result("mysite.com", "a.com", "Direct Link", "001", "a.com/links.htm");
         a.notes = QStringLiteral("nofollow, blocked by robots.txt");
         LinkResult b = result("mysite.com", "b.com", "Direct Link", "001", "b.com/");
+        b.notes = QStringLiteral("JavaScript"); // where it was found, not what it is worth
         LinkResult c = result("mysite.com", "c.com", "Domain Link", "001", "c.com/");
-        c.notes = QStringLiteral("noindex page");
+        c.notes = QStringLiteral("JavaScript, noindex page");
         for (const LinkResult &r : {a, b, c})
             p.appendResult(r);
         QString figures = overview(1, 3, 3, 2, 2, 0, 0, 0, 0);
@@ -134,7 +135,7 @@ private slots:
               "<tr><td>Average Pages Scanned Per Site:</td><td>1.50</td></tr></table><BR><BR>\r\n"
             + kSections + "<h3>mysite.com</h3>\r\n"
             + linked("a.com", "Direct Link (nofollow, blocked by robots.txt)", "a.com/links.htm")
-            + linked("b.com", "Direct Link", "b.com/") + siteOnly("c.com");
+            + linked("b.com", "Direct Link (JavaScript)", "b.com/") + siteOnly("c.com");
         QCOMPARE(buildReportHtml(p, 3, kNow, QLocale::c()), expected);
     }
 

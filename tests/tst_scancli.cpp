@@ -444,14 +444,15 @@ private slots:
             {"host", QJsonValue::String},     {"status", QJsonValue::String}, {"linked", QJsonValue::Bool},
             {"number", QJsonValue::String},   {"foundOn", QJsonValue::String}, {"notes", QJsonValue::String},
             {"anchor", QJsonValue::String},   {"rows", QJsonValue::Array},     {"errors", QJsonValue::Array},
-            {"checked", QJsonValue::Bool},    {"reason", QJsonValue::Null}};
+            {"checked", QJsonValue::Bool},    {"reason", QJsonValue::Null},    {"proof", QJsonValue::Null}};
         const QList<QPair<QString, QJsonValue::Type>> changeMembers{
             {"kind", QJsonValue::String},       {"mainSite", QJsonValue::String}, {"host", QJsonValue::String},
             {"url", QJsonValue::String},        {"previousRun", QJsonValue::String}, {"before", QJsonValue::Object},
             {"now", QJsonValue::Object}};
         const QList<QPair<QString, QJsonValue::Type>> stateMembers{
             {"status", QJsonValue::String}, {"links", QJsonValue::Double}, {"foundOn", QJsonValue::String},
-            {"notes", QJsonValue::String},  {"missing", QJsonValue::String}, {"text", QJsonValue::String}};
+            {"notes", QJsonValue::String},  {"missing", QJsonValue::String}, {"text", QJsonValue::String},
+            {"anchor", QJsonValue::String}, {"proof", QJsonValue::Null}};
         const auto checkMembers = [](const QJsonObject &o, const QList<QPair<QString, QJsonValue::Type>> &members) {
             QStringList names;
             for (const auto &[name, type] : members) {
@@ -706,6 +707,38 @@ private slots:
         QVERIFY(saved.contains("RESULT:2|mysite.com/links.htm|127.0.0.1|Direct Link|002|"
                                "127.0.0.1/notes/blocked/open.html" + (anchor.isEmpty() ? QByteArray() : "|" + fileAnchor)
                                + "\r\n"));
+    }
+
+    // A link only the page's script draws is found by drawing the page, with
+    // its picture; a script that never ends costs the render time-out and
+    // an errors row, and the scan goes on.
+    void linksDrawnByScript()
+    {
+        const QString project = writeProject({"127.0.0.1/scripted/loop/", "127.0.0.1/scripted/"}, "drawn.prj");
+        QElapsedTimer clock;
+        clock.start();
+        const CliRun r = run({"--quiet", "--set", "RenderTimeout=2", "--proof", path("proof"), "--json",
+                              path("drawn.json"), "--report", path("drawn-report"), project});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(clock.elapsed() < 2000 + 8000, qPrintable(QString::number(clock.elapsed())));
+        QFile json(path("drawn.json"));
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        const QJsonArray sites = readJson(json.readAll())["linkingSites"].toArray();
+        QCOMPARE(sites.size(), 2);
+        const QJsonObject loop = sites.at(0).toObject(), drawn = sites.at(1).toObject();
+        QCOMPARE(loop["status"].toString(), QString("None Found"));
+        QCOMPARE(loop["errors"].toArray().at(0)["error"].toString(), QString("Render failed"));
+        QVERIFY(loop["proof"].isNull());
+        const QString picture = path("proof/mysite.com/127.0.0.1.png");
+        QCOMPARE(drawn["status"].toString(), QString("Direct Link"));
+        QCOMPARE(drawn["notes"].toString(), QString("JavaScript"));
+        QCOMPARE(drawn["anchor"].toString(), QString("Best blue widgets"));
+        QCOMPARE(drawn["rows"].toArray().at(0)["proof"].toString(), picture);
+        QFile png(picture);
+        QVERIFY(png.open(QIODevice::ReadOnly) && png.read(8) == QByteArray("\x89PNG\r\n\x1a\n"));
+        QFile report(path("drawn-report.htm"));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QVERIFY(report.readAll().contains(" <a href='" + QUrl::fromLocalFile(picture).toEncoded() + "'>Proof</a><BR>"));
     }
 
     void cleanupTestCase()

@@ -201,7 +201,7 @@ private slots:
     void notesTextOrder()
     {
         QCOMPARE(LinkNotes::text(LinkNotes::None), QString());
-        QCOMPARE(LinkNotes::text(~0u), QStringLiteral("nofollow, sponsored, ugc, hidden, noindex page, nofollow page, "
+        QCOMPARE(LinkNotes::text(~0u), QStringLiteral("JavaScript, nofollow, sponsored, ugc, hidden, noindex page, nofollow page, "
                                                       "canonical elsewhere, blocked by robots.txt, blocked for "
                                                       "Googlebot, robots.txt unreachable"));
     }

@@ -24,6 +24,8 @@ static QJsonObject stateObject(const SiteRecord &record)
         {"foundOn", record.foundOn},
         {"notes", record.notes},
         {"missing", record.missing},
+        {"anchor", record.anchor},
+        {"proof", record.proof.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(record.proof)},
         {"text", ChangeText::describe(record)},
     };
 }

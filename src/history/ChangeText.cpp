@@ -17,6 +17,8 @@ QString kindName(ChangeKind kind)
         return QStringLiteral("Moved");
     case ChangeKind::NotesChanged:
         return QStringLiteral("Notes changed");
+    case ChangeKind::AnchorChanged:
+        return QStringLiteral("Anchor changed");
     case ChangeKind::NotChecked:
         return QStringLiteral("Not checked");
     }
@@ -35,16 +37,28 @@ QString describe(const SiteRecord &record)
     return text;
 }
 
+// A change of words shows the words on both sides.
+static QString withWords(const QString &text, const SiteRecord &record, ChangeKind kind)
+{
+    return kind == ChangeKind::AnchorChanged ? text + QStringLiteral(" \"") + record.anchor + QLatin1Char('"') : text;
+}
+
 QString before(const SiteChange &change)
 {
-    return change.checkedBefore ? describe(change.before) : QStringLiteral("Not checked");
+    return change.checkedBefore ? withWords(describe(change.before), change.before, change.kind)
+                                : QStringLiteral("Not checked");
+}
+
+QString after(const SiteChange &change)
+{
+    return withWords(describe(change.now), change.now, change.kind);
 }
 
 QString line(const SiteChange &change)
 {
     const QChar tab(QLatin1Char('\t'));
     return kindName(change.kind) + tab + change.now.mainSite + tab + change.now.host + tab + before(change) + tab
-         + describe(change.now) + tab + change.now.url;
+         + after(change) + tab + change.now.url;
 }
 
 QString summary(const RunChanges &changes)
@@ -59,6 +73,7 @@ QString summary(const RunChanges &changes)
         count(ChangeKind::New, "link found", "links found"),
         count(ChangeKind::Moved, "link moved", "links moved"),
         count(ChangeKind::NotesChanged, "link with new notes", "links with new notes"),
+        count(ChangeKind::AnchorChanged, "link with new words", "links with new words"),
         count(ChangeKind::NotChecked, "partner not checked", "partners not checked"),
     };
     parts.removeAll(QString());

@@ -49,11 +49,14 @@ SiteRecord recordAt(const QSqlQuery &q, int first)
     r.skipped = q.value(first + 7).toInt() != 0;
     r.checked = q.value(first + 8).toInt() != 0;
     r.reason = q.value(first + 9).toString();
+    r.anchor = q.value(first + 10).toString();
+    r.proof = q.value(first + 11).toString();
     return r;
 }
 
-const char kRecordColumns[] = "url, status, links, missing, found_on, notes, errors, skipped, checked, reason";
-const int kRecordColumnCount = 10;
+const char kRecordColumns[] =
+    "url, status, links, missing, found_on, notes, errors, skipped, checked, reason, anchor, proof";
+const int kRecordColumnCount = 12;
 
 // The record columns of a table alias: "p.url, p.status, …".
 QString recordColumns(const char *alias)
@@ -87,13 +90,17 @@ int lostAfterRunsOf(const QString &settings)
     return kDefaultLostAfterRuns;
 }
 
-// What a moved link or new notes look like between two linked records.
+// What a moved link, new notes or new words look like between two linked
+// records. Words not read on one side (an older version, chkAnchorText "0")
+// are no change.
 bool linkDetailsChanged(const SiteRecord &before, const SiteRecord &now, ChangeKind *kind)
 {
     if (before.foundOn != now.foundOn)
         *kind = ChangeKind::Moved;
     else if (before.notes != now.notes)
         *kind = ChangeKind::NotesChanged;
+    else if (!before.anchor.isEmpty() && !now.anchor.isEmpty() && before.anchor != now.anchor)
+        *kind = ChangeKind::AnchorChanged;
     else
         return false;
     return true;
@@ -287,7 +294,7 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
 
     QSqlQuery addRecord(d);
     if (!addRecord.prepare(QStringLiteral("INSERT INTO site_runs (run_id, site_id, %1, prev_run, prev_site, miss_streak, "
-                                          "link_run, link_site) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                          "link_run, link_site) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                                .arg(QLatin1String(kRecordColumns))))
         return failed(addRecord);
     QSqlQuery setSite(d), addAlias(d);
@@ -335,6 +342,8 @@ qint64 HistoryDatabase::storeRun(const RunRecord &run)
         addRecord.addBindValue(site.skipped ? 1 : 0);
         addRecord.addBindValue(site.checked ? 1 : 0);
         addRecord.addBindValue(text(site.reason));
+        addRecord.addBindValue(text(site.anchor));
+        addRecord.addBindValue(text(site.proof));
         addRecord.addBindValue(base.run);
         addRecord.addBindValue(base.run ? base.site : 0);
         addRecord.addBindValue(missStreak);
@@ -463,7 +472,7 @@ RunChanges HistoryDatabase::changesOf(qint64 runId) const
         // SQL leaves out the sites that certainly did not change.
         " (c.checked = 0 AND p.links > 0 AND c.link_run > 0)"
         " OR (c.checked = 1 AND c.links > 0 AND (p.run_id IS NULL OR p.links = 0 OR p.found_on != c.found_on"
-        "  OR p.notes != c.notes))"
+        "  OR p.notes != c.notes OR (p.anchor != '' AND c.anchor != '' AND p.anchor != c.anchor)))"
         " OR (c.checked = 1 AND c.links = 0 AND c.link_run > 0 AND c.miss_streak <= ?)) "
         "ORDER BY s.main_key, s.host_key, c.url")
                   .arg(recordColumns("c"), recordColumns("p"), recordColumns("l"), recordColumns("pl")));

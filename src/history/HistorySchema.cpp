@@ -110,6 +110,12 @@ const char *const kVersion3[] = {
     "ALTER TABLE site_runs ADD COLUMN link_site INTEGER NOT NULL DEFAULT 0",
 };
 
+// Version 4: the words of a site's leading link and the picture of its page.
+const char *const kVersion4[] = {
+    "ALTER TABLE site_runs ADD COLUMN anchor TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE site_runs ADD COLUMN proof TEXT NOT NULL DEFAULT ''",
+};
+
 // "None Found (Timeout)" → "Timeout"; "" for any other status.
 QString noneFoundReason(const QString &status)
 {
@@ -284,6 +290,7 @@ const Step kSteps[] = {
     {kVersion1, int(std::size(kVersion1)), nullptr},
     {kVersion2, int(std::size(kVersion2)), nullptr},
     {nullptr, 0, upgradeToVersion3},
+    {kVersion4, int(std::size(kVersion4)), nullptr},
 };
 
 int userVersion(QSqlDatabase &db, bool *ok)

@@ -19,6 +19,8 @@ struct SiteRecord
     QString missing;       // the "Missing NNN" closing row, "" without one
     QString foundOn;       // the URL of the leading row: where the first link was found
     QString notes;         // the link notes of the leading row
+    QString anchor;        // the words of the leading link, "" when not read
+    QString proof;         // the picture of the link's page, "" for none
     QString errors;        // the site's rows of the errors list: error, tab, URL; one a line
     // Its start page was read: the run can say whether the link is there.
     // A site not checked (a time-out, a refusal, a 5xx, a Skip, a Stop…) is
@@ -46,10 +48,12 @@ struct RunRecord
 };
 
 // In the order the lists show them: what needs the user first.
-enum class ChangeKind { Lost, PossiblyLost, New, Moved, NotesChanged, NotChecked };
+enum class ChangeKind { Lost, PossiblyLost, New, Moved, NotesChanged, AnchorChanged, NotChecked };
 
-inline constexpr ChangeKind kAllChangeKinds[] = {ChangeKind::Lost,  ChangeKind::PossiblyLost, ChangeKind::New,
-                                                 ChangeKind::Moved, ChangeKind::NotesChanged, ChangeKind::NotChecked};
+inline constexpr ChangeKind kAllChangeKinds[] = {ChangeKind::Lost,         ChangeKind::PossiblyLost,
+                                                 ChangeKind::New,          ChangeKind::Moved,
+                                                 ChangeKind::NotesChanged, ChangeKind::AnchorChanged,
+                                                 ChangeKind::NotChecked};
 
 // One Linking Site whose links changed since it was last checked, or whose
 // page could not be read this time although it linked at its last check.

@@ -131,6 +131,7 @@ ReportChanges reportChangesOf(const RunChanges &changes)
             break;
         case ChangeKind::Moved:
         case ChangeKind::NotesChanged:
+        case ChangeKind::AnchorChanged:
             break;
         }
     }

@@ -49,6 +49,8 @@ SiteRecord recordOf(const SiteConclusion &site)
         r.status = leading->status;
         r.foundOn = leading->url;
         r.notes = leading->notes;
+        r.anchor = leading->anchor;
+        r.proof = leading->proof;
     } else {
         // A Stop before the site's first row: it has nothing else to show.
         r.status = site.outcome.isEmpty() ? QStringLiteral("Stopped") : site.outcome;

@@ -69,6 +69,8 @@ struct LinkResult
     QString notes = {};
     // The words of the link ("Best blue widgets"); "" for none or not read.
     QString anchor = {};
+    // The picture of the link's page with the link outlined; "" for none.
+    QString proof = {};
 };
 
 struct ErrorEntry

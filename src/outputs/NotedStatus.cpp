@@ -6,3 +6,14 @@ QString statusWithNotes(const LinkResult &row)
         return row.status;
     return row.status + QStringLiteral(" (") + row.notes + QLatin1Char(')');
 }
+
+bool passesNoValue(const LinkResult &row)
+{
+    static const QString drawn = QStringLiteral("JavaScript");
+    QStringView notes(row.notes);
+    if (notes.startsWith(drawn))
+        notes = notes.mid(drawn.size());
+    if (notes.startsWith(QLatin1String(", ")))
+        notes = notes.mid(2);
+    return !notes.isEmpty();
+}

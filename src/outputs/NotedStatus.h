@@ -8,3 +8,7 @@
 // follow in brackets ("Direct Link (nofollow, ugc)"); a row without notes
 // shows its status alone.
 QString statusWithNotes(const LinkResult &row);
+
+// Whether a link row's notes say it passes no value: every note does except
+// "JavaScript", which only says where the link was found.
+bool passesNoValue(const LinkResult &row);

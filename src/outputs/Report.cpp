@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QUrl>
 
 namespace {
 
@@ -58,7 +59,13 @@ void appendEntry(QString &out, const QString &escapedKey, const LinkResult &row,
         out += url;
         out += QLatin1String("'>");
         out += url;
-        out += QLatin1String("</a><BR>");
+        out += QLatin1String("</a>");
+        if (!row.proof.isEmpty()) {
+            out += QLatin1String(" <a href='");
+            out += escapeHtml(QUrl::fromLocalFile(row.proof).toString(QUrl::FullyEncoded));
+            out += QLatin1String("'>Proof</a>");
+        }
+        out += QLatin1String("<BR>");
         if (anchorTexts && !row.anchor.isEmpty()) {
             out += QLatin1String("Anchor: ");
             out += escapeHtml(row.anchor);
@@ -126,7 +133,7 @@ ReportFigures reportFigures(const Project &project, qint64 pagesScanned)
             ++f.redirect;
         else if (containsNoCase(row.status, kNoneFound))
             ++f.nonLinking;
-        if (!row.notes.isEmpty())
+        if (passesNoValue(row))
             ++f.passNoValue;
     }
     f.reciprocal = f.direct + f.indirect + f.redirect;

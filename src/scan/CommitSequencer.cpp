@@ -44,6 +44,25 @@ void CommitSequencer::apply(PlannedSite site, const SiteScanRecord &record, Appl
             }
         }
     }
+    // The picture of a site's link comes once its link rows are in the list:
+    // they are found again there and given it.
+    if (!applied.proof && !record.proofPath.isEmpty()) {
+        applied.proof = true;
+        for (int i = 0; i < firstNewRow && i < record.rows.size(); ++i) {
+            const LinkResult &done = record.rows.at(i);
+            if (done.icon != 2)
+                continue;
+            const QList<LinkResult> &rows = m_project.results();
+            for (qsizetype r = rows.size() - 1; r >= 0; --r) {
+                if (sameRow(rows.at(r), done) && rows.at(r).proof.isEmpty()) {
+                    LinkResult row = rows.at(r);
+                    row.proof = record.proofPath;
+                    m_project.setResult(int(r), row);
+                    break;
+                }
+            }
+        }
+    }
     const bool rowThere = site.main >= 0 && site.main < m_project.mainSiteCount() && site.row >= 0
         && site.row < m_project.linkingSites(site.main).size();
     // The order of the one-site scan: a link row, then its Linking Site's

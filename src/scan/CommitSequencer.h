@@ -26,6 +26,7 @@ public:
         int secureHosts = 0;
         int urlChanges = 0;
         int colourChanges = 0;
+        bool proof = false;
         qint64 pagesScanned = 0;
         qint64 pagesFound = 0;
         qint64 linksFound = 0;

@@ -562,6 +562,16 @@ void SiteScan::onDownloaded(quint64 id, const DownloadResult &result)
     intake(body);
 }
 
+void SiteScan::dropWorkUnderWay()
+{
+    ++m_generation;
+    m_analyser.reset();
+    m_fetchId = 0;
+    m_downloadId = 0;
+    if (m_channel)
+        m_channel->cancelAll();
+}
+
 void SiteScan::finishSite()
 {
     // A site whose HTML has no link may have it on the page a browser draws.
@@ -571,12 +581,7 @@ void SiteScan::finishSite()
     if (awaitRobots())
         return;
     // Whatever of the site is still under way must not count any more.
-    ++m_generation;
-    m_analyser.reset();
-    m_fetchId = 0;
-    m_downloadId = 0;
-    if (m_channel)
-        m_channel->cancelAll();
+    dropWorkUnderWay();
     recordSiteOutcome();
     m_state = State::Finished;
     m_resting = false;

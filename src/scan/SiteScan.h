@@ -192,6 +192,9 @@ private:
     void setRowColour(RowColour colour);
     void enqueue(const QString &url);
 
+    // Pages, downloads and analysis under way no longer count.
+    void dropWorkUnderWay();
+
     // pages drawn by a browser and proof pictures (SiteScanRender.cpp)
     bool awaitRenders();
     void rendered(const RenderResult &result);

@@ -141,12 +141,7 @@ bool SiteScan::awaitRenders()
     m_renders = pages;
     m_rendersForLinks = forLinks;
     // Nothing more of the site's pages counts while its pages are drawn.
-    ++m_generation;
-    m_analyser.reset();
-    m_fetchId = 0;
-    m_downloadId = 0;
-    if (m_channel)
-        m_channel->cancelAll();
+    dropWorkUnderWay();
     status(2, forLinks ? QStringLiteral("Drawing the page as a browser would") : QStringLiteral("Taking a picture of the link"));
     return true;
 }
@@ -169,8 +164,13 @@ void SiteScan::rendered(const RenderResult &result)
     } else {
         if (m_rendersForLinks)
             takeRenderedAnchors(result, index);
-        if (!result.proofPath.isEmpty())
+        if (!result.proofPath.isEmpty()) {
             m_record.proofPath = result.proofPath;
+            for (LinkResult &row : m_record.rows) {
+                if (row.icon == 2)
+                    row.proof = result.proofPath;
+            }
+        }
     }
     m_host.siteRecordGrew(*this);
     for (const RenderedPage &page : std::as_const(m_renders)) {

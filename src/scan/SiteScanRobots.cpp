@@ -62,12 +62,7 @@ bool SiteScan::awaitRobots()
         return true;
     m_awaitingRobots = true;
     // Nothing more of the site's pages counts while it waits.
-    ++m_generation;
-    m_analyser.reset();
-    m_fetchId = 0;
-    m_downloadId = 0;
-    if (m_channel)
-        m_channel->cancelAll();
+    dropWorkUnderWay();
     status(2, QStringLiteral("Reading robots.txt"));
     if (m_skipPending) {
         // Skipped while the status was shown: the site ends without waiting.

@@ -24,6 +24,7 @@
 #include <QLineSeries>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -40,6 +41,17 @@
 #include <QTreeWidget>
 #include <QTreeView>
 #include <QtTest>
+
+// The Main Site mysite.example with one partner, 127.0.0.1, typed in.
+static void typeSites(MainWindow &w)
+{
+    auto *domain = need<QLineEdit>(&w, "txtDomain");
+    domain->setText("mysite.example");
+    QTest::keyClick(domain, Qt::Key_Return);
+    auto *text1 = need<QLineEdit>(&w, "Text1");
+    text1->setText("http://127.0.0.1/");
+    QTest::keyClick(text1, Qt::Key_Return);
+}
 
 // The main window as a whole: start-up from a prepared store, the first-start
 // help, command states around a real scan on loopback, the tab choosers, and
@@ -240,12 +252,7 @@ private slots:
         w.setQuitHandler([] {});
         w.startUp();
         w.engine().setPort(server.port());
-        auto *domain = need<QLineEdit>(&w, "txtDomain");
-        domain->setText("mysite.example");
-        QTest::keyClick(domain, Qt::Key_Return);
-        auto *text1 = need<QLineEdit>(&w, "Text1");
-        text1->setText("http://127.0.0.1/");
-        QTest::keyClick(text1, Qt::Key_Return);
+        typeSites(w);
         QCOMPARE(w.project().linkingSites(0).at(0).url, QString("127.0.0.1/"));
 
         need<QToolButton>(&w, "Command1")->click();
@@ -284,6 +291,48 @@ private slots:
         QVERIFY(report.contains("<h3>mysite.example</h3>"));
         // The results list shows the row the scan wrote.
         QCOMPARE(w.resultsPanel()->resultsList()->model()->rowCount(), 1);
+    }
+
+    // A link drawn by the page's script is found by drawing the page; its
+    // row has the note "JavaScript" and a picture the popup menu shows.
+    void linkDrawnByScript()
+    {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::showHelp, "0");
+        SettingsStore::instance().write(Keys::chkAudioNext, "0");
+        SettingsStore::instance().write(Keys::ProofShots, "1");
+        ScriptedHttpServer server;
+        ScriptedReply reply;
+        reply.pieces = {{0, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body><p id=p></p><script>"
+                            "var a = document.createElement('a'); a.href = 'http://mysite' + '.example/';"
+                            "a.textContent = 'drawn'; document.getElementById('p').appendChild(a);</script>"}};
+        server.setReply(reply);
+
+        MainWindow w;
+        w.setQuitHandler([] {});
+        w.startUp();
+        w.engine().setPort(server.port());
+        w.engine().setRenderProgram(QStringLiteral(RECIPLEX_BUILD_DIR "/reciplex-render"));
+        w.engine().setProofFolder(env.path("Proof"));
+        typeSites(w);
+        need<QToolButton>(&w, "Command1")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.engine().isScanning(), 30000);
+
+        QCOMPARE(w.project().results().size(), 1);
+        const LinkResult row = w.project().results().at(0);
+        QCOMPARE(row.status, QString("Direct Link"));
+        QCOMPARE(row.notes, QString("JavaScript"));
+        QCOMPARE(row.proof, env.path("Proof/mysite.example/127.0.0.1.png"));
+        QVERIFY(QFileInfo::exists(row.proof));
+
+        ResultsPanel *results = w.resultsPanel();
+        results->resultsList()->setCurrentIndex(results->resultsList()->model()->index(0, 0));
+        emit results->resultsMenu()->aboutToShow();
+        QVERIFY(results->menuAction(ResultsPanel::ShowProof)->isEnabled());
+        DialogService::instance().clearAsked();
+        results->menuAction(ResultsPanel::ShowProof)->trigger();
+        QCOMPARE(DialogService::instance().asked().size(), 1);
+        QCOMPARE(DialogService::instance().asked().at(0).kind, QString("desktop"));
     }
 
     // A saved project keeps its scans beside it: the second scan tells what

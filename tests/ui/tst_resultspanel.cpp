@@ -257,14 +257,14 @@ private slots:
         QCOMPARE(m_project.errors().at(0).error, QStringLiteral("401 Unauthorized"));
     }
 
-    void contextMenuHasItsEightItems()
+    void contextMenuHasItsItems()
     {
         QStringList captions;
         for (QAction *a : m_panel->resultsMenu()->actions())
             captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(captions, QStringList({"Browse Main Site", "Browse Linking Site", "Browse Found On", "Copy Main Site",
                                         "Copy Linking Site", "Copy Found On", "-", "Mark as Found",
-                                        "Mark as None Found"}));
+                                        "Mark as None Found", "-", "Show Proof"}));
     }
 
     void markCommandsChangeOnlyStatusColourAndImage()

@@ -55,7 +55,7 @@ AlertsPage::AlertsPage(QWidget *parent)
 {
     setObjectName(QStringLiteral("pageAlerts"));
     auto *intro = new QLabel(tr("After a scan whose history shows changes (links lost, possibly lost or found, moved, "
-                                "their notes changed, partners that could not be checked), and only then, an alert "
+                                "their notes or words changed, partners that could not be checked), and only then, an alert "
                                 "goes to each place set up below: from the window and from scheduled scans. A "
                                 "delivery that fails is tried three more times, then listed with the scan's errors."),
                              this);

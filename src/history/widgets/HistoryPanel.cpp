@@ -251,7 +251,7 @@ void HistoryPanel::fillChanges()
     for (const SiteChange &c : changes.changes) {
         // The partner by its URL: two partners may share a host.
         auto *item = new QTreeWidgetItem({ChangeText::kindName(c.kind), c.now.mainSite, c.now.url,
-                                          ChangeText::before(c), ChangeText::describe(c.now)});
+                                          ChangeText::before(c), ChangeText::after(c)});
         QColor colour;
         switch (c.kind) {
         case ChangeKind::Lost:
@@ -268,6 +268,7 @@ void HistoryPanel::fillChanges()
             break;
         case ChangeKind::Moved:
         case ChangeKind::NotesChanged:
+        case ChangeKind::AnchorChanged:
             break;
         }
         if (colour.isValid()) {

@@ -1,6 +1,7 @@
 #include "outputs/widgets/ResultListModels.h"
 
 #include "model/Project.h"
+#include "outputs/NotedStatus.h"
 #include "outputs/widgets/ResultIcons.h"
 
 #include <QColor>
@@ -136,11 +137,11 @@ QVariant ResultsListModel::data(const QModelIndex &index, int role) const
     const LinkResult &row = m_project.results().at(index.row());
     switch (role) {
     case Qt::DecorationRole:
-        return index.column() == 0 ? QVariant(row.notes.isEmpty() ? resultIcon(row.icon) : notedResultIcon())
+        return index.column() == 0 ? QVariant(passesNoValue(row) ? notedResultIcon() : resultIcon(row.icon))
                                    : QVariant();
     case Qt::ForegroundRole:
         // A link that passes no value stands out from those that do.
-        if (!row.notes.isEmpty())
+        if (passesNoValue(row))
             return QColor(204, 122, 0);
         switch (row.colour) {
         case RowColour::Red: return QColor(255, 0, 0);

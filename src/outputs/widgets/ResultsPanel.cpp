@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -90,9 +91,10 @@ ResultsPanel::ResultsPanel(Project &project, DialogService &dialogs, WebTab webT
         QStringLiteral("Browse Found On"), QStringLiteral("Copy Main Site"),
         QStringLiteral("Copy Linking Site"), QStringLiteral("Copy Found On"),
         QStringLiteral("Mark as Found"), QStringLiteral("Mark as None Found"),
+        QStringLiteral("Show Proof"),
     };
     for (int i = 0; i < captions.size(); ++i) {
-        if (i == MarkFound)
+        if (i == MarkFound || i == ShowProof)
             m_menu->addSeparator();
         QAction *a = m_menu->addAction(captions.at(i));
         const auto item = MenuItem(i);
@@ -101,11 +103,15 @@ ResultsPanel::ResultsPanel(Project &project, DialogService &dialogs, WebTab webT
                 browse(item);
             else if (item <= CopyFoundOn)
                 copy(item);
+            else if (item == ShowProof)
+                showProof();
             else
                 mark(item);
         });
         m_actions.append(a);
     }
+    connect(m_menu, &QMenu::aboutToShow, this,
+            [this] { m_actions.at(ShowProof)->setEnabled(!selectedProof().isEmpty()); });
     connect(m_results, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_menu->popup(m_results->viewport()->mapToGlobal(pos)); });
 
@@ -241,6 +247,22 @@ void ResultsPanel::mark(MenuItem item)
     else
         markAsNoneFound(r);
     m_project.setResult(row, r);
+}
+
+QString ResultsPanel::selectedProof() const
+{
+    const int row = selectedResult();
+    if (row < 0 || row >= m_project.results().size())
+        return QString();
+    const QString &path = m_project.results().at(row).proof;
+    return !path.isEmpty() && QFileInfo::exists(path) ? path : QString();
+}
+
+void ResultsPanel::showProof()
+{
+    const QString path = selectedProof();
+    if (!path.isEmpty())
+        m_dialogs.openWithDesktop(path);
 }
 
 void ResultsPanel::openSelectedErrorOnDesktop()

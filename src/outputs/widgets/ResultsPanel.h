@@ -21,7 +21,7 @@ class ResultsListModel;
 // sort them in place on a header click. The results list's context menu
 // browses, copies and overrides a result; the errors list opens an error's
 // page on the desktop (double-click) or in the "Web" tab (a second click on
-// the selected row).
+// the selected row). "Show Proof" opens the picture of a row's link.
 class ResultsPanel : public QWidget
 {
     Q_OBJECT
@@ -40,6 +40,7 @@ public:
         BrowseMainSite, BrowseLinkingSite, BrowseFoundOn,
         CopyMainSite, CopyLinkingSite, CopyFoundOn,
         MarkFound, MarkNoneFound,
+        ShowProof,
     };
 
     ResultsPanel(Project &project, DialogService &dialogs, WebTab webTab, QWidget *parent = nullptr);
@@ -79,6 +80,9 @@ private:
     void browse(MenuItem item);
     void copy(MenuItem item);
     void mark(MenuItem item);
+    void showProof();
+    // The picture of the selected row's link, "" when it has none on disk.
+    QString selectedProof() const;
     QString selectedResultText(MenuItem item) const;
 
     Project &m_project;
