@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Linking Sites at internet distance on loopback, for the latency benchmark.
 
-    latency_server.py --sites N --pages P --delay-ms D --port PORT
+    latency_server.py --sites N --pages P --delay-ms D --port PORT [--tls CERT KEY]
 
 Site i is its own host, the loopback address 127.77.(i // 250).(i % 250 + 1),
-and every host listens on PORT. Every answer waits D ms, as a distant server
-would, then comes whole and the connection is closed. The start page links to
+and every host listens on PORT (over TLS with --tls). Every answer waits D ms,
+as a distant server would, then comes whole; the connection is closed unless
+an HTTP/1.1 request did not ask for that, as a kept-alive server does. The start page links to
 the site's other P - 1 pages and every page to the next one; the even sites
 also link to the Main Site from their start page (so a scan stops there), the
 odd ones carry no link (so a scan walks all P pages). Prints "ready" once
@@ -13,6 +14,8 @@ every host listens.
 """
 import argparse
 import asyncio
+import socket
+import ssl
 import sys
 
 MAIN_SITE = "http://www.mysite-bench.com/links.htm"
@@ -42,6 +45,13 @@ def answer(status, body):
             "Connection: close\r\n\r\n").encode() + body
 
 
+def kept(whole):
+    """The same answer on a connection that stays open."""
+    head, body = whole.split(b"\r\n\r\n", 1)
+    head = head.replace(b"HTTP/1.0", b"HTTP/1.1", 1).replace(b"Connection: close", b"Keep-Alive: timeout=15")
+    return head + b"\r\n\r\n" + body
+
+
 async def serve(args):
     delay = args.delay_ms / 1000.0
     pages = {}
@@ -52,21 +62,38 @@ async def serve(args):
 
     async def client(reader, writer):
         try:
-            request = await reader.readuntil(b"\r\n\r\n")
-            words = request.split(b"\r\n", 1)[0].split(b" ")
-            path = words[1].decode("latin-1") if len(words) > 1 else "/"
-            local = writer.get_extra_info("sockname")[0]
-            await asyncio.sleep(delay)
-            writer.write(pages.get((local, path), not_found))
-            await writer.drain()
-        except (asyncio.IncompleteReadError, asyncio.LimitOverrunError, ConnectionError):
+            while True:
+                request = await reader.readuntil(b"\r\n\r\n")
+                words = request.split(b"\r\n", 1)[0].split(b" ")
+                path = words[1].decode("latin-1") if len(words) > 1 else "/"
+                keep = words[-1] == b"HTTP/1.1" and b"connection: close" not in request.lower()
+                local = writer.get_extra_info("sockname")[0]
+                if delay:
+                    await asyncio.sleep(delay)
+                whole = pages.get((local, path), not_found)
+                if not keep:
+                    writer.transport.set_write_buffer_limits(0)
+                writer.write(kept(whole) if keep else whole)
+                await writer.drain()
+                if not keep:
+                    # TCP's own close ends the answer at once: over TLS asyncio
+                    # would wait for the client's close_notify first.
+                    writer.get_extra_info("socket").shutdown(socket.SHUT_WR)
+                    writer.transport.abort()
+                    return
+        except (asyncio.IncompleteReadError, asyncio.LimitOverrunError, ConnectionError, ssl.SSLError):
             pass
         finally:
             writer.close()
 
+    tls = None
+    if args.tls:
+        tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        tls.load_cert_chain(args.tls[0], args.tls[1])
+
     servers = []
     for site in range(args.sites):
-        servers.append(await asyncio.start_server(client, host(site), args.port, backlog=128))
+        servers.append(await asyncio.start_server(client, host(site), args.port, backlog=128, ssl=tls))
     print("ready", flush=True)
     await asyncio.gather(*(s.serve_forever() for s in servers))
 
@@ -77,6 +104,7 @@ def main():
     parser.add_argument("--pages", type=int, default=10)
     parser.add_argument("--delay-ms", type=int, default=100)
     parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     args = parser.parse_args()
     if not 1 <= args.sites <= 250 * 256 or args.pages < 1:
         parser.error("--sites must be 1 to 64000 and --pages at least 1")

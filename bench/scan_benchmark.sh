@@ -19,7 +19,7 @@ build=${1:-build-rel}
 shift || true
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000 10000)
-scanner="$PWD/$build/reciplex-scan"
+scanner=${SCANNER:-$PWD/$build/reciplex-scan} # SCANNER=PATH: another build's
 [ -x "$scanner" ] || { echo "no $scanner: build it first" >&2; exit 2; }
 for tool in /usr/sbin/nginx wget ab python3 openssl; do
   command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }

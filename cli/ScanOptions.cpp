@@ -91,7 +91,7 @@ const QList<OptionRow> &optionTable()
          },
          setKeys().join(QLatin1String("= ")) + QLatin1Char('=')},
         {{"sites-at-once"}, "N",
-         "Scan N Linking Sites at the same time, 1 to 64 (default 8); the same as --set SitesAtOnce=N.",
+         "Scan N Linking Sites at the same time, 1 to 64 (default 32); the same as --set SitesAtOnce=N.",
          [](const QString &value, ScanRunOptions &o, QString *error) {
              bool ok = false;
              const int n = value.toInt(&ok);

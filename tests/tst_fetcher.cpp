@@ -1,5 +1,7 @@
 // The page fetcher, the fetch channel and the whole-page download against
 // scripted loopback servers, byte for byte.
+#include "net/ConnectionPool.h"
+#include "net/CookieJar.h"
 #include "net/FetchChannel.h"
 #include "net/HostScheduler.h"
 #include "net/HttpStatus.h"
@@ -17,6 +19,8 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <zlib.h>
 
 class TestFetcher : public QObject
 {
@@ -55,19 +59,23 @@ private slots:
         QTest::addColumn<bool>("stored");
         QTest::addColumn<QString>("userAgent");
         QTest::addColumn<QByteArray>("agentLine");
-        QTest::newRow("default user agent") << false << QString()
-                                            << QByteArray("User-Agent: Mozilla/5.0 (compatible; Reciplex/3.0)\r\n");
-        QTest::newRow("UserAgent empty: the request of old") << true << QString() << QByteArray();
+        QTest::addColumn<bool>("ofOld"); // Connection: close, Accept: */* and nothing more
+        QTest::newRow("default user agent: a browser's request")
+            << false << QString() << QByteArray("User-Agent: Mozilla/5.0 (compatible; Reciplex/3.0)\r\n") << false;
+        QTest::newRow("UserAgent empty: the request of old") << true << QString() << QByteArray() << true;
         QTest::newRow("a stored line break stays out") << true << QStringLiteral("Bot/1\r\nX-Other: 1")
-                                                       << QByteArray("User-Agent: Bot/1X-Other: 1\r\n");
+                                                       << QByteArray("User-Agent: Bot/1X-Other: 1\r\n") << false;
         QTest::newRow("NUL and other control characters stay out")
-            << true << QString::fromLatin1("Bot\0/1\x07\x7f\t", 9) << QByteArray("User-Agent: Bot/1\r\n");
+            << true << QString::fromLatin1("Bot\0/1\x07\x7f\t", 9) << QByteArray("User-Agent: Bot/1\r\n") << false;
+        QTest::newRow("only control characters: the request of old")
+            << true << QStringLiteral("\r\n") << QByteArray() << true;
     }
     void requestBytesAreExact()
     {
         QFETCH(bool, stored);
         QFETCH(QString, userAgent);
         QFETCH(QByteArray, agentLine);
+        QFETCH(bool, ofOld);
         TestEnv env;
         if (stored)
             SettingsStore::instance().write(Keys::UserAgent, userAgent);
@@ -75,8 +83,13 @@ private slots:
         server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\n\r\nbody"));
         Fetch f(server.port(), QStringLiteral("http://127.0.0.1/dir/page.html"));
         QTRY_COMPARE(f.done.size(), 1);
+        const QByteArray start = "GET /dir/page.html HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        QVERIFY(PageFetcher::acceptLanguage().endsWith(",en;q=0.5"));
         QCOMPARE(server.requests().value(0),
-                 "GET /dir/page.html HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nAccept: */*\r\n" + agentLine + "\r\n");
+                 ofOld ? start + "Connection: close\r\nAccept: */*\r\n" + agentLine + "\r\n"
+                       : start + "Connection: keep-alive\r\nAccept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8\r\n"
+                           + agentLine + "Accept-Language: " + PageFetcher::acceptLanguage()
+                           + "\r\nAccept-Encoding: gzip, deflate\r\n\r\n");
         QCOMPARE(f.page(), QStringLiteral("body"));
         // A host typed with non-ASCII letters is named in its ASCII form.
         QCOMPARE(PageFetcher::requestBytes(QStringLiteral("b\u00fccher.example:8080"), QStringLiteral("/")),
@@ -324,13 +337,15 @@ private slots:
 
     void serverThatNeverClosesNeverCompletes()
     {
+        TestEnv env;
+        SettingsStore::instance().write(Keys::UserAgent, QString());
         ScriptedHttpServer server;
         server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody",
                                              ScriptedReply::Ending::KeepOpen));
         Fetch f(server.port(), QStringLiteral("127.0.0.1/"));
         QTRY_COMPARE(f.fetcher.received(), qint64(4));
         QTest::qWait(300);
-        QCOMPARE(f.done.size(), 0); // completion is only ever the server's close
+        QCOMPARE(f.done.size(), 0); // the request of old: completion is only ever the server's close
     }
 
     void endlessBodyStopsAtTheCap()
@@ -366,6 +381,208 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 3000);
         QCOMPARE(done.first().at(0).toULongLong(), id);
         QCOMPARE(done.first().at(1).value<PageResult>().pageText(), QStringLiteral("firstsecond"));
+    }
+
+    // Pages of one host share a kept connection; an answer that closes or
+    // asks to close is not reused; a request on a kept connection the server
+    // dropped unanswered goes once more on a new one, and only once.
+    void keptConnectionsAreReusedOrSentAgainOnce_data()
+    {
+        auto answer = [](const QByteArray &head, const QByteArray &body, ScriptedReply::Ending ending) {
+            return ScriptedReply::whole("HTTP/1.1 200 OK\r\n" + head + "Content-Length: "
+                                        + QByteArray::number(body.size()) + "\r\n\r\n" + body, ending);
+        };
+        const auto kept = [&](const QByteArray &body) { return answer("", body, ScriptedReply::Ending::KeepOpen); };
+        ScriptedReply dropped;
+        dropped.ending = ScriptedReply::Ending::Close;
+        QTest::addColumn<QList<ScriptedReply>>("replies"); // one per request, in turn
+        QTest::addColumn<QStringList>("pages");            // "" : no reply
+        QTest::addColumn<int>("connections");
+        QTest::newRow("three pages, one connection") << QList{kept("a"), kept("b"), kept("c")}
+                                                     << QStringList{"a", "b", "c"} << 1;
+        QTest::newRow("a chunked answer keeps it too")
+            << QList{ScriptedReply::whole("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n",
+                                          ScriptedReply::Ending::KeepOpen),
+                     kept("b")}
+            << QStringList{"a", "b"} << 1;
+        QTest::newRow("Connection: close is not reused")
+            << QList{answer("Connection: close\r\n", "a", ScriptedReply::Ending::KeepOpen), kept("b")}
+            << QStringList{"a", "b"} << 2;
+        QTest::newRow("HTTP/1.0 without keep-alive is not reused")
+            << QList{ScriptedReply::whole("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\na", ScriptedReply::Ending::KeepOpen),
+                     kept("b")}
+            << QStringList{"a", "b"} << 2;
+        QTest::newRow("a server that closes after two requests")
+            << QList{kept("a"), answer("", "b", ScriptedReply::Ending::Close), kept("c")}
+            << QStringList{"a", "b", "c"} << 2;
+        QTest::newRow("dropped silently: sent again once") << QList{kept("a"), dropped, kept("b")}
+                                                           << QStringList{"a", "b"} << 2;
+        QTest::newRow("dropped twice: no third try") << QList{kept("a"), dropped, dropped} << QStringList{"a", ""} << 2;
+    }
+    void keptConnectionsAreReusedOrSentAgainOnce()
+    {
+        QFETCH(QList<ScriptedReply>, replies);
+        QFETCH(QStringList, pages);
+        QFETCH(int, connections);
+        TestEnv env;
+        ScriptedHttpServer server;
+        server.answerEveryRequest();
+        for (const ScriptedReply &r : replies)
+            server.addReply(r);
+        ConnectionPool pool;
+        for (const QString &page : pages) {
+            PageFetcher fetcher(requestFor(server.port(), QStringLiteral("127.0.0.1/") + page), &pool);
+            QSignalSpy connected(&fetcher, &PageFetcher::connected);
+            QSignalSpy done(&fetcher, &PageFetcher::finished);
+            fetcher.start();
+            QTRY_COMPARE(done.size(), 1);
+            QCOMPARE(fetcher.result().failure, page.isEmpty() ? PageResult::Failure::NoReply : PageResult::Failure::None);
+            QCOMPARE(fetcher.result().body, page.toLatin1());
+            QCOMPARE(connected.size(), 1); // a page sent again is still one page
+        }
+        QCOMPARE(server.connectionCount(), connections);
+    }
+
+    // Compressed pages are undone; the cap is on the decoded text, and a body
+    // that inflates past a hundred-fold is cut like an over-long page.
+    void compressedPagesAreDecodedWithinBounds_data()
+    {
+        auto gzip = [](const QByteArray &text, int windowBits) {
+            z_stream z{};
+            deflateInit2(&z, 9, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
+            QByteArray out(int(deflateBound(&z, uLong(text.size()))), Qt::Uninitialized);
+            z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(text.constData()));
+            z.avail_in = uInt(text.size());
+            z.next_out = reinterpret_cast<Bytef *>(out.data());
+            z.avail_out = uInt(out.size());
+            deflate(&z, Z_FINISH);
+            out.resize(qsizetype(z.total_out));
+            deflateEnd(&z);
+            return out;
+        };
+        QByteArray page;
+        for (int i = 0; page.size() <= PageFetcher::kPageCap; ++i)
+            page += "<p>item " + QByteArray::number(i) + "</p>\n";
+        const QByteArray bomb(64 * 1024 * 1024, ' ');
+        QTest::addColumn<QByteArray>("coding");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("text");  // of the page's start
+        QTest::addColumn<qint64>("size");      // -1: at most 2 MiB
+        QTest::addColumn<bool>("capped");
+        QTest::newRow("gzip") << QByteArray("gzip") << gzip("<a href=x>", 31) << QByteArray("<a href=x>") << 10LL << false;
+        QTest::newRow("deflate with its wrapper") << QByteArray("deflate") << gzip("<a>", 15) << QByteArray("<a>") << 3LL << false;
+        QTest::newRow("raw deflate") << QByteArray("Deflate") << gzip("<a>", -15) << QByteArray("<a>") << 3LL << false;
+        QTest::newRow("truncated gzip: what came") << QByteArray("gzip") << gzip(page, 31).left(4096)
+                                                  << QByteArray("<p>item 0</p>") << -1LL << false;
+        QTest::newRow("a coding not asked for: as sent") << QByteArray("br") << QByteArray("\x0b\x01") << QByteArray("\x0b\x01") << 2LL << false;
+        QTest::newRow("decoded text stops at the cap") << QByteArray("gzip") << gzip(page, 31) << QByteArray("<p>item 0</p>")
+                                                       << PageFetcher::kPageCap << true;
+        QTest::newRow("a bomb is cut") << QByteArray("gzip") << gzip(bomb, 31) << QByteArray("    ") << -1LL << true;
+    }
+    void compressedPagesAreDecodedWithinBounds()
+    {
+        QFETCH(QByteArray, coding);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, text);
+        QFETCH(qint64, size);
+        QFETCH(bool, capped);
+        TestEnv env;
+        ScriptedHttpServer server;
+        server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\nContent-Encoding: " + coding + "\r\nContent-Length: "
+                                             + QByteArray::number(body.size()) + "\r\n\r\n" + body));
+        Fetch f(server.port(), QStringLiteral("127.0.0.1/"));
+        QTRY_VERIFY_WITH_TIMEOUT(f.done.size() == 1, 20000);
+        const PageResult &r = f.fetcher.result();
+        QVERIFY(r.body.startsWith(text));
+        if (size >= 0)
+            QCOMPARE(r.body.size(), size);
+        else
+            QVERIFY2(r.body.size() > 0 && r.body.size() <= 2 * 1024 * 1024, qPrintable(QString::number(r.body.size())));
+        QCOMPARE(r.capped, capped);
+    }
+
+    // The scan's cookies go back where RFC 6265 sends them: domain, path,
+    // expiry and Secure.
+    void cookiesGoWhereTheySay_data()
+    {
+        QTest::addColumn<QByteArray>("setCookie"); // to shop.example.com/a/b (over TLS when Secure)
+        QTest::addColumn<QString>("url");          // of the next request
+        QTest::addColumn<QByteArray>("cookie");
+        QTest::newRow("same host and path") << QByteArray("id=1") << "http://shop.example.com/a/c" << QByteArray("id=1");
+        QTest::newRow("host-only: not to a subdomain") << QByteArray("id=1") << "http://x.shop.example.com/a/" << QByteArray();
+        QTest::newRow("Domain: to subdomains") << QByteArray("id=1; Domain=.example.com; Path=/")
+                                               << "http://www.example.com/" << QByteArray("id=1");
+        QTest::newRow("Domain of another site is refused") << QByteArray("id=1; Domain=other.com") << "http://other.com/"
+                                                           << QByteArray();
+        QTest::newRow("default path: the directory") << QByteArray("id=1") << "http://shop.example.com/ab" << QByteArray();
+        QTest::newRow("Secure, set over TLS: not to plain http")
+            << QByteArray("id=1; Secure; Path=/") << "http://shop.example.com/a/" << QByteArray();
+        QTest::newRow("Secure, set over TLS: over TLS")
+            << QByteArray("id=1; Secure; Path=/") << "https://shop.example.com/" << QByteArray("id=1");
+        QTest::newRow("expired: gone") << QByteArray("id=1; Max-Age=0") << "http://shop.example.com/a/" << QByteArray();
+        QTest::newRow("Expires in the past: gone") << QByteArray("id=1; Expires=Thu, 01 Jan 1970 00:00:00 GMT")
+                                                   << "http://shop.example.com/a/" << QByteArray();
+    }
+    void cookiesGoWhereTheySay()
+    {
+        QFETCH(QByteArray, setCookie);
+        QFETCH(QString, url);
+        QFETCH(QByteArray, cookie);
+        CookieJar jar;
+        jar.take("HTTP/1.1 302 Found\r\nSet-Cookie: " + setCookie + "\r\nLocation: /a/b\r\n\r\n",
+                 QStringLiteral("shop.example.com"), QStringLiteral("/a/b"), setCookie.contains("Secure"));
+        const QUrl next(url);
+        QCOMPARE(jar.header(next.host(), next.path(), next.scheme() == QLatin1String("https")), cookie);
+    }
+
+    // Every way of the Proxy setting: a made-up name is reached only through
+    // the proxy (it takes every host to loopback), and pages as well as
+    // downloads (posting, import) go that way; a proxy that fails says so.
+    void pagesGoTheWayOfTheProxySetting_data()
+    {
+        QTest::addColumn<QString>("kind");    // of the proxy started: http, socks5, "" none
+        QTest::addColumn<bool>("deny");
+        QTest::addColumn<QString>("setting"); // %1: the proxy's port
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("failure"); // "" : the page came
+        QTest::newRow("HTTP proxy") << "http" << false << "http://127.0.0.1:%1" << "partner.example" << "";
+        QTest::newRow("SOCKS5 proxy") << "socks5" << false << "socks5://127.0.0.1:%1" << "partner.example" << "";
+        QTest::newRow("SOCKS5 proxy refusing")
+            << "socks5" << true << "socks5://u:p@127.0.0.1:%1" << "partner.example"
+            << "Proxy failed: the SOCKS proxy does not allow the connection";
+        QTest::newRow("no proxy listening") << "" << false << "socks5://127.0.0.1:1" << "partner.example"
+                                            << "Proxy failed: the proxy refused the connection";
+        QTest::newRow("not a proxy URL") << "" << false << "ftp://127.0.0.1" << "partner.example"
+                                         << "Proxy failed: the Proxy setting \"ftp://127.0.0.1\" is not a proxy URL";
+        QTest::newRow("none: straight to the host") << "" << false << "none" << "127.0.0.1" << "";
+    }
+    void pagesGoTheWayOfTheProxySetting()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, deny);
+        QFETCH(QString, setting);
+        QFETCH(QString, host);
+        QFETCH(QString, failure);
+        TestEnv env;
+        QProcess proxy;
+        quint16 proxyPort = 0;
+        if (!kind.isEmpty()) {
+            proxy.start(QStringLiteral("python3"), {QStringLiteral(RECIPLEX_TEST_SUPPORT "/proxy_server.py"), kind,
+                                                    deny ? QStringLiteral("--deny") : QString()});
+            QVERIFY2(proxy.waitForReadyRead(10000), qPrintable(proxy.readAllStandardError()));
+            proxyPort = quint16(proxy.readLine().trimmed().toUInt());
+        }
+        SettingsStore::instance().write(Keys::Proxy, setting.arg(proxyPort));
+        ScriptedHttpServer server;
+        server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\npage"));
+        Fetch f(server.port(), host + QStringLiteral("/"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.done.size(), 1, 5000);
+        QCOMPARE(f.fetcher.result().failureText, failure);
+        QCOMPARE(f.fetcher.result().body, failure.isEmpty() ? QByteArray("page") : QByteArray());
+        QString url = QStringLiteral("http://%1:%2/").arg(host).arg(server.port());
+        QCOMPARE(downloadWholePage(url, 3000), failure.isEmpty() ? QStringLiteral("page") : QString());
+        proxy.kill();
+        proxy.waitForFinished();
     }
 
     void downloadPrefixesOnlyWithoutAScheme()

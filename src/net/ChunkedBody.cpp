@@ -63,11 +63,12 @@ qint64 chunkSize(const QByteArray &line)
 
 void ChunkedDecoder::append(const char *bytes, qsizetype size)
 {
-    if (m_cap >= 0 && m_data.size() + size >= m_cap) {
-        size = qsizetype(m_cap - m_data.size());
+    if (m_cap >= 0 && m_total + size >= m_cap) {
+        size = qsizetype(m_cap - m_total);
         m_capped = true;
         m_state = State::Done;
     }
+    m_total += size;
     m_data.append(bytes, size);
 }
 
@@ -78,11 +79,11 @@ void ChunkedDecoder::endSizeLine()
     const qint64 size = chunkSize(m_line);
     m_line.clear();
     // The last chunk (trailers follow), or not a size at all.
-    m_state = size <= 0 ? State::Done : State::Data;
+    m_state = size < 0 ? State::Done : size == 0 ? State::Trailers : State::Data;
     m_remaining = size;
 }
 
-void ChunkedDecoder::feed(const char *bytes, qsizetype size)
+qsizetype ChunkedDecoder::feed(const char *bytes, qsizetype size)
 {
     qsizetype pos = 0;
     while (pos < size && m_state != State::Done) {
@@ -120,8 +121,30 @@ void ChunkedDecoder::feed(const char *bytes, qsizetype size)
             m_state = bytes[pos] == '\n' ? State::SizeLine : State::Done;
             ++pos;
             break;
+        // Trailer lines until an empty one; a line too long ends the body.
+        case State::Trailers: {
+            const char *nl = static_cast<const char *>(memchr(bytes + pos, '\n', size_t(size - pos)));
+            const qsizetype end = nl ? nl - bytes : size;
+            m_line.append(bytes + pos, end - pos);
+            pos = end;
+            if (m_line.size() > kMaxSizeLine) {
+                m_line.clear();
+                m_state = State::Done;
+                break;
+            }
+            if (nl) {
+                ++pos;
+                if (m_line == "" || m_line == "\r") {
+                    m_complete = true;
+                    m_state = State::Done;
+                }
+                m_line.clear();
+            }
+            break;
+        }
         case State::Done:
             break;
         }
     }
+    return pos;
 }

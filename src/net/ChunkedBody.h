@@ -27,18 +27,23 @@ class ChunkedDecoder
 public:
     explicit ChunkedDecoder(qint64 cap = -1) : m_cap(cap) {}
 
-    void feed(const char *bytes, qsizetype size);
-    void feed(const QByteArray &bytes) { feed(bytes.constData(), bytes.size()); }
+    // Returns how many of the bytes belong to the body: after the last
+    // chunk and its trailers, or a break, the rest is not the body's.
+    qsizetype feed(const char *bytes, qsizetype size);
+    qsizetype feed(const QByteArray &bytes) { return feed(bytes.constData(), bytes.size()); }
 
     const QByteArray &data() const { return m_data; }
     QByteArray takeData() { return std::exchange(m_data, QByteArray()); }
     // The last chunk has come, or the stream broke: nothing more is taken.
-    bool isDone() const { return m_state == State::Done; }
+    bool isDone() const { return m_state == State::Done || m_state == State::Trailers; }
+    // The body ended as the coding says: the last chunk, its trailers and
+    // the blank line after them all came (a kept connection may go on).
+    bool isComplete() const { return m_complete; }
     // The decoded data reached the cap.
     bool isCapped() const { return m_capped; }
 
 private:
-    enum class State { SizeLine, Data, AfterData, AfterDataCr, Done };
+    enum class State { SizeLine, Data, AfterData, AfterDataCr, Trailers, Done };
     void endSizeLine();
     void append(const char *bytes, qsizetype size);
 
@@ -47,5 +52,7 @@ private:
     qint64 m_remaining = 0; // of the current chunk
     QByteArray m_data;
     qint64 m_cap;
+    qint64 m_total = 0;     // data decoded, taken or not
     bool m_capped = false;
+    bool m_complete = false;
 };

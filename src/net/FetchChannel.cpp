@@ -9,7 +9,13 @@ FetchChannel::FetchChannel(HostScheduler &scheduler, QObject *parent)
     , m_scheduler(scheduler)
 {
     m_idleTimer.setInterval(1000);
-    connect(&m_idleTimer, &QTimer::timeout, this, [this] { emit idleTick(m_id); });
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        // A request on a kept connection counts as connected before its first
+        // silent second, as a new connection would have been.
+        if (m_current)
+            m_current->announceKeptConnection();
+        emit idleTick(m_id);
+    });
 }
 
 FetchChannel::~FetchChannel()
@@ -90,7 +96,7 @@ void FetchChannel::begin(quint64 id)
     m_idleSeconds = 0;
     m_pageSeconds = 0;
     m_idleTimer.start();
-    m_current = new PageFetcher(m_request, this);
+    m_current = new PageFetcher(m_request, &m_scheduler.pool(), this);
     watch(m_current, id);
     m_current->start();
 }
@@ -161,7 +167,7 @@ void FetchChannel::fetchAhead(const PageRequest &request)
         return;
     if (!m_scheduler.tryAcquire(request.host, HostScheduler::Lane::Side, &m_aheadTicket))
         return;
-    m_ahead = new PageFetcher(request, this);
+    m_ahead = new PageFetcher(request, &m_scheduler.pool(), this);
     // Unseen until adopted; a finished page keeps its answer until then.
     // Its connection has ended: the host has its side connection back.
     connect(m_ahead, &PageFetcher::finished, this, [this] { release(m_aheadTicket); });
@@ -176,7 +182,7 @@ quint64 FetchChannel::download(const QString &url, const DownloadLimits &limits,
     auto begin = [this, id, target, limits, base] {
         if (id != m_id)
             return;
-        m_download = new FileFetch(target, base, limits.idleTimeoutMs, limits.totalTimeoutMs, this);
+        m_download = new FileFetch(target, base, limits.idleTimeoutMs, limits.totalTimeoutMs, &m_scheduler, this);
         connect(m_download, &FileFetch::finished, this, [this, id] {
             if (id != m_id)
                 return;

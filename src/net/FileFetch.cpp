@@ -1,5 +1,6 @@
 #include "net/FileFetch.h"
 
+#include "net/HostScheduler.h"
 #include "net/HttpStatus.h"
 
 #include <limits>
@@ -25,9 +26,11 @@ QByteArray locationOf(const QByteArray &head)
 
 } // namespace
 
-FileFetch::FileFetch(const QUrl &url, const PageRequest &base, int idleMs, qint64 totalMs, QObject *parent)
+FileFetch::FileFetch(const QUrl &url, const PageRequest &base, int idleMs, qint64 totalMs, HostScheduler *scheduler,
+                     QObject *parent)
     : QObject(parent)
     , m_base(base)
+    , m_scheduler(scheduler)
     , m_url(url)
 {
     m_limit.setSingleShot(true);
@@ -89,7 +92,7 @@ void FileFetch::fetch(const QUrl &url)
     request.secure = secure;
     request.port = quint16(url.port(80));
     request.tlsPort = quint16(url.port(443));
-    m_fetcher = new PageFetcher(request, this);
+    m_fetcher = new PageFetcher(request, m_scheduler ? &m_scheduler->pool() : nullptr, this);
     connect(m_fetcher, &PageFetcher::finished, this, &FileFetch::onFetched);
     connect(m_fetcher, &PageFetcher::dataArrived, &m_idle, qOverload<>(&QTimer::start));
     m_fetcher->start();

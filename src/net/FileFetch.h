@@ -2,6 +2,8 @@
 
 #include "net/PageFetcher.h"
 
+class HostScheduler;
+
 #include <QObject>
 #include <QTimer>
 #include <QUrl>
@@ -10,7 +12,8 @@
 // redirect page): fetched with the scan's own request, redirections followed
 // (at most five, to http or https), given up after a time without data and
 // after a time in all; what came by then is kept. It knows nothing of the
-// scan; the caller takes a turn for the host before it starts.
+// scan; the caller takes a turn for the host before it starts. With the
+// scan's scheduler it goes over the scan's connections (kept ones reused).
 class FileFetch : public QObject
 {
     Q_OBJECT
@@ -19,7 +22,8 @@ public:
 
     // base: the user agent and certificate choice of the scan; its host,
     // path and ports are taken from the URL.
-    FileFetch(const QUrl &url, const PageRequest &base, int idleMs, qint64 totalMs, QObject *parent = nullptr);
+    FileFetch(const QUrl &url, const PageRequest &base, int idleMs, qint64 totalMs, HostScheduler *scheduler = nullptr,
+              QObject *parent = nullptr);
 
     void start();
     void cancel();
@@ -44,6 +48,7 @@ private:
     void end(int status, const QByteArray &body, const QByteArray &head = QByteArray());
 
     PageRequest m_base;
+    HostScheduler *m_scheduler;
     QUrl m_url;
     PageFetcher *m_fetcher = nullptr;
     QTimer m_limit;

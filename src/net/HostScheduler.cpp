@@ -7,6 +7,7 @@
 
 HostScheduler::HostScheduler(QObject *parent)
     : QObject(parent)
+    , m_pool(this)
 {
 }
 
@@ -142,4 +143,5 @@ void HostScheduler::clear()
     m_tickets.clear();
     m_heldUntil.clear();
     m_mostAtOnce = 0;
+    m_pool.clear();
 }

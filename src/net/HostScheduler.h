@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/ConnectionPool.h"
+
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -15,6 +17,7 @@
 // most one side connection (robots.txt, or the next page asked for ahead).
 // Page fetches, the downloads behind redirect pages and robots.txt all take
 // their turn here, so a host never sees more than two connections at once.
+// The connections themselves, kept alive between requests, are the pool's.
 class HostScheduler : public QObject
 {
     Q_OBJECT
@@ -47,6 +50,9 @@ public:
     // The most connections one host had at once since the last clear.
     int mostAtOnce() const { return m_mostAtOnce; }
 
+    // The scan's connections, TLS sessions, cookies and proxy choice.
+    ConnectionPool &pool() { return m_pool; }
+
 private:
     struct Waiter
     {
@@ -75,6 +81,7 @@ private:
 
     void endHold(const QString &key);
 
+    ConnectionPool m_pool;
     QHash<QString, HostState> m_hosts;
     QHash<QString, qint64> m_heldUntil; // by host key, ms since the epoch
     QHash<Ticket, TicketInfo> m_tickets; // granted or waiting

@@ -1,63 +1,28 @@
 #pragma once
 
-#include <QAbstractSocket>
-#include <QByteArray>
-#include <QMetaType>
+#include "net/PageTypes.h"
+
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
-class QSslError;
-class QTcpSocket;
+#include <memory>
 
-// One page request: where it goes and what it says.
-struct PageRequest
-{
-    QString host;            // as the page's URL names it; a ":port" stays
-    QString path;            // begins with "/"
-    bool secure = false;     // over TLS
-    quint16 port = 80;       // plain requests (tests serve elsewhere)
-    quint16 tlsPort = 443;   // secure requests
-    QString userAgent;       // "" sends no User-Agent line
-    bool acceptAnyCertificate = false;
+class BodyReader;
+class ConnectionPool;
+class HttpConnection;
 
-    bool sameTarget(const PageRequest &o) const
-    {
-        return host == o.host && path == o.path && secure == o.secure;
-    }
-};
-
-// What became of a page request.
-struct PageResult
-{
-    enum class Failure {
-        None,
-        Refused,       // nothing listens on the port
-        HostNotFound,  // the name does not resolve
-        BadName,       // the name has no ASCII (punycode) form: nothing to look up
-        Unreachable,   // any other failure before the connection was made
-        Secure,        // the connection was made but not secured
-        NoReply,       // the connection closed before the server sent a byte
-    };
-    Failure failure = Failure::None;
-    QString failureText;     // for Secure: what went wrong, in words
-    bool connected = false;  // the TCP connection was made
-    QByteArray head;         // through its blank line; empty when none came
-    QByteArray body;         // the body the server meant (chunks decoded);
-                             // without a head, everything received
-    bool capped = false;     // cut at the page cap
-
-    bool isPage() const { return failure == Failure::None; }
-    // The page text as the scan reads it: the response with every occurrence
-    // of its head text removed, ignoring case.
-    QString pageText() const;
-};
-
-Q_DECLARE_METATYPE(PageResult)
-
-// Gets one web page: a minimal HTTP/1.1 GET over a plain TCP connection or
-// over TLS, the answer collected until the server closes (or ends its TLS
-// session), a chunked body decoded as it comes. It knows nothing of the scan:
-// a request in, events while it runs, a result out. One object per request.
+// Gets one web page with an HTTP/1.1 GET, plain or over TLS, and knows
+// nothing of the scan: a request in, events while it runs, a result out. One
+// object per request.
+//
+// The request of old (plainRequest, or no user agent) opens its own
+// connection and reads the answer until the server closes it. Otherwise the
+// request is a browser's (keep-alive, compressed pages, the scan's cookies)
+// and goes over a connection of the pool, kept for the next request when its
+// answer ends where its length or chunks say. A request sent on a kept
+// connection that closes before a byte of the answer is sent once more on a
+// new one; the page announces its connection once either way.
 class PageFetcher : public QObject
 {
     Q_OBJECT
@@ -66,8 +31,13 @@ public:
     // an answer is ended, as the server's close would end it, once its body
     // (or a response without a head) reaches this size.
     static constexpr qint64 kPageCap = 16 * 1024 * 1024;
+    static const QByteArray kAccept;
+    static const QByteArray kAcceptEncoding;
 
+    // pool: the scan's connections; without one the fetcher has its own,
+    // closed when it is done.
     explicit PageFetcher(const PageRequest &request, QObject *parent = nullptr);
+    PageFetcher(const PageRequest &request, ConnectionPool *pool, QObject *parent = nullptr);
     ~PageFetcher() override;
 
     const PageRequest &request() const { return m_request; }
@@ -82,12 +52,21 @@ public:
     QByteArray partialHead() const { return m_headComplete ? m_result.head : QByteArray(); }
     QByteArray partialBody() const;
     qint32 contentLength() const { return m_contentLength; }
+    // The request went on a kept connection that has not answered yet: its
+    // connection is announced now (the page's time runs as if it were new).
+    void announceKeptConnection();
 
-    // The exact request bytes for a host and path. A user agent line follows
+    // The exact request of old for a host and path. A user agent line follows
     // the Accept line unless the user agent is empty; a host with non-ASCII
     // letters is named in its ASCII form; control characters of a stored
     // user agent are left out.
     static QByteArray requestBytes(const QString &host, const QString &path, const QString &userAgent = QString());
+    // The browser's request: kept alive, the Accept lines of a browser, the
+    // cookies given. target: the path, or the whole URL for a proxy.
+    static QByteArray browserRequestBytes(const QString &host, const QString &target, const QString &userAgent,
+                                          const QByteArray &cookies = QByteArray());
+    // The Accept-Language value: the user's locale, then English.
+    static QByteArray acceptLanguage();
 
 signals:
     void connected();
@@ -96,27 +75,39 @@ signals:
     void finished();
 
 private:
+    void openConnection();
+    void attach(HttpConnection *connection);
+    void sendRequest();
     void onConnected();
-    void onEncrypted();
-    void onSslErrors(const QList<QSslError> &errors);
-    void onError(QAbstractSocket::SocketError error);
+    void onFailed(PageResult::Failure failure, const QString &text);
     void onReadyRead();
+    void onClosed();
+    void announce();
     void take(const QByteArray &bytes);
     void detectHead();
+    void startBody();
+    bool answerIsWhole() const;
     void finish(PageResult::Failure failure = PageResult::Failure::None, const QString &text = QString());
-    void dropSocket();
+    void letConnectionGo(bool mayKeep);
 
     PageRequest m_request;
-    QTcpSocket *m_socket = nullptr;
+    QPointer<ConnectionPool> m_pool;
+    ConnectionPool *m_ownPool = nullptr;
+    QPointer<HttpConnection> m_connection;
+    bool m_plain = true;            // the request of old
+    bool m_reused = false;          // the request went on a kept connection
+    bool m_resent = false;
+    bool m_announced = false;       // connected was emitted
     PageResult m_result;
-    QByteArray m_response;        // until the head is complete
-    class ChunkedDecoder *m_chunks = nullptr;
+    QByteArray m_response;          // until the head is complete
+    std::unique_ptr<BodyReader> m_body;
     bool m_headComplete = false;
     qsizetype m_headSearchFrom = 0;
     qint64 m_received = 0;
     qint32 m_contentLength = 0;
-    bool m_encrypted = false;
     bool m_done = false;
-    bool m_anyByte = false;       // the server sent something
-    QString m_certificateFailure;
+    bool m_anyByte = false;         // the server sent something
+    bool m_keepable = false;        // the answer lets the connection carry another request
+    int m_keepMs = 0;
+    bool m_extraBytes = false;      // bytes came after the body
 };

@@ -1,5 +1,6 @@
 #include "net/WholePageDownload.h"
 
+#include "net/ProxyChoice.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -12,6 +13,32 @@
 
 #include <limits>
 #include <utility>
+
+namespace {
+
+// Every request of a download, redirections included, asks the choice
+// for its own scheme and host.
+class ChosenProxy : public QNetworkProxyFactory
+{
+public:
+    ChosenProxy(ProxyChoice choice, QByteArray agent)
+        : m_choice(std::move(choice))
+        , m_agent(std::move(agent))
+    {
+    }
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        const bool secure = query.protocolTag().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+        const int port = query.peerPort() > 0 ? query.peerPort() : (secure ? 443 : 80);
+        return {m_choice.qtProxy(query.peerHostName(), quint16(port), secure, m_agent)};
+    }
+
+private:
+    ProxyChoice m_choice;
+    QByteArray m_agent;
+};
+
+} // namespace
 
 void prefixHttp(QString &url)
 {
@@ -66,12 +93,14 @@ void WholePageDownload::start(const QString &url, const DownloadLimits &limits)
         return;
     }
 
-    m_manager = new QNetworkAccessManager(this);
-    m_manager->setProxy(QNetworkProxy::NoProxy);
     QNetworkRequest request(target);
     // The scan's user agent; an empty one gives the plain "Mozilla" of old.
     QString agent = SettingsStore::instance().read(Keys::UserAgent, kDefaultUserAgent);
     agent.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+    // The same way out as the scan's pages (the Proxy setting); a tunnel
+    // names the user agent only when the setting gives one.
+    m_manager = new QNetworkAccessManager(this);
+    m_manager->setProxyFactory(new ChosenProxy(ProxyChoice::fromSettings(), agent.toLatin1()));
     request.setHeader(QNetworkRequest::UserAgentHeader, agent.isEmpty() ? QByteArray("Mozilla") : agent.toLatin1());
     request.setRawHeader("Cache-Control", "no-cache");
     request.setRawHeader("Pragma", "no-cache");

@@ -98,7 +98,7 @@ void RobotsCache::startDownload(const QString &k, const QString &url)
     base.acceptAnyCertificate = m_acceptAnyCertificate;
     // A silent server holds no scan longer than its time-out.
     const int ms = 1000 * qMax(1, m_timeOutSeconds);
-    auto *download = new FileFetch(QUrl(url), base, ms, ms, this);
+    auto *download = new FileFetch(QUrl(url), base, ms, ms, m_scheduler, this);
     entry.download = download;
     connect(download, &FileFetch::finished, this, [this, k, download] {
         download->deleteLater();

@@ -353,6 +353,10 @@ void SiteScan::onPageFinished(quint64 id, const PageResult &result)
         m_fetchId = 0;
         notReached(QStringLiteral("No reply"), true);
         return;
+    case PageResult::Failure::Proxy:
+        m_fetchId = 0;
+        notReached(result.failureText, true);
+        return;
     case PageResult::Failure::Unreachable:
         return; // no answer is no event: the idle time-out ends the page
     case PageResult::Failure::None:

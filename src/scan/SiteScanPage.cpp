@@ -205,8 +205,10 @@ void SiteScan::followRedirect(QString url)
     PageRequest base;
     // As the whole-page download of old: "Mozilla" when the scan sends no agent.
     base.userAgent = store.read(Keys::UserAgent, kDefaultUserAgent);
-    if (base.userAgent.isEmpty())
+    if (base.userAgent.isEmpty()) {
         base.userAgent = QStringLiteral("Mozilla");
+        base.plainRequest = true;
+    }
     base.acceptAnyCertificate = store.readFlag(Keys::IgnoreCertificateErrors, false);
     m_downloadId = m_channel->download(url, limits, base);
 }

@@ -40,6 +40,7 @@ inline const QString UserAgent = QStringLiteral("UserAgent");
 inline const QString IgnoreCertificateErrors = QStringLiteral("IgnoreCertificateErrors");
 inline const QString SitesAtOnce = QStringLiteral("SitesAtOnce");
 inline const QString RetryDelay = QStringLiteral("RetryDelay");
+inline const QString Proxy = QStringLiteral("Proxy");
 // Alerts after a scan with changes.
 inline const QString AlertWebhook = QStringLiteral("AlertWebhook");
 inline const QString AlertMailTo = QStringLiteral("AlertMailTo");
@@ -62,12 +63,17 @@ inline const QString HistoryKeepRuns = QStringLiteral("HistoryKeepRuns");
 // says otherwise: an honest browser-compatible text naming the program.
 inline const QString kDefaultUserAgent = QStringLiteral("Mozilla/5.0 (compatible; Reciplex/3.0)");
 
+// How every request of a scan, posting and import reaches the web:
+// "system" (the environment's http_proxy, https_proxy and no_proxy), "none",
+// or a proxy URL (http://host:port or socks5://host:port, user:password@ allowed).
+inline const QString kDefaultProxy = QStringLiteral("system");
+
 // Seconds before a start page that could not be read is tried once more; 0 never.
 inline constexpr int kDefaultRetryDelay = 5;
 inline constexpr int kMaxRetryDelay = 600;
 
 // How many Linking Sites a scan runs at the same time: 1 is one after another.
-inline constexpr int kDefaultSitesAtOnce = 8;
+inline constexpr int kDefaultSitesAtOnce = 32;
 inline constexpr int kMaxSitesAtOnce = 64;
 
 // A link not found is "Possibly lost" until this many checked runs in a row

@@ -63,6 +63,20 @@ void ScriptedHttpServer::onNewConnection()
             m_open.removeAll(socket);
             socket->deleteLater();
         });
+        if (m_perRequest) {
+            m_requests.removeLast();
+            auto pending = std::make_shared<QByteArray>();
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket, pending] {
+                *pending += socket->readAll();
+                for (qsizetype end; (end = pending->indexOf("\r\n\r\n")) >= 0;) {
+                    m_requests.append(pending->left(end + 4));
+                    pending->remove(0, end + 4);
+                    const qsizetype n = m_requests.size() - 1;
+                    answer(socket, m_replies.value(qMin<qsizetype>(n, m_replies.size() - 1), ScriptedReply::silent()), int(n));
+                }
+            });
+            continue;
+        }
         auto answered = std::make_shared<bool>(false);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, reply, requestIndex, answered] {
             m_requests[requestIndex] += socket->readAll();

@@ -70,6 +70,11 @@ public:
     void sendNow(const QByteArray &bytes, bool close);
     // True while some client connection is still open on the server side.
     bool hasOpenConnection() const;
+    // Replies go to requests rather than connections: the n-th request, on
+    // whatever connection it came, gets the n-th reply (the last for all
+    // further), and a reply that keeps the connection open waits there for
+    // the next request, as a kept-alive server does.
+    void answerEveryRequest() { m_perRequest = true; }
 
 private:
     void onNewConnection();
@@ -82,5 +87,6 @@ private:
     QList<QByteArray> m_requests;
     QList<QTcpSocket *> m_open;
     int m_connections = 0;
+    bool m_perRequest = false;
     qint64 m_endlessBytes = 0;
 };
