@@ -306,7 +306,7 @@ private:
     QList<RenderedPage> m_renders;
     bool m_rendersAsked = false;
     bool m_rendersForLinks = false;
-    bool m_startPageHtml = false;  // the start page answered 2xx with HTML
+    bool m_startPageScripted = false; // the start page answered 2xx with HTML that runs a script
     QString m_startPageUrl;        // as its rows name it
     NotesSource m_startPageNotes;
     QHash<QString, int> m_staticLinksOnPage; // links found in a page's HTML, by the page's row URL

@@ -17,6 +17,7 @@
 #include "url/TextMatch.h"
 #include "url/UrlText.h"
 
+#include <QByteArrayMatcher>
 #include <QUrl>
 
 namespace {
@@ -32,11 +33,24 @@ bool looksLikeHtml(const QByteArray &head, const QByteArray &body)
     return body.left(4096).contains('<');
 }
 
+// Without a script a browser draws no link the HTML does not have: such a
+// page is not worth the drawing (a script element, or a handler attribute
+// such as onload, runs one).
+bool hasScript(const QByteArray &body)
+{
+    static const QByteArrayMatcher script("<script"), scriptUpper("<SCRIPT"), handler("onload=");
+    if (script.indexIn(body) >= 0 || scriptUpper.indexIn(body) >= 0 || handler.indexIn(body) >= 0)
+        return true;
+    // Mixed case is rare; it is looked for only when nothing else matched.
+    const QByteArray lower = body.toLower();
+    return lower.contains("<script") || lower.contains("onload=");
+}
+
 } // namespace
 
 void SiteScan::noteStartPage(int code, const QByteArray &head, const QByteArray &body)
 {
-    m_startPageHtml = code >= 200 && code <= 299 && looksLikeHtml(head, body);
+    m_startPageScripted = code >= 200 && code <= 299 && looksLikeHtml(head, body) && hasScript(body);
     m_startPageUrl = m_page.strCurUrl;
     m_startPageNotes = notesSource();
 }
@@ -88,7 +102,7 @@ bool SiteScan::awaitRenders()
 
     QList<RenderedPage> pages;
     bool forLinks = false;
-    if (store.readFlag(Keys::RenderJavaScript, kDefaultRenderJavaScript) && wouldCloseWithout && m_startPageHtml) {
+    if (store.readFlag(Keys::RenderJavaScript, kDefaultRenderJavaScript) && wouldCloseWithout && m_startPageScripted) {
         forLinks = true;
         RenderedPage start;
         start.rowUrl = m_startPageUrl;
