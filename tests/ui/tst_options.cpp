@@ -101,6 +101,12 @@ private slots:
         QCOMPARE(stored(Keys::UserAgent), QString("")); // empty: no user agent is sent
         QTest::keyClicks(agent, "Bot/1");
         QCOMPARE(stored(Keys::UserAgent), QString("Bot/1"));
+        auto *proxy = need<QLineEdit>(d, "Proxy");
+        QTest::keyClicks(proxy, "socks5://127.0.0.1:1080");
+        QCOMPARE(stored(Keys::Proxy), QString("socks5://127.0.0.1:1080"));
+        proxy->selectAll();
+        QTest::keyClick(proxy, Qt::Key_Delete);
+        QCOMPARE(stored(Keys::Proxy), QString("system")); // empty: the environment's proxy
 
         QSignalSpy limit(d, &OptionsDialog::pageLimitChanged);
         need<QComboBox>(d, "cmbAdvance")->setCurrentIndex(0);

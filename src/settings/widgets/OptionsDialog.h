@@ -55,6 +55,7 @@ private:
     QPushButton *m_deleteType;
     QListWidget *m_types;
     QLineEdit *m_userAgent;
+    QLineEdit *m_proxy;
     QSpinBox *m_sitesAtOnce;
     QSpinBox *m_renderTimeout;
     QSpinBox *m_retryDelay;
