@@ -1,7 +1,8 @@
 #include "net/CookieJar.h"
 
+#include "net/HttpHeaders.h"
+
 #include <QHostAddress>
-#include <QLocale>
 
 #include <algorithm>
 
@@ -32,25 +33,6 @@ bool pathMatches(const QString &requestPath, const QString &cookiePath)
         return true;
     return path.startsWith(cookiePath)
         && (cookiePath.endsWith(QLatin1Char('/')) || path.at(cookiePath.size()) == QLatin1Char('/'));
-}
-
-// The date forms servers send in Expires (RFC 6265 5.1.1 is looser still).
-QDateTime parseDate(const QByteArray &text)
-{
-    static const char *const forms[] = {"ddd, dd MMM yyyy HH:mm:ss 'GMT'", "ddd, dd-MMM-yyyy HH:mm:ss 'GMT'",
-                                        "dddd, dd-MMM-yy HH:mm:ss 'GMT'", "ddd, dd-MMM-yy HH:mm:ss 'GMT'",
-                                        "ddd MMM d HH:mm:ss yyyy"};
-    const QString date = QString::fromLatin1(text).simplified();
-    for (const char *form : forms) {
-        QDateTime when = QLocale::c().toDateTime(date, QLatin1String(form));
-        if (!when.isValid())
-            continue;
-        when.setTimeSpec(Qt::UTC);
-        if (when.date().year() < 1970)
-            when = when.addYears(100);
-        return when;
-    }
-    return QDateTime();
 }
 
 } // namespace
@@ -100,7 +82,7 @@ void CookieJar::store(const QByteArray &line, const QString &host, const QString
             maxAgeSeen = true;
             c.expires = seconds <= 0 ? now.addSecs(-1) : now.addSecs(qMin<qint64>(seconds, 400LL * 86400));
         } else if (name == "expires" && !maxAgeSeen) {
-            const QDateTime when = parseDate(value);
+            const QDateTime when = HttpHeaders::date(value);
             if (when.isValid())
                 c.expires = when;
         } else if (name == "domain" && !value.isEmpty()) {

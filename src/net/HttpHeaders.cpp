@@ -49,20 +49,28 @@ qint64 retryAfterMs(const QByteArray &head, const QDateTime &now)
     const qint64 seconds = text.toLongLong(&ok);
     if (ok)
         return seconds < 0 ? -1 : qMin<qint64>(seconds, 1LL << 31) * 1000;
-    // The three date forms HTTP allows; only the first is sent today.
-    static const char *const forms[] = {"ddd, dd MMM yyyy HH:mm:ss 'GMT'", "dddd, dd-MMM-yy HH:mm:ss 'GMT'",
+    const QDateTime when = date(text);
+    return when.isValid() ? qMax<qint64>(0, now.msecsTo(when)) : -1;
+}
+
+QDateTime date(const QByteArray &text)
+{
+    // The three forms HTTP allows (only the first is sent today), and the
+    // dashed forms servers still send in a cookie's Expires.
+    static const char *const forms[] = {"ddd, dd MMM yyyy HH:mm:ss 'GMT'", "ddd, dd-MMM-yyyy HH:mm:ss 'GMT'",
+                                        "dddd, dd-MMM-yy HH:mm:ss 'GMT'", "ddd, dd-MMM-yy HH:mm:ss 'GMT'",
                                         "ddd MMM d HH:mm:ss yyyy"};
-    const QString date = QString::fromLatin1(text).simplified();
+    const QString simplified = QString::fromLatin1(text).simplified();
     for (const char *form : forms) {
-        QDateTime when = QLocale::c().toDateTime(date, QLatin1String(form));
+        QDateTime when = QLocale::c().toDateTime(simplified, QLatin1String(form));
         if (!when.isValid())
             continue;
         when.setTimeSpec(Qt::UTC);
         if (when.date().year() < 1970)
             when = when.addYears(100);
-        return qMax<qint64>(0, now.msecsTo(when));
+        return when;
     }
-    return -1;
+    return QDateTime();
 }
 
 } // namespace HttpHeaders

@@ -17,5 +17,7 @@ int statusCode(const QByteArray &head);
 // number of seconds or an HTTP date (a date passed is 0). -1 without a
 // readable one.
 qint64 retryAfterMs(const QByteArray &head, const QDateTime &now = QDateTime::currentDateTimeUtc());
+// An HTTP date (or a cookie's Expires) in UTC; invalid when it is none.
+QDateTime date(const QByteArray &text);
 
 } // namespace HttpHeaders
