@@ -3,7 +3,7 @@
 // without a systemd user session (run through a real shell). The units go to
 // a temporary XDG_CONFIG_HOME and the commands are stand-ins: the machine's
 // own timers and crontab are never touched.
-#include "schedule/ScheduleSpec.h"
+#include "schedule/ScheduleRule.h"
 
 #include <QDir>
 #include <QProcess>
@@ -77,25 +77,25 @@ private slots:
         QFETCH(QString, given);
         QFETCH(QString, text);
         QString error;
-        const std::optional<ScheduleSpec> spec = ScheduleSpec::parse(given, &error);
-        QCOMPARE(spec.has_value(), !text.isEmpty());
-        if (!spec) {
+        const std::optional<ScheduleRule> rule = ScheduleRule::parse(given, &error);
+        QCOMPARE(rule.has_value(), !text.isEmpty());
+        if (!rule) {
             QVERIFY(!error.isEmpty());
             return;
         }
-        QCOMPARE(spec->text(), text);
-        QTEST(spec->onCalendar(), "onCalendar");
-        QTEST(spec->cronFields(), "cron");
+        QCOMPARE(rule->text(), text);
+        QTEST(rule->onCalendar(), "onCalendar");
+        QTEST(rule->cronFields(), "cron");
     }
 
     void nextRun()
     {
         QString error;
         const QDateTime friday(QDate(2026, 12, 11), QTime(3, 0));
-        QCOMPARE(ScheduleSpec::parse("daily 03:00", &error)->nextRunAfter(friday), friday.addDays(1));
-        QCOMPARE(ScheduleSpec::parse("weekly Fri 03:01", &error)->nextRunAfter(friday), friday.addSecs(60));
-        QCOMPARE(ScheduleSpec::parse("weekly Thu 03:00", &error)->nextRunAfter(friday), friday.addDays(6));
-        QCOMPARE(ScheduleSpec::parse("hourly", &error)->nextRunAfter(friday.addSecs(1)), friday.addSecs(3600));
+        QCOMPARE(ScheduleRule::parse("daily 03:00", &error)->nextRunAfter(friday), friday.addDays(1));
+        QCOMPARE(ScheduleRule::parse("weekly Fri 03:01", &error)->nextRunAfter(friday), friday.addSecs(60));
+        QCOMPARE(ScheduleRule::parse("weekly Thu 03:00", &error)->nextRunAfter(friday), friday.addDays(6));
+        QCOMPARE(ScheduleRule::parse("hourly", &error)->nextRunAfter(friday.addSecs(1)), friday.addSecs(3600));
     }
 
     // Where a systemd user session runs: a timer and a service that systemd

@@ -89,13 +89,13 @@ QString shellArgument(const QString &argument)
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
-QString line(const ScheduledScan &scan, const ScheduleSpec &spec, const QStringList &command)
+QString line(const ScheduledScan &scan, const ScheduleRule &rule, const QStringList &command)
 {
     QStringList words;
     for (const QString &argument : command)
         words << shellArgument(argument);
-    return spec.cronFields() + QLatin1Char(' ') + words.join(QLatin1Char(' ')) + kMarker + scan.id + QLatin1Char(' ')
-         + spec.text();
+    return rule.cronFields() + QLatin1Char(' ') + words.join(QLatin1Char(' ')) + kMarker + scan.id + QLatin1Char(' ')
+         + rule.text();
 }
 
 std::optional<ScheduledScan> parseLine(const QString &text)
@@ -115,15 +115,15 @@ std::optional<ScheduledScan> parseLine(const QString &text)
         return std::nullopt;
     scan.projectPath = words.last();
     QString error;
-    if (const auto spec = ScheduleSpec::parse(scan.schedule, &error))
-        scan.nextRun = spec->nextRunAfter(QDateTime::currentDateTime());
+    if (const auto rule = ScheduleRule::parse(scan.schedule, &error))
+        scan.nextRun = rule->nextRunAfter(QDateTime::currentDateTime());
     return scan;
 }
 
-bool install(const SchedulerTools &tools, const ScheduledScan &scan, const ScheduleSpec &spec,
+bool install(const SchedulerTools &tools, const ScheduledScan &scan, const ScheduleRule &rule,
              const QStringList &command, QString *error)
 {
-    if (spec.kind == ScheduleSpec::Kind::Calendar) {
+    if (rule.kind == ScheduleRule::Kind::Calendar) {
         *error = QStringLiteral("without a systemd user session the schedule goes into the crontab, which takes "
                                 "only \"hourly\", \"daily HH:MM\" and \"weekly DAY HH:MM\"");
         return false;
@@ -133,7 +133,7 @@ bool install(const SchedulerTools &tools, const ScheduledScan &scan, const Sched
         return false;
     lines.erase(std::remove_if(lines.begin(), lines.end(), [&](const QString &l) { return idOf(l) == scan.id; }),
                 lines.end());
-    lines << line(scan, spec, command);
+    lines << line(scan, rule, command);
     return writeTable(tools, lines, error);
 }
 

@@ -1,7 +1,7 @@
 #include "schedule/ScanScheduler.h"
 
 #include "schedule/CrontabEntries.h"
-#include "schedule/ScheduleSpec.h"
+#include "schedule/ScheduleRule.h"
 #include "schedule/SystemdTimers.h"
 
 #include <QFileInfo>
@@ -30,41 +30,41 @@ ScanScheduler::Outcome ScanScheduler::schedule(const QString &projectPath, const
         return out;
     }
     QString error;
-    const std::optional<ScheduleSpec> spec = ScheduleSpec::parse(scheduleText, &error);
-    if (!spec) {
+    const std::optional<ScheduleRule> rule = ScheduleRule::parse(scheduleText, &error);
+    if (!rule) {
         out.message = error;
         return out;
     }
     ScheduledScan &scan = out.scan;
     scan.id = scheduleIdFor(path);
     scan.projectPath = path;
-    scan.schedule = spec->text();
+    scan.schedule = rule->text();
     const QStringList command = scheduledCommand(scanner, path, scanOptions);
     bool found = false;
     if (usesSystemd()) {
         scan.where = ScheduledScan::Where::SystemdTimer;
-        if (spec->kind == ScheduleSpec::Kind::Calendar) {
-            scan.nextRun = SystemdTimers::nextElapse(m_tools, spec->onCalendar(), &error);
+        if (rule->kind == ScheduleRule::Kind::Calendar) {
+            scan.nextRun = SystemdTimers::nextElapse(m_tools, rule->onCalendar(), &error);
             if (!scan.nextRun.isValid()) {
                 out.message = QStringLiteral("\"%1\" is not a calendar expression systemd takes: %2").arg(scheduleText, error);
                 return out;
             }
         }
-        if (!SystemdTimers::install(m_tools, scan, *spec, command, &error)) {
+        if (!SystemdTimers::install(m_tools, scan, *rule, command, &error)) {
             out.message = QStringLiteral("the systemd timer could not be installed: %1").arg(error);
             return out;
         }
         CrontabEntries::remove(m_tools, scan.id, &found, &error); // an older schedule from before
     } else {
         scan.where = ScheduledScan::Where::Crontab;
-        if (!CrontabEntries::install(m_tools, scan, *spec, command, &error)) {
+        if (!CrontabEntries::install(m_tools, scan, *rule, command, &error)) {
             out.message = QStringLiteral("no systemd user session, and the crontab could not take the schedule: %1").arg(error);
             return out;
         }
         SystemdTimers::remove(m_tools, scan.id, &found, &error);
     }
     if (!scan.nextRun.isValid())
-        scan.nextRun = spec->nextRunAfter(QDateTime::currentDateTime());
+        scan.nextRun = rule->nextRunAfter(QDateTime::currentDateTime());
     out.ok = true;
     out.message = scan.where == ScheduledScan::Where::SystemdTimer
         ? QStringLiteral("Scheduled \"%1\" for %2 with the systemd user timer %3.timer; next run %4.")

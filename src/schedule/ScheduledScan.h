@@ -13,7 +13,7 @@ struct ScheduledScan
     // the crontab line's marker. One per project file.
     QString id;
     QString projectPath;   // absolute
-    QString schedule;      // as ScheduleSpec::text() gives it
+    QString schedule;      // as ScheduleRule::text() gives it
     QDateTime nextRun;     // local time; invalid when it cannot be told
 
     // "systemd user timer reciplex-scan-sites-1a2b3c4d.timer" or "crontab".

@@ -78,7 +78,7 @@ QString serviceText(const ScheduledScan &scan, const QStringList &command)
         .arg(escapeSpecifiers(scan.projectPath), exec.join(QLatin1Char(' ')));
 }
 
-QString timerText(const ScheduledScan &scan, const ScheduleSpec &spec)
+QString timerText(const ScheduledScan &scan, const ScheduleRule &rule)
 {
     return QStringLiteral("# Written by reciplex-scan --schedule; reciplex-scan --unschedule removes it.\n"
                           "[Unit]\n"
@@ -92,11 +92,11 @@ QString timerText(const ScheduledScan &scan, const ScheduleSpec &spec)
                           "\n"
                           "[Install]\n"
                           "WantedBy=timers.target\n")
-        .arg(escapeSpecifiers(scan.projectPath), spec.onCalendar(), kProjectKey, scan.projectPath, kScheduleKey,
-             spec.text());
+        .arg(escapeSpecifiers(scan.projectPath), rule.onCalendar(), kProjectKey, scan.projectPath, kScheduleKey,
+             rule.text());
 }
 
-bool install(const SchedulerTools &tools, const ScheduledScan &scan, const ScheduleSpec &spec,
+bool install(const SchedulerTools &tools, const ScheduledScan &scan, const ScheduleRule &rule,
              const QStringList &command, QString *error)
 {
     if (!QDir().mkpath(tools.unitFolder)) {
@@ -105,7 +105,7 @@ bool install(const SchedulerTools &tools, const ScheduledScan &scan, const Sched
     }
     const QString service = unitPath(tools, scan.id, ".service");
     const QString timer = unitPath(tools, scan.id, ".timer");
-    if (!writeFile(service, serviceText(scan, command), error) || !writeFile(timer, timerText(scan, spec), error)) {
+    if (!writeFile(service, serviceText(scan, command), error) || !writeFile(timer, timerText(scan, rule), error)) {
         QFile::remove(service);
         return false;
     }
@@ -161,9 +161,9 @@ QList<ScheduledScan> list(const SchedulerTools &tools)
         if (scan.projectPath.isEmpty())
             continue; // not one of ours
         QString error;
-        if (const auto spec = ScheduleSpec::parse(scan.schedule, &error))
-            scan.nextRun = spec->kind == ScheduleSpec::Kind::Calendar ? nextElapse(tools, spec->onCalendar(), &error)
-                                                                       : spec->nextRunAfter(QDateTime::currentDateTime());
+        if (const auto rule = ScheduleRule::parse(scan.schedule, &error))
+            scan.nextRun = rule->kind == ScheduleRule::Kind::Calendar ? nextElapse(tools, rule->onCalendar(), &error)
+                                                                       : rule->nextRunAfter(QDateTime::currentDateTime());
         scans << scan;
     }
     return scans;

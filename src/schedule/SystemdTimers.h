@@ -1,6 +1,6 @@
 #pragma once
 
-#include "schedule/ScheduleSpec.h"
+#include "schedule/ScheduleRule.h"
 #include "schedule/ScheduledScan.h"
 #include "schedule/SchedulerTools.h"
 
@@ -19,11 +19,11 @@ bool userSessionRunning(const SchedulerTools &tools);
 // One argument of ExecStart=, quoted so that systemd passes it unchanged.
 QString execArgument(const QString &argument);
 QString serviceText(const ScheduledScan &scan, const QStringList &command);
-QString timerText(const ScheduledScan &scan, const ScheduleSpec &spec);
+QString timerText(const ScheduledScan &scan, const ScheduleRule &rule);
 
 // Writes both units, reloads the manager and starts the timer. On failure
 // nothing is left behind.
-bool install(const SchedulerTools &tools, const ScheduledScan &scan, const ScheduleSpec &spec,
+bool install(const SchedulerTools &tools, const ScheduledScan &scan, const ScheduleRule &rule,
              const QStringList &command, QString *error);
 // Stops the timer and removes both units; *found tells whether there were any.
 bool remove(const SchedulerTools &tools, const QString &id, bool *found, QString *error);

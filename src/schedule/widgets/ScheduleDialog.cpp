@@ -1,7 +1,7 @@
 #include "schedule/widgets/ScheduleDialog.h"
 
 #include "schedule/ScanScheduler.h"
-#include "schedule/ScheduleSpec.h"
+#include "schedule/ScheduleRule.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -77,8 +77,8 @@ void ScheduleDialog::showCurrent()
 {
     const std::optional<ScheduledScan> scan = m_scheduler->scheduleOf(m_project);
     QString error;
-    const std::optional<ScheduleSpec> spec = scan ? ScheduleSpec::parse(scan->schedule, &error) : std::nullopt;
-    if (!spec) {
+    const std::optional<ScheduleRule> rule = scan ? ScheduleRule::parse(scan->schedule, &error) : std::nullopt;
+    if (!rule) {
         m_often->setCurrentIndex(NotScheduled);
         m_next->setText(tr("not scheduled"));
         m_status->setText(m_scheduler->usesSystemd() ? tr("A schedule becomes a systemd timer of your own.")
@@ -86,15 +86,15 @@ void ScheduleDialog::showCurrent()
         updateFields();
         return;
     }
-    switch (spec->kind) {
-    case ScheduleSpec::Kind::Hourly: m_often->setCurrentIndex(Hourly); break;
-    case ScheduleSpec::Kind::Daily: m_often->setCurrentIndex(Daily); break;
-    case ScheduleSpec::Kind::Weekly: m_often->setCurrentIndex(Weekly); break;
-    case ScheduleSpec::Kind::Calendar: m_often->setCurrentIndex(Calendar); break;
+    switch (rule->kind) {
+    case ScheduleRule::Kind::Hourly: m_often->setCurrentIndex(Hourly); break;
+    case ScheduleRule::Kind::Daily: m_often->setCurrentIndex(Daily); break;
+    case ScheduleRule::Kind::Weekly: m_often->setCurrentIndex(Weekly); break;
+    case ScheduleRule::Kind::Calendar: m_often->setCurrentIndex(Calendar); break;
     }
-    m_day->setCurrentIndex(spec->weekday - 1);
-    m_time->setTime(QTime(spec->hour, spec->minute));
-    m_calendar->setText(spec->calendar);
+    m_day->setCurrentIndex(rule->weekday - 1);
+    m_time->setTime(QTime(rule->hour, rule->minute));
+    m_calendar->setText(rule->calendar);
     m_next->setText(scan->nextRun.isValid() ? QLocale().toString(scan->nextRun, QLocale::LongFormat) : tr("unknown"));
     m_status->setText(tr("Scheduled with the %1.").arg(scan->whereText()));
     updateFields();

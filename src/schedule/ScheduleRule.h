@@ -8,7 +8,7 @@
 // When a scheduled scan runs: "hourly", "daily 03:00", "weekly Mon 03:00", or
 // a systemd calendar expression ("Mon..Fri *-*-* 06:30:00"), which only a
 // systemd timer can follow.
-struct ScheduleSpec
+struct ScheduleRule
 {
     enum class Kind { Hourly, Daily, Weekly, Calendar };
     Kind kind = Kind::Daily;
@@ -32,5 +32,5 @@ struct ScheduleSpec
     // "weekly" alone Monday 00:00. Text that is none of the short forms is
     // taken as a calendar expression when it holds only the characters one
     // can; otherwise nullopt with the reason.
-    static std::optional<ScheduleSpec> parse(const QString &text, QString *error);
+    static std::optional<ScheduleRule> parse(const QString &text, QString *error);
 };

@@ -1,4 +1,4 @@
-#include "schedule/ScheduleSpec.h"
+#include "schedule/ScheduleRule.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -35,7 +35,7 @@ QString clock(int hour, int minute)
 
 } // namespace
 
-QString ScheduleSpec::text() const
+QString ScheduleRule::text() const
 {
     switch (kind) {
     case Kind::Hourly:
@@ -50,7 +50,7 @@ QString ScheduleSpec::text() const
     return calendar;
 }
 
-QString ScheduleSpec::onCalendar() const
+QString ScheduleRule::onCalendar() const
 {
     switch (kind) {
     case Kind::Hourly:
@@ -65,7 +65,7 @@ QString ScheduleSpec::onCalendar() const
     return calendar;
 }
 
-QString ScheduleSpec::cronFields() const
+QString ScheduleRule::cronFields() const
 {
     switch (kind) {
     case Kind::Hourly:
@@ -80,7 +80,7 @@ QString ScheduleSpec::cronFields() const
     return QString();
 }
 
-QDateTime ScheduleSpec::nextRunAfter(const QDateTime &now) const
+QDateTime ScheduleRule::nextRunAfter(const QDateTime &now) const
 {
     if (kind == Kind::Calendar)
         return QDateTime();
@@ -99,7 +99,7 @@ QDateTime ScheduleSpec::nextRunAfter(const QDateTime &now) const
     return QDateTime();
 }
 
-std::optional<ScheduleSpec> ScheduleSpec::parse(const QString &text, QString *error)
+std::optional<ScheduleRule> ScheduleRule::parse(const QString &text, QString *error)
 {
     const QString simplified = text.simplified();
     const QStringList words = simplified.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -107,33 +107,33 @@ std::optional<ScheduleSpec> ScheduleSpec::parse(const QString &text, QString *er
         *error = QStringLiteral("no schedule given");
         return std::nullopt;
     }
-    ScheduleSpec spec;
+    ScheduleRule rule;
     const QString first = words.first().toLower();
     if (first == QLatin1String("hourly") && words.size() == 1) {
-        spec.kind = Kind::Hourly;
-        return spec;
+        rule.kind = Kind::Hourly;
+        return rule;
     }
     if (first == QLatin1String("daily") && words.size() <= 2) {
-        spec.kind = Kind::Daily;
-        if (words.size() == 2 && !parseTime(words.at(1), &spec.hour, &spec.minute)) {
+        rule.kind = Kind::Daily;
+        if (words.size() == 2 && !parseTime(words.at(1), &rule.hour, &rule.minute)) {
             *error = QStringLiteral("\"%1\" is not a time of day like 03:00").arg(words.at(1));
             return std::nullopt;
         }
-        return spec;
+        return rule;
     }
     if (first == QLatin1String("weekly") && words.size() <= 3) {
-        spec.kind = Kind::Weekly;
-        if (words.size() >= 2 && !(spec.weekday = weekdayOf(words.at(1)))) {
+        rule.kind = Kind::Weekly;
+        if (words.size() >= 2 && !(rule.weekday = weekdayOf(words.at(1)))) {
             *error = QStringLiteral("\"%1\" is not a day of the week like Mon").arg(words.at(1));
             return std::nullopt;
         }
-        if (words.size() == 3 && !parseTime(words.at(2), &spec.hour, &spec.minute)) {
+        if (words.size() == 3 && !parseTime(words.at(2), &rule.hour, &rule.minute)) {
             *error = QStringLiteral("\"%1\" is not a time of day like 03:00").arg(words.at(2));
             return std::nullopt;
         }
         if (words.size() == 1)
-            spec.weekday = 1;
-        return spec;
+            rule.weekday = 1;
+        return rule;
     }
     // A calendar expression: only what one can hold, so it cannot escape from
     // a unit file line ("%" would be a specifier there).
@@ -144,7 +144,7 @@ std::optional<ScheduleSpec> ScheduleSpec::parse(const QString &text, QString *er
                      .arg(text);
         return std::nullopt;
     }
-    spec.kind = Kind::Calendar;
-    spec.calendar = simplified;
-    return spec;
+    rule.kind = Kind::Calendar;
+    rule.calendar = simplified;
+    return rule;
 }
