@@ -216,6 +216,21 @@ private slots:
         QTRY_COMPARE(noAscii.done.size(), 1);
         QCOMPARE(noAscii.fetcher.result().failure, PageResult::Failure::BadName);
         QVERIFY(clock.elapsed() < 3000);
+
+        // A connection opened ahead that fails, before the page takes it or
+        // after, leaves the page the answer it would have had.
+        ConnectionPool pool;
+        PageFetcher::warm(requestFor(server.port(), QStringLiteral("127.0.0.1/a.html"), true), pool, 1);
+        QTRY_COMPARE(pool.warmingCount(), 0);
+        PageFetcher::warm(requestFor(closed, QStringLiteral("127.0.0.1/"), true), pool, 1);
+        for (const auto &[port, failure] : {std::pair{server.port(), PageResult::Failure::Secure},
+                                            std::pair{closed, PageResult::Failure::Refused}}) {
+            PageFetcher fetcher(requestFor(port, QStringLiteral("127.0.0.1/a.html"), true), &pool);
+            QSignalSpy done(&fetcher, &PageFetcher::finished);
+            fetcher.start();
+            QTRY_COMPARE(done.size(), 1);
+            QCOMPARE(fetcher.result().failure, failure);
+        }
     }
 
     // A server that sends close_notify after its answer and waits for ours
@@ -398,38 +413,45 @@ private slots:
         QTest::addColumn<QList<ScriptedReply>>("replies"); // one per request, in turn
         QTest::addColumn<QStringList>("pages");            // "" : no reply
         QTest::addColumn<int>("connections");
+        QTest::addColumn<int>("openedAhead"); // connections warmed before the first page
         QTest::newRow("three pages, one connection") << QList{kept("a"), kept("b"), kept("c")}
-                                                     << QStringList{"a", "b", "c"} << 1;
+                                                     << QStringList{"a", "b", "c"} << 1 << 0;
+        QTest::newRow("opened ahead: the pages take it") << QList{kept("a"), kept("b")}
+                                                         << QStringList{"a", "b"} << 1 << 1;
+        QTest::newRow("two opened ahead: no third") << QList{kept("a"), kept("b")} << QStringList{"a", "b"} << 2 << 2;
         QTest::newRow("a chunked answer keeps it too")
             << QList{ScriptedReply::whole("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n",
                                           ScriptedReply::Ending::KeepOpen),
                      kept("b")}
-            << QStringList{"a", "b"} << 1;
+            << QStringList{"a", "b"} << 1 << 0;
         QTest::newRow("Connection: close is not reused")
             << QList{answer("Connection: close\r\n", "a", ScriptedReply::Ending::KeepOpen), kept("b")}
-            << QStringList{"a", "b"} << 2;
+            << QStringList{"a", "b"} << 2 << 0;
         QTest::newRow("HTTP/1.0 without keep-alive is not reused")
             << QList{ScriptedReply::whole("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\na", ScriptedReply::Ending::KeepOpen),
                      kept("b")}
-            << QStringList{"a", "b"} << 2;
+            << QStringList{"a", "b"} << 2 << 0;
         QTest::newRow("a server that closes after two requests")
             << QList{kept("a"), answer("", "b", ScriptedReply::Ending::Close), kept("c")}
-            << QStringList{"a", "b", "c"} << 2;
+            << QStringList{"a", "b", "c"} << 2 << 0;
         QTest::newRow("dropped silently: sent again once") << QList{kept("a"), dropped, kept("b")}
-                                                           << QStringList{"a", "b"} << 2;
-        QTest::newRow("dropped twice: no third try") << QList{kept("a"), dropped, dropped} << QStringList{"a", ""} << 2;
+                                                           << QStringList{"a", "b"} << 2 << 0;
+        QTest::newRow("dropped twice: no third try") << QList{kept("a"), dropped, dropped} << QStringList{"a", ""} << 2 << 0;
     }
     void keptConnectionsAreReusedOrSentAgainOnce()
     {
         QFETCH(QList<ScriptedReply>, replies);
         QFETCH(QStringList, pages);
         QFETCH(int, connections);
+        QFETCH(int, openedAhead);
         TestEnv env;
         ScriptedHttpServer server;
         server.answerEveryRequest();
         for (const ScriptedReply &r : replies)
             server.addReply(r);
         ConnectionPool pool;
+        PageFetcher::warm(requestFor(server.port(), QStringLiteral("127.0.0.1/")), pool, openedAhead);
+        QTRY_COMPARE(server.connectionCount(), openedAhead);
         for (const QString &page : pages) {
             PageFetcher fetcher(requestFor(server.port(), QStringLiteral("127.0.0.1/") + page), &pool);
             QSignalSpy connected(&fetcher, &PageFetcher::connected);

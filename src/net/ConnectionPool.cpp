@@ -28,6 +28,8 @@ void ConnectionPool::clear()
 {
     while (!m_kept.isEmpty())
         dropKept(0);
+    while (!m_warming.isEmpty())
+        dropWarming(0);
     // Connections still carrying a request belong to their fetchers: they are
     // closed there and no longer counted here.
     for (HttpConnection *c : findChildren<HttpConnection *>(Qt::FindDirectChildrenOnly))
@@ -53,20 +55,25 @@ QString ConnectionPool::reuseKey(const Origin &origin, const ProxyRoute &route, 
     return origin.key() + QLatin1Char(' ') + route.key() + (origin.secure && acceptAny ? QStringLiteral(" any") : QString());
 }
 
-// One configuration for the scan: the system's CA certificates read once,
-// sessions kept so a later connection to the host resumes its session.
+// One configuration for the scan, sessions kept so a later connection to the
+// host resumes its session. The system's authorities are looked up in its
+// certificate folder as a handshake needs them: every certificate handed to
+// a connection is copied into its own TLS context, hundreds per handshake.
+// Only when the program added authorities of its own are the system's
+// listed beside them, read once.
 QSslConfiguration ConnectionPool::tlsFor(const Origin &origin, bool acceptAny)
 {
     if (!m_tls) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        // The system's authorities once, beside any the program added.
         QList<QSslCertificate> authorities = tls.caCertificates();
-        const QSet<QSslCertificate> known(authorities.cbegin(), authorities.cend());
-        for (const QSslCertificate &c : QSslConfiguration::systemCaCertificates()) {
-            if (!known.contains(c))
-                authorities.append(c);
+        if (!authorities.isEmpty()) {
+            const QSet<QSslCertificate> known(authorities.cbegin(), authorities.cend());
+            for (const QSslCertificate &c : QSslConfiguration::systemCaCertificates()) {
+                if (!known.contains(c))
+                    authorities.append(c);
+            }
+            tls.setCaCertificates(authorities);
         }
-        tls.setCaCertificates(authorities);
         tls.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
         m_tls = tls;
     }
@@ -92,11 +99,63 @@ HttpConnection *ConnectionPool::takeKept(const Origin &origin, const ProxyRoute 
         }
         m_kept.removeAt(i);
         c->disconnect(this);
-        if (m_kept.isEmpty())
-            m_expiry.stop();
+        collectSessions(c);
+        stopExpiryWhenIdle();
+        return c;
+    }
+    for (qsizetype i = 0; i < m_warming.size(); ++i) {
+        HttpConnection *c = m_warming.at(i).connection;
+        if (c->property(kKeyProperty).toString() != key)
+            continue;
+        if (!c->isOpening() && !c->isReady()) {
+            dropWarming(i); // failed before its signal could be heard
+            --i;
+            continue;
+        }
+        m_warming.removeAt(i);
+        c->disconnect(this);
+        collectSessions(c);
+        stopExpiryWhenIdle();
         return c;
     }
     return nullptr;
+}
+
+void ConnectionPool::warm(const Origin &origin, const ProxyRoute &route, bool acceptAnyCertificate,
+                          const QByteArray &tunnelAgent, int connections)
+{
+    if (connections > 0 && !m_openPerHost.contains(HostScheduler::hostKey(origin.host)))
+        warmOne(origin, route, acceptAnyCertificate, tunnelAgent, qMin(connections, kMostPerHost) - 1);
+}
+
+// One connection opened ahead, and once it is ready (for TLS: once its
+// session can be resumed, which costs the server and us far less than a new
+// one) the next of `more`, while the host has room.
+void ConnectionPool::warmOne(const Origin &origin, const ProxyRoute &route, bool acceptAnyCertificate,
+                             const QByteArray &tunnelAgent, int more)
+{
+    if (m_warming.size() >= kMostWarming)
+        return;
+    HttpConnection *connection = open(origin, route, acceptAnyCertificate, tunnelAgent);
+    // Failed, closed or sent what nobody asked for before a request took it:
+    // forgotten, and the request that wanted it finds out for itself.
+    connect(connection, &HttpConnection::failed, this, [this, connection] { drop(connection); });
+    connect(connection, &HttpConnection::closed, this, [this, connection] { drop(connection); });
+    connect(connection, &HttpConnection::readyRead, this, [this, connection] { drop(connection); });
+    if (more > 0) {
+        const QString host = HostScheduler::hostKey(origin.host);
+        auto next = [=, this] {
+            if (m_openPerHost.value(host) < kMostPerHost)
+                warmOne(origin, route, acceptAnyCertificate, tunnelAgent, more - 1);
+        };
+        if (origin.secure)
+            connect(connection, &HttpConnection::sessionTicket, this, next, Qt::SingleShotConnection);
+        else
+            connect(connection, &HttpConnection::ready, this, next, Qt::SingleShotConnection);
+    }
+    m_warming.append({connection, QDateTime::currentMSecsSinceEpoch() + kKeepMs});
+    if (!m_expiry.isActive())
+        m_expiry.start();
 }
 
 HttpConnection *ConnectionPool::open(const Origin &origin, const ProxyRoute &route, bool acceptAnyCertificate,
@@ -110,19 +169,32 @@ HttpConnection *ConnectionPool::open(const Origin &origin, const ProxyRoute &rou
         else
             ++i;
     }
+    for (qsizetype i = 0; i < m_warming.size() && m_openPerHost.value(host) >= kMostPerHost;) {
+        if (m_warming.at(i).connection->property(kHostProperty).toString() == host)
+            dropWarming(i);
+        else
+            ++i;
+    }
     auto *connection = new HttpConnection(origin, route, this);
     connection->setProperty(kHostProperty, host);
     connection->setProperty(kKeyProperty, reuseKey(origin, route, acceptAnyCertificate));
     ++m_openPerHost[host];
     ++m_opened;
-    if (origin.secure) {
-        const QString sessionKey = reuseKey(origin, ProxyRoute(), acceptAnyCertificate);
-        connect(connection, &HttpConnection::sessionTicket, this,
-                [this, sessionKey](const QByteArray &ticket) { m_sessions.insert(sessionKey, ticket); });
-    }
+    collectSessions(connection);
     connection->open(origin.secure ? tlsFor(origin, acceptAnyCertificate) : QSslConfiguration(),
                      acceptAnyCertificate, tunnelAgent);
     return connection;
+}
+
+// A TLS server may send its session tickets at any time after the handshake:
+// whoever uses the connection, the tickets come here.
+void ConnectionPool::collectSessions(HttpConnection *connection)
+{
+    if (!connection->origin().secure)
+        return;
+    const QString sessionKey = reuseKey(connection->origin(), ProxyRoute(), connection->acceptsAnyCertificate());
+    connect(connection, &HttpConnection::sessionTicket, this,
+            [this, sessionKey](const QByteArray &ticket) { m_sessions.insert(sessionKey, ticket); });
 }
 
 void ConnectionPool::keep(HttpConnection *connection, int keepMs)
@@ -134,11 +206,7 @@ void ConnectionPool::keep(HttpConnection *connection, int keepMs)
         return;
     }
     connection->disconnect(); // from the fetcher that used it
-    if (connection->origin().secure) {
-        const QString sessionKey = reuseKey(connection->origin(), ProxyRoute(), connection->acceptsAnyCertificate());
-        connect(connection, &HttpConnection::sessionTicket, this,
-                [this, sessionKey](const QByteArray &ticket) { m_sessions.insert(sessionKey, ticket); });
-    }
+    collectSessions(connection);
     // A server that closes it, or sends what nobody asked for, ends it here.
     connect(connection, &HttpConnection::closed, this, [this, connection] { drop(connection); });
     connect(connection, &HttpConnection::readyRead, this, [this, connection] { drop(connection); });
@@ -164,12 +232,9 @@ void ConnectionPool::drop(HttpConnection *connection)
 {
     if (!connection)
         return;
-    for (qsizetype i = 0; i < m_kept.size(); ++i) {
-        if (m_kept.at(i).connection == connection) {
-            m_kept.removeAt(i);
-            break;
-        }
-    }
+    const auto isIt = [connection](const Kept &k) { return k.connection == connection; };
+    m_kept.removeIf(isIt);
+    m_warming.removeIf(isIt);
     forget(connection);
     connection->disconnect();
     connection->dispose();
@@ -184,6 +249,21 @@ void ConnectionPool::dropKept(qsizetype index)
     connection->dispose();
 }
 
+void ConnectionPool::dropWarming(qsizetype index)
+{
+    HttpConnection *connection = m_warming.at(index).connection;
+    m_warming.removeAt(index);
+    forget(connection);
+    connection->disconnect();
+    connection->dispose();
+}
+
+void ConnectionPool::stopExpiryWhenIdle()
+{
+    if (m_kept.isEmpty() && m_warming.isEmpty())
+        m_expiry.stop();
+}
+
 void ConnectionPool::expire()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -193,6 +273,12 @@ void ConnectionPool::expire()
         else
             ++i;
     }
-    if (m_kept.isEmpty())
-        m_expiry.stop();
+    // Opened for a site that never came, or a host that never answers.
+    for (qsizetype i = 0; i < m_warming.size();) {
+        if (m_warming.at(i).until <= now)
+            dropWarming(i);
+        else
+            ++i;
+    }
+    stopExpiryWhenIdle();
 }

@@ -50,6 +50,13 @@ public:
     const ProxyRoute &route() const { return m_route; }
     bool acceptsAnyCertificate() const { return m_acceptAny; }
     bool isReady() const { return m_state == State::Ready; }
+    // Still on its way to ready: neither failed nor closed.
+    bool isOpening() const
+    {
+        return m_state != State::Idle && m_state != State::Ready && m_state != State::Closed && m_state != State::Failed;
+    }
+    // The host answered (connected was emitted); TLS may still be under way.
+    bool hasReachedHost() const { return m_state == State::Securing || m_state == State::Ready; }
     // Plain HTTP through an HTTP proxy: the request line names the whole URL.
     bool namesWholeUrl() const { return !m_origin.secure && m_route.kind == ProxyRoute::Kind::Http; }
     // Still open, nothing unasked for waiting: fit to carry a request.

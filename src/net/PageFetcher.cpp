@@ -135,13 +135,26 @@ void PageFetcher::start()
         const Origin origin = originOf(m_request);
         const ProxyRoute route = m_pool->proxy().route(origin.host, origin.port, origin.secure);
         if (HttpConnection *kept = m_pool->takeKept(origin, route, m_request.acceptAnyCertificate)) {
-            m_reused = true;
             attach(kept);
-            sendRequest();
+            if (kept->isReady()) {
+                m_reused = true;
+                sendRequest();
+            } else if (kept->hasReachedHost()) {
+                onConnected(); // opened ahead: its handshake is under way
+            }
             return;
         }
     }
     openConnection();
+}
+
+void PageFetcher::warm(const PageRequest &request, ConnectionPool &pool, int connections)
+{
+    if (request.isPlain() || request.host.isEmpty() || !isAscii(asciiHost(request.host)))
+        return;
+    const Origin origin = originOf(request);
+    pool.warm(origin, pool.proxy().route(origin.host, origin.port, origin.secure), request.acceptAnyCertificate,
+              cleanAgent(request.userAgent), connections);
 }
 
 void PageFetcher::openConnection()

@@ -56,6 +56,11 @@ public:
     // connection is announced now (the page's time runs as if it were new).
     void announceKeptConnection();
 
+    // Opens the connections the request and those after it on its host will
+    // want, ahead of them, in the pool; the request of old opens its own and
+    // gets none.
+    static void warm(const PageRequest &request, ConnectionPool &pool, int connections);
+
     // The exact request of old for a host and path. A user agent line follows
     // the Accept line unless the user agent is empty; a host with non-ASCII
     // letters is named in its ASCII form; control characters of a stored
