@@ -163,9 +163,11 @@ void FetchChannel::fetchAhead(const PageRequest &request)
     if (m_ahead && m_ahead->request().sameTarget(request))
         return;
     dropAhead();
-    if (request.host.isEmpty() || request.secure)
+    if (request.host.isEmpty())
         return;
-    if (!m_scheduler.tryAcquire(request.host, HostScheduler::Lane::Side, &m_aheadTicket))
+    // The page in flight may hold either lane: it may be one asked for ahead.
+    if (!m_scheduler.tryAcquire(request.host, HostScheduler::Lane::Side, &m_aheadTicket)
+        && !m_scheduler.tryAcquire(request.host, HostScheduler::Lane::Page, &m_aheadTicket))
         return;
     m_ahead = new PageFetcher(request, &m_scheduler.pool(), this);
     // Unseen until adopted; a finished page keeps its answer until then.

@@ -33,8 +33,9 @@ public:
     // Starts a page; the one in flight is dropped. A page asked for ahead
     // with the same target serves it: its answer arrives as if fetched now.
     quint64 fetch(const PageRequest &request);
-    // Asks for a page ahead of its turn, when the host has a side connection
-    // free: kept unseen and uncounted until fetch() asks for the same target,
+    // Asks for a page ahead of its turn, when the host has a lane free (the
+    // side one, or the page lane while the page in flight came ahead on the
+    // side one): kept unseen and uncounted until fetch() asks for the same target,
     // dropped when another page is asked for or the channel is cancelled.
     void fetchAhead(const PageRequest &request);
     // Downloads a whole URL in the page's place (the target of a redirect

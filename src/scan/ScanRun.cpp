@@ -407,6 +407,39 @@ void ScanRun::startWaitingSites()
         busyHosts.insert(key);
         ++running;
     }
+    warmSitesAhead(busyHosts);
+}
+
+// The sites next in line get their first page's connection while the running
+// ones work, so each starts with its handshakes done. Beside other sites
+// only: one site at a time stays one host at a time.
+void ScanRun::warmSitesAhead(QSet<QString> busyHosts)
+{
+    if (m_sitesAtOnce < 2)
+        return;
+    // The second connection carries the robots.txt the link notes read
+    // beside the first page, then the pages asked for ahead.
+    const int connections = SettingsStore::instance().readFlag(Keys::chkLinkNotes, true) ? 2 : 1;
+    int ahead = 0;
+    for (size_t i = 0; i < m_window.size() && ahead < m_sitesAtOnce; ++i) {
+        Entry &entry = m_window[i];
+        if (entry.scan || !rowExists(entry.site))
+            continue;
+        ++ahead;
+        if (entry.warmed)
+            continue;
+        SiteSetup setup;
+        setup.row = m_project.linkingSites(entry.site.main).at(entry.site.row);
+        const QString key = politeHostKey(setup.row.url);
+        if (busyHosts.contains(key))
+            continue; // its host serves an earlier site, which may be keeping the connection
+        busyHosts.insert(key);
+        entry.warmed = true;
+        setup.secureHosts = m_secureHosts;
+        setup.port = m_port;
+        setup.tlsPort = m_tlsPort;
+        PageFetcher::warm(SiteScan::firstPageRequest(setup), m_scheduler->pool(), connections);
+    }
 }
 
 bool ScanRun::startSite(Entry &entry, bool asHead)

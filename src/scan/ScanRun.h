@@ -87,6 +87,7 @@ private:
         bool exact = false;       // checked as the head: what it finds is final
         bool skipped = false;
         bool soundPlayed = false; // the found-link sound of a site that found links ahead
+        bool warmed = false;      // its first page's connection was opened ahead
         QString spilledPage;      // the last page of a finished site kept on disk meanwhile
     };
 
@@ -111,6 +112,7 @@ private:
     void followSkip(PlannedSite skipped);
     void extendWindow();
     void startWaitingSites();
+    void warmSitesAhead(QSet<QString> busyHosts);
     bool startSite(Entry &entry, bool asHead);
     void retire(Entry &entry);
     void announceHead();

@@ -51,6 +51,27 @@ SiteScan::SiteScan(const SiteSetup &setup, SiteScanHost &host, HostScheduler *sc
         setChannel(new FetchChannel(*scheduler, this));
 }
 
+PageRequest SiteScan::pageRequest(const SiteSetup &setup, const QString &host, const QString &path, bool secure)
+{
+    const SettingsStore &store = SettingsStore::instance();
+    PageRequest request;
+    request.host = host;
+    request.path = path;
+    request.secure = secure;
+    request.port = setup.port;
+    request.tlsPort = setup.tlsPort;
+    request.userAgent = store.read(Keys::UserAgent, kDefaultUserAgent);
+    request.acceptAnyCertificate = store.readFlag(Keys::IgnoreCertificateErrors, false);
+    return request;
+}
+
+PageRequest SiteScan::firstPageRequest(const SiteSetup &setup)
+{
+    const RequestTarget first = splitRequestTarget(setup.row.url);
+    const bool typedSecure = setup.row.url.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    return pageRequest(setup, first.host, first.path, typedSecure || setup.secureHosts.isSecure(first.host));
+}
+
 SiteScan::~SiteScan()
 {
     if (m_channel)
@@ -219,18 +240,17 @@ void SiteScan::dispatch()
     fetchEntry(url);
     if (interrupted())
         return;
+    // Beside other sites the host's robots.txt is read with the first page
+    // when link notes will ask for it: a link found there need not wait.
+    if (m_onStartPage && m_setup.fetchAhead && m_channel
+        && SettingsStore::instance().readFlag(Keys::chkLinkNotes, true)
+        && !pageRequest(m_setup, m_page.requestHost, m_page.path, m_page.secure).isPlain())
+        m_robots.request(m_page.requestHost, m_page.secure);
     // Beside other sites the next page is asked for while this one comes,
     // unless a robots.txt under way already holds the host's side connection.
     if (m_setup.fetchAhead && m_channel && !m_queue.isEmpty() && !robotsUnderWay()) {
         const RequestTarget next = splitRequestTarget(m_queue.front());
-        PageRequest ahead;
-        ahead.host = next.host;
-        ahead.path = next.path;
-        ahead.secure = m_secureHosts.isSecure(next.host);
-        ahead.port = m_setup.port;
-        ahead.tlsPort = m_setup.tlsPort;
-        ahead.userAgent = SettingsStore::instance().read(Keys::UserAgent, kDefaultUserAgent);
-        m_channel->fetchAhead(ahead);
+        m_channel->fetchAhead(pageRequest(m_setup, next.host, next.path, m_secureHosts.isSecure(next.host)));
     }
 }
 
@@ -256,15 +276,7 @@ void SiteScan::fetchEntry(const QString &entry)
 
 void SiteScan::startFetch()
 {
-    const SettingsStore &store = SettingsStore::instance();
-    PageRequest request;
-    request.host = m_page.requestHost;
-    request.path = m_page.path;
-    request.secure = m_page.secure;
-    request.port = m_setup.port;
-    request.tlsPort = m_setup.tlsPort;
-    request.userAgent = store.read(Keys::UserAgent, kDefaultUserAgent);
-    request.acceptAnyCertificate = store.readFlag(Keys::IgnoreCertificateErrors, false);
+    const PageRequest request = pageRequest(m_setup, m_page.requestHost, m_page.path, m_page.secure);
     // Without a channel the page's answer is handed in by takePageText().
     m_fetchId = m_channel ? m_channel->fetch(request) : ++m_offlineFetches;
 }

@@ -98,6 +98,12 @@ public:
              QObject *parent = nullptr);
     ~SiteScan() override;
 
+    // The request for one of the site's pages, with the scan's settings.
+    static PageRequest pageRequest(const SiteSetup &setup, const QString &host, const QString &path, bool secure);
+    // The request its first page will make, as far as it can be told before
+    // the site starts.
+    static PageRequest firstPageRequest(const SiteSetup &setup);
+
     // The first step comes from the event loop.
     void start();
     // Ends the site as the Skip command does ("Skipped"), now or, in the
