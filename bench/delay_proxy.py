@@ -5,11 +5,12 @@
 
 Listens on PORT of every site address of latency_server.py and passes each
 connection on to the same address at the other port, unchanged but late:
-every chunk waits half the round trip in each direction, and a new
-connection's first bytes wait one round trip more, the TCP handshake a
-loopback connection does not pay. So a new connection, a TLS handshake and
-every request each cost what they cost at that distance, and a kept-alive
-connection saves what it saves. Prints "ready" once every address listens.
+every chunk waits half the round trip in each direction, and nothing goes
+out on a new connection before one round trip after it was made, the TCP
+handshake a loopback connection does not pay (a connection opened ahead of
+its first request has paid it by then, as on a real line). So a new
+connection, a TLS handshake and every request each cost what they cost at
+that distance, and a kept-alive connection saves what it saves. Prints "ready" once every address listens.
 """
 import argparse
 import asyncio
@@ -21,16 +22,15 @@ def host(i):
     return f"127.77.{i // 250}.{i % 250 + 1}"
 
 
-async def carry(reader, writer, half, first_extra):
-    """Chunks from reader to writer, each half a round trip late, in order."""
+async def carry(reader, writer, half, not_before):
+    """Chunks from reader to writer, each half a round trip late, in order,
+    none sent before not_before (monotonic seconds)."""
     queue = asyncio.Queue()
 
     async def read():
-        extra = first_extra
         try:
             while data := await reader.read(65536):
-                await queue.put((time.monotonic() + half + extra, data))
-                extra = 0
+                await queue.put((max(time.monotonic(), not_before) + half, data))
         except ConnectionError:
             pass
         await queue.put((time.monotonic() + half, None))
@@ -58,6 +58,7 @@ async def serve(args):
     half = args.rtt_ms / 2000.0
 
     async def client(reader, writer):
+        made = time.monotonic()
         address = writer.get_extra_info("sockname")[0]
         try:
             up_reader, up_writer = await asyncio.open_connection(address, args.to)
@@ -65,7 +66,7 @@ async def serve(args):
             writer.close()
             return
         try:
-            await asyncio.gather(carry(reader, up_writer, half, 2 * half), carry(up_reader, writer, half, 0))
+            await asyncio.gather(carry(reader, up_writer, half, made + 2 * half), carry(up_reader, writer, half, 0))
         finally:
             writer.close()
             up_writer.close()
