@@ -4,6 +4,7 @@
 #include "net/CookieJar.h"
 #include "net/FetchChannel.h"
 #include "net/HostScheduler.h"
+#include "net/HttpHeaders.h"
 #include "net/HttpStatus.h"
 #include "net/PageFetcher.h"
 #include "net/SecureHosts.h"
@@ -16,6 +17,7 @@
 #include "url/UrlText.h"
 
 #include <QProcess>
+#include <QSslConfiguration>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -39,6 +41,26 @@ class TestFetcher : public QObject
         return r;
     }
 
+    static QString tlsFile(const char *name)
+    {
+        return QStringLiteral(RECIPLEX_TEST_DATA "/tls/") + QLatin1String(name);
+    }
+
+    // Starts a Python helper of tests/support and reads the port it prints; 0 when it did not start.
+    static quint16 startHelper(QProcess &process, QStringList arguments)
+    {
+        arguments.first().prepend(QStringLiteral(RECIPLEX_TEST_SUPPORT "/"));
+        process.start(QStringLiteral("python3"), arguments);
+        // The line may come in two pieces.
+        while (!process.canReadLine() && process.waitForReadyRead(10000)) {
+        }
+        if (!process.canReadLine()) {
+            qWarning("%s", process.readAllStandardError().constData());
+            return 0;
+        }
+        return quint16(process.readLine().trimmed().toUInt());
+    }
+
     // Fetches one entry from the scripted server.
     struct Fetch
     {
@@ -54,6 +76,14 @@ class TestFetcher : public QObject
     };
 
 private slots:
+    // The test authority that signs the loopback certificates is trusted.
+    void initTestCase()
+    {
+        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+        QVERIFY(conf.addCaCertificates(tlsFile("ca.crt")));
+        QSslConfiguration::setDefaultConfiguration(conf);
+    }
+
     void requestBytesAreExact_data()
     {
         QTest::addColumn<bool>("stored");
@@ -441,6 +471,32 @@ private slots:
             QCOMPARE(connected.size(), 1); // a page sent again is still one page
         }
         QCOMPARE(server.connectionCount(), connections);
+    }
+
+    // A new connection to an https host the scan has been to resumes the TLS
+    // session of the last one, saving the full handshake: the server closes
+    // after each answer, so the second page needs a connection of its own.
+    void secondConnectionResumesTheTlsSession()
+    {
+        TestEnv env;
+        QProcess server;
+        const quint16 port = startHelper(server, {QStringLiteral("tls_session_server.py"), tlsFile("loopback.crt"),
+                                                  tlsFile("loopback.key")});
+        QVERIFY(port);
+        ConnectionPool pool;
+        QList<QByteArray> reused;
+        for (int i = 0; i < 2; ++i) {
+            PageFetcher fetcher(requestFor(port, QStringLiteral("127.0.0.1/"), true), &pool);
+            QSignalSpy done(&fetcher, &PageFetcher::finished);
+            fetcher.start();
+            QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
+            QCOMPARE(fetcher.result().body, QByteArray("page"));
+            reused << HttpHeaders::value(fetcher.result().head, "X-Session-Reused");
+        }
+        QCOMPARE(pool.connectionsOpened(), 2);
+        QCOMPARE(reused, (QList<QByteArray>{"no", "yes"}));
+        server.kill();
+        server.waitForFinished();
     }
 
     // Compressed pages are undone; the cap is on the decoded text, and a body
