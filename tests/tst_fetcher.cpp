@@ -4,6 +4,7 @@
 #include "net/CookieJar.h"
 #include "net/FetchChannel.h"
 #include "net/HostScheduler.h"
+#include "net/HttpHeaders.h"
 #include "net/HttpStatus.h"
 #include "net/PageFetcher.h"
 #include "net/SecureHosts.h"
@@ -16,6 +17,7 @@
 #include "url/UrlText.h"
 
 #include <QProcess>
+#include <QSslConfiguration>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -39,6 +41,26 @@ class TestFetcher : public QObject
         return r;
     }
 
+    static QString tlsFile(const char *name)
+    {
+        return QStringLiteral(RECIPLEX_TEST_DATA "/tls/") + QLatin1String(name);
+    }
+
+    // Starts a Python helper of tests/support and reads the port it prints; 0 when it did not start.
+    static quint16 startHelper(QProcess &process, QStringList arguments)
+    {
+        arguments.first().prepend(QStringLiteral(RECIPLEX_TEST_SUPPORT "/"));
+        process.start(QStringLiteral("python3"), arguments);
+        // The line may come in two pieces.
+        while (!process.canReadLine() && process.waitForReadyRead(10000)) {
+        }
+        if (!process.canReadLine()) {
+            qWarning("%s", process.readAllStandardError().constData());
+            return 0;
+        }
+        return quint16(process.readLine().trimmed().toUInt());
+    }
+
     // Fetches one entry from the scripted server.
     struct Fetch
     {
@@ -54,6 +76,14 @@ class TestFetcher : public QObject
     };
 
 private slots:
+    // The test authority that signs the loopback certificates is trusted.
+    void initTestCase()
+    {
+        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+        QVERIFY(conf.addCaCertificates(tlsFile("ca.crt")));
+        QSslConfiguration::setDefaultConfiguration(conf);
+    }
+
     void requestBytesAreExact_data()
     {
         QTest::addColumn<bool>("stored");
@@ -465,6 +495,32 @@ private slots:
         QCOMPARE(server.connectionCount(), connections);
     }
 
+    // A new connection to an https host the scan has been to resumes the TLS
+    // session of the last one, saving the full handshake: the server closes
+    // after each answer, so the second page needs a connection of its own.
+    void secondConnectionResumesTheTlsSession()
+    {
+        TestEnv env;
+        QProcess server;
+        const quint16 port = startHelper(server, {QStringLiteral("tls_session_server.py"), tlsFile("loopback.crt"),
+                                                  tlsFile("loopback.key")});
+        QVERIFY(port);
+        ConnectionPool pool;
+        QList<QByteArray> reused;
+        for (int i = 0; i < 2; ++i) {
+            PageFetcher fetcher(requestFor(port, QStringLiteral("127.0.0.1/"), true), &pool);
+            QSignalSpy done(&fetcher, &PageFetcher::finished);
+            fetcher.start();
+            QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
+            QCOMPARE(fetcher.result().body, QByteArray("page"));
+            reused << HttpHeaders::value(fetcher.result().head, "X-Session-Reused");
+        }
+        QCOMPARE(pool.connectionsOpened(), 2);
+        QCOMPARE(reused, (QList<QByteArray>{"no", "yes"}));
+        server.kill();
+        server.waitForFinished();
+    }
+
     // Compressed pages are undone; the cap is on the decoded text, and a body
     // that inflates past a hundred-fold is cut like an over-long page.
     void compressedPagesAreDecodedWithinBounds_data()
@@ -560,23 +616,36 @@ private slots:
     // Every way of the Proxy setting: a made-up name is reached only through
     // the proxy (it takes every host to loopback), and pages as well as
     // downloads (posting, import) go that way; a proxy that fails says so.
+    // An https page goes through an HTTP proxy's tunnel, whose CONNECT names
+    // the scan's user agent, as a browser's does; the request of old names none.
     void pagesGoTheWayOfTheProxySetting_data()
     {
         QTest::addColumn<QString>("kind");    // of the proxy started: http, socks5, "" none
         QTest::addColumn<bool>("deny");
         QTest::addColumn<QString>("setting"); // %1: the proxy's port
-        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("host");    // "https://": a TLS page
+        QTest::addColumn<bool>("noAgent");    // UserAgent empty
+        QTest::addColumn<QString>("proxied"); // what the proxy took for the page; %1: the page's port
         QTest::addColumn<QString>("failure"); // "" : the page came
-        QTest::newRow("HTTP proxy") << "http" << false << "http://127.0.0.1:%1" << "partner.example" << "";
-        QTest::newRow("SOCKS5 proxy") << "socks5" << false << "socks5://127.0.0.1:%1" << "partner.example" << "";
+        const QString agent = QStringLiteral("\tUser-Agent: Mozilla/5.0 (compatible; Reciplex/3.0)");
+        QTest::newRow("HTTP proxy") << "http" << false << "http://127.0.0.1:%1" << "partner.example" << false
+                                    << "GET http://partner.example:%1/ HTTP/1.1" + agent << "";
+        QTest::newRow("HTTP proxy, https page: CONNECT names the user agent")
+            << "http" << false << "http://127.0.0.1:%1" << "https://127.0.0.1" << false
+            << "CONNECT 127.0.0.1:%1 HTTP/1.1" + agent << "";
+        QTest::newRow("HTTP proxy, https page, UserAgent empty: CONNECT names none")
+            << "http" << false << "http://127.0.0.1:%1" << "https://127.0.0.1" << true << "CONNECT 127.0.0.1:%1 HTTP/1.1"
+            << "";
+        QTest::newRow("SOCKS5 proxy") << "socks5" << false << "socks5://127.0.0.1:%1" << "partner.example" << false
+                                      << "SOCKS partner.example:%1" << "";
         QTest::newRow("SOCKS5 proxy refusing")
-            << "socks5" << true << "socks5://u:p@127.0.0.1:%1" << "partner.example"
+            << "socks5" << true << "socks5://u:p@127.0.0.1:%1" << "partner.example" << false << "SOCKS partner.example:%1"
             << "Proxy failed: the SOCKS proxy does not allow the connection";
-        QTest::newRow("no proxy listening") << "" << false << "socks5://127.0.0.1:1" << "partner.example"
+        QTest::newRow("no proxy listening") << "" << false << "socks5://127.0.0.1:1" << "partner.example" << false << ""
                                             << "Proxy failed: the proxy refused the connection";
-        QTest::newRow("not a proxy URL") << "" << false << "ftp://127.0.0.1" << "partner.example"
+        QTest::newRow("not a proxy URL") << "" << false << "ftp://127.0.0.1" << "partner.example" << false << ""
                                          << "Proxy failed: the Proxy setting \"ftp://127.0.0.1\" is not a proxy URL";
-        QTest::newRow("none: straight to the host") << "" << false << "none" << "127.0.0.1" << "";
+        QTest::newRow("none: straight to the host") << "" << false << "none" << "127.0.0.1" << false << "" << "";
     }
     void pagesGoTheWayOfTheProxySetting()
     {
@@ -584,27 +653,44 @@ private slots:
         QFETCH(bool, deny);
         QFETCH(QString, setting);
         QFETCH(QString, host);
+        QFETCH(bool, noAgent);
+        QFETCH(QString, proxied);
         QFETCH(QString, failure);
         TestEnv env;
+        if (noAgent)
+            SettingsStore::instance().write(Keys::UserAgent, QString());
         QProcess proxy;
         quint16 proxyPort = 0;
         if (!kind.isEmpty()) {
-            proxy.start(QStringLiteral("python3"), {QStringLiteral(RECIPLEX_TEST_SUPPORT "/proxy_server.py"), kind,
-                                                    deny ? QStringLiteral("--deny") : QString()});
-            QVERIFY2(proxy.waitForReadyRead(10000), qPrintable(proxy.readAllStandardError()));
-            proxyPort = quint16(proxy.readLine().trimmed().toUInt());
+            proxyPort = startHelper(proxy, {QStringLiteral("proxy_server.py"), kind,
+                                            deny ? QStringLiteral("--deny") : QString()});
+            QVERIFY(proxyPort);
         }
         SettingsStore::instance().write(Keys::Proxy, setting.arg(proxyPort));
         ScriptedHttpServer server;
         server.setReply(ScriptedReply::whole("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\npage"));
-        Fetch f(server.port(), host + QStringLiteral("/"));
+        quint16 port = server.port();
+        const bool secure = host.startsWith(QLatin1String("https://"));
+        QProcess tlsServer;
+        if (secure) {
+            port = startHelper(tlsServer, {QStringLiteral("tls_session_server.py"), tlsFile("loopback.crt"),
+                                           tlsFile("loopback.key")});
+            QVERIFY(port);
+        }
+        Fetch f(port, host + QStringLiteral("/"), secure);
         QTRY_COMPARE_WITH_TIMEOUT(f.done.size(), 1, 5000);
         QCOMPARE(f.fetcher.result().failureText, failure);
         QCOMPARE(f.fetcher.result().body, failure.isEmpty() ? QByteArray("page") : QByteArray());
-        QString url = QStringLiteral("http://%1:%2/").arg(host).arg(server.port());
+        if (!proxied.isEmpty()) {
+            QTRY_VERIFY(proxy.canReadLine());
+            QCOMPARE(QString::fromLatin1(proxy.readLine().chopped(1)), proxied.arg(port));
+        }
+        QString url = QStringLiteral("%1:%2/").arg(secure ? host : QStringLiteral("http://") + host).arg(port);
         QCOMPARE(downloadWholePage(url, 3000), failure.isEmpty() ? QStringLiteral("page") : QString());
-        proxy.kill();
-        proxy.waitForFinished();
+        for (QProcess *helper : {&proxy, &tlsServer}) {
+            helper->kill();
+            helper->waitForFinished();
+        }
     }
 
     void downloadPrefixesOnlyWithoutAScheme()

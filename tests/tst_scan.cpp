@@ -162,7 +162,8 @@ private slots:
     }
 
     // Partner sites set up the way sites are today: behind https, a firewall
-    // rule on the user agent, a certificate that is not right.
+    // rule on the user agent, a cookie to come back with, a certificate that
+    // is not right.
     void todaysPartnerSites_data()
     {
         QTest::addColumn<QString>("site");
@@ -196,6 +197,21 @@ private slots:
             << "127.0.0.1/direct/" << "" << firewall << false << QStringList{"UserAgent="}
             << QStringList{"None Found (403 Forbidden)|000|127.0.0.1|127.0.0.1"}
             << QStringList{"403 Forbidden|127.0.0.1/direct/"} << QStringList{"/direct/"} << QStringList{} << 2
+            << "127.0.0.1/direct/";
+        // A consent page or a light bot check: a cookie and a 302 to the same
+        // URL, whose body links to it as most servers' stock answers do.
+        const QString consent = R"(location /direct/ { if ($cookie_consent != "yes") {
+            error_page 418 =302 /consent/found.html; return 418; } }
+            location = /consent/found.html { internal; add_header Set-Cookie "consent=yes; Path=/";
+            add_header Location http://$host:$server_port$request_uri; })";
+        QTest::newRow("a cookie and the same URL again")
+            << "127.0.0.1/direct/" << "" << consent << false << QStringList{} << QStringList{directRow} << QStringList{}
+            << QStringList{"/direct/", "/direct/", "/direct/page2.html", "/direct/Page3.html"} << QStringList{} << 3
+            << "127.0.0.1/direct/Page3.html";
+        QTest::newRow("the same with UserAgent empty: the request of old, without cookies")
+            << "127.0.0.1/direct/" << "" << consent << false << QStringList{"UserAgent="}
+            << QStringList{"None Found (Redirect loop)|000|127.0.0.1|127.0.0.1"}
+            << QStringList{"Redirect loop|127.0.0.1"} << QStringList{"/direct/", "/direct/"} << QStringList{} << 1
             << "127.0.0.1/direct/";
         const QString otherHost = "Certificate error: the certificate is for another host";
         QTest::newRow("certificate for another name")

@@ -6,7 +6,8 @@
 Every host asked for is reached at 127.0.0.1, so a page of a made-up name
 arrives only through the proxy. --deny refuses every connection (403, or
 SOCKS5 reply 2). Prints its port, then a line per request it took: the
-request line (HTTP) or "SOCKS host:port".
+request line (HTTP), with a tab and the request's User-Agent line when it
+has one, or "SOCKS host:port".
 """
 import asyncio
 import sys
@@ -33,7 +34,8 @@ async def join(client_reader, client_writer, port, first=b""):
 async def http_client(reader, writer, deny):
     head = await reader.readuntil(b"\r\n\r\n")
     line = head.split(b"\r\n", 1)[0]
-    print(line.decode("latin-1"), flush=True)
+    agents = [h for h in head.split(b"\r\n")[1:] if h.lower().startswith(b"user-agent:")]
+    print(b"\t".join([line] + agents).decode("latin-1"), flush=True)
     method, target, _ = line.split(b" ", 2)
     if deny:
         writer.write(b"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n")
