@@ -1,34 +1,28 @@
 #include "alerts/MailSender.h"
 
+#include "alerts/CurlLibrary.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QUuid>
 
-#include <curl/curl.h>
-
 #include <memory>
-#include <mutex>
 
 namespace {
 
-void initialiseCurlOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
+// Only made once the library is loaded.
 struct CurlDeleter
 {
-    void operator()(CURL *c) const { curl_easy_cleanup(c); }
-    void operator()(curl_slist *l) const { curl_slist_free_all(l); }
-    void operator()(curl_mime *m) const { curl_mime_free(m); }
+    void operator()(CURL *c) const { CurlLibrary::get()->easy_cleanup(c); }
+    void operator()(curl_slist *l) const { CurlLibrary::get()->slist_free_all(l); }
+    void operator()(curl_mime *m) const { CurlLibrary::get()->mime_free(m); }
 };
 template <typename T> using CurlPtr = std::unique_ptr<T, CurlDeleter>;
 
 void append(CurlPtr<curl_slist> &list, const QByteArray &line)
 {
-    curl_slist *grown = curl_slist_append(list.get(), line.constData());
+    curl_slist *grown = CurlLibrary::get()->slist_append(list.get(), line.constData());
     if (grown) {
         (void)list.release();
         list.reset(grown);
@@ -62,37 +56,38 @@ int keepGoing(void *policy, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 QString sendOnce(const SmtpAccount &account, const MailMessage &message, const DeliveryPolicy &policy)
 {
     const int timeoutMs = policy.timeoutMs;
-    CurlPtr<CURL> curl(curl_easy_init());
+    const CurlLibrary *const lib = CurlLibrary::get(); // loaded before the first try
+    CurlPtr<CURL> curl(lib->easy_init());
     if (!curl)
         return QStringLiteral("the mail library could not start");
     char errorBuffer[CURL_ERROR_SIZE] = {};
     CURL *c = curl.get();
     const QByteArray url = account.url().toUtf8();
-    curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &keepGoing);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, const_cast<DeliveryPolicy *>(&policy));
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(timeoutMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(timeoutMs) * 4);
+    lib->easy_setopt(c, CURLOPT_URL, url.constData());
+    lib->easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+    lib->easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    lib->easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    lib->easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &keepGoing);
+    lib->easy_setopt(c, CURLOPT_XFERINFODATA, const_cast<DeliveryPolicy *>(&policy));
+    lib->easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(timeoutMs));
+    lib->easy_setopt(c, CURLOPT_TIMEOUT_MS, long(timeoutMs) * 4);
     // A server that stalls mid-message is given up after the same time.
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(qMax(1, timeoutMs / 1000)));
+    lib->easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    lib->easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(qMax(1, timeoutMs / 1000)));
     if (account.security == SmtpSecurity::StartTls)
-        curl_easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+        lib->easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
     const QByteArray user = account.user.toUtf8();
     const QByteArray password = account.password.toUtf8();
     if (!account.user.isEmpty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+        lib->easy_setopt(c, CURLOPT_USERNAME, user.constData());
+        lib->easy_setopt(c, CURLOPT_PASSWORD, password.constData());
     }
     const QByteArray from = '<' + message.from.toUtf8() + '>';
-    curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.constData());
+    lib->easy_setopt(c, CURLOPT_MAIL_FROM, from.constData());
     CurlPtr<curl_slist> recipients;
     for (const QString &to : message.to)
         append(recipients, '<' + to.toUtf8() + '>');
-    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, recipients.get());
+    lib->easy_setopt(c, CURLOPT_MAIL_RCPT, recipients.get());
 
     CurlPtr<curl_slist> headers;
     append(headers, "Date: " + rfc5322Date(QDateTime::currentDateTime()));
@@ -102,31 +97,31 @@ QString sendOnce(const SmtpAccount &account, const MailMessage &message, const D
     append(headers, "Message-ID: <" + QUuid::createUuid().toByteArray(QUuid::WithoutBraces) + "@"
                         + domainOf(message.from) + '>');
     append(headers, "Auto-Submitted: auto-generated");
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+    lib->easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
 
-    CurlPtr<curl_mime> mime(curl_mime_init(c));
-    curl_mimepart *text = curl_mime_addpart(mime.get());
+    CurlPtr<curl_mime> mime(lib->mime_init(c));
+    curl_mimepart *text = lib->mime_addpart(mime.get());
     // Lines end in CR LF on the wire; a bare LF would be encoded as a character.
     QString crlf = message.text;
     crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     const QByteArray body = crlf.toUtf8();
-    curl_mime_data(text, body.constData(), size_t(body.size()));
-    curl_mime_type(text, "text/plain; charset=utf-8");
-    curl_mime_encoder(text, "quoted-printable");
+    lib->mime_data(text, body.constData(), size_t(body.size()));
+    lib->mime_type(text, "text/plain; charset=utf-8");
+    lib->mime_encoder(text, "quoted-printable");
     if (!message.attachmentName.isEmpty()) {
-        curl_mimepart *file = curl_mime_addpart(mime.get());
-        curl_mime_data(file, message.attachment.constData(), size_t(message.attachment.size()));
-        curl_mime_type(file, message.attachmentType.toLatin1().constData());
-        curl_mime_filename(file, message.attachmentName.toUtf8().constData());
-        curl_mime_encoder(file, "base64");
+        curl_mimepart *file = lib->mime_addpart(mime.get());
+        lib->mime_data(file, message.attachment.constData(), size_t(message.attachment.size()));
+        lib->mime_type(file, message.attachmentType.toLatin1().constData());
+        lib->mime_filename(file, message.attachmentName.toUtf8().constData());
+        lib->mime_encoder(file, "base64");
     }
-    curl_easy_setopt(c, CURLOPT_MIMEPOST, mime.get());
+    lib->easy_setopt(c, CURLOPT_MIMEPOST, mime.get());
 
-    const CURLcode result = curl_easy_perform(c);
+    const CURLcode result = lib->easy_perform(c);
     if (result == CURLE_OK)
         return QString();
     const QString detail = QString::fromUtf8(errorBuffer).trimmed();
-    return detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(result)) : detail;
+    return detail.isEmpty() ? QString::fromUtf8(lib->easy_strerror(result)) : detail;
 }
 
 } // namespace
@@ -183,7 +178,11 @@ Delivery sendMail(const SmtpAccount &account, const MailMessage &message, const 
             delivery.detail = QStringLiteral("\"%1\" is not an e-mail address").arg(to);
             return delivery;
         }
-    initialiseCurlOnce();
+    QString problem;
+    if (!CurlLibrary::get(&problem)) {
+        delivery.detail = problem;
+        return delivery;
+    }
     for (int attempt = 0; attempt <= policy.retries; ++attempt) {
         if (attempt > 0 && !policy.pauseBefore(attempt))
             break;
