@@ -27,9 +27,9 @@ ConnectionPool::~ConnectionPool()
 void ConnectionPool::clear()
 {
     while (!m_kept.isEmpty())
-        dropKept(0);
+        drop(m_kept.at(0).connection);
     while (!m_warming.isEmpty())
-        dropWarming(0);
+        drop(m_warming.at(0).connection);
     // Connections still carrying a request belong to their fetchers: they are
     // closed there and no longer counted here.
     for (HttpConnection *c : findChildren<HttpConnection *>(Qt::FindDirectChildrenOnly))
@@ -94,7 +94,7 @@ HttpConnection *ConnectionPool::takeKept(const Origin &origin, const ProxyRoute 
         if (c->property(kKeyProperty).toString() != key)
             continue;
         if (m_kept.at(i).until <= now || !c->isFitForReuse()) {
-            dropKept(i);
+            drop(c);
             continue;
         }
         m_kept.removeAt(i);
@@ -108,7 +108,7 @@ HttpConnection *ConnectionPool::takeKept(const Origin &origin, const ProxyRoute 
         if (c->property(kKeyProperty).toString() != key)
             continue;
         if (!c->isOpening() && !c->isReady()) {
-            dropWarming(i); // failed before its signal could be heard
+            drop(c); // failed before its signal could be heard
             --i;
             continue;
         }
@@ -165,13 +165,13 @@ HttpConnection *ConnectionPool::open(const Origin &origin, const ProxyRoute &rou
     // Room on the host first: its kept connections go, oldest first.
     for (qsizetype i = 0; i < m_kept.size() && m_openPerHost.value(host) >= kMostPerHost;) {
         if (m_kept.at(i).connection->property(kHostProperty).toString() == host)
-            dropKept(i);
+            drop(m_kept.at(i).connection);
         else
             ++i;
     }
     for (qsizetype i = 0; i < m_warming.size() && m_openPerHost.value(host) >= kMostPerHost;) {
         if (m_warming.at(i).connection->property(kHostProperty).toString() == host)
-            dropWarming(i);
+            drop(m_warming.at(i).connection);
         else
             ++i;
     }
@@ -211,7 +211,7 @@ void ConnectionPool::keep(HttpConnection *connection, int keepMs)
     connect(connection, &HttpConnection::closed, this, [this, connection] { drop(connection); });
     connect(connection, &HttpConnection::readyRead, this, [this, connection] { drop(connection); });
     if (m_kept.size() >= kMostKept)
-        dropKept(0);
+        drop(m_kept.at(0).connection);
     m_kept.append({connection, QDateTime::currentMSecsSinceEpoch() + qMin(keepMs, kKeepMs)});
     if (!m_expiry.isActive())
         m_expiry.start();
@@ -240,24 +240,6 @@ void ConnectionPool::drop(HttpConnection *connection)
     connection->dispose();
 }
 
-void ConnectionPool::dropKept(qsizetype index)
-{
-    HttpConnection *connection = m_kept.at(index).connection;
-    m_kept.removeAt(index);
-    forget(connection);
-    connection->disconnect();
-    connection->dispose();
-}
-
-void ConnectionPool::dropWarming(qsizetype index)
-{
-    HttpConnection *connection = m_warming.at(index).connection;
-    m_warming.removeAt(index);
-    forget(connection);
-    connection->disconnect();
-    connection->dispose();
-}
-
 void ConnectionPool::stopExpiryWhenIdle()
 {
     if (m_kept.isEmpty() && m_warming.isEmpty())
@@ -266,19 +248,17 @@ void ConnectionPool::stopExpiryWhenIdle()
 
 void ConnectionPool::expire()
 {
+    // Kept past their time, or opened ahead for a site that never came or a
+    // host that never answers.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (qsizetype i = 0; i < m_kept.size();) {
-        if (m_kept.at(i).until <= now)
-            dropKept(i);
-        else
-            ++i;
+    QList<HttpConnection *> expired;
+    for (const QList<Kept> *list : {&m_kept, &m_warming}) {
+        for (const Kept &k : *list) {
+            if (k.until <= now)
+                expired.append(k.connection);
+        }
     }
-    // Opened for a site that never came, or a host that never answers.
-    for (qsizetype i = 0; i < m_warming.size();) {
-        if (m_warming.at(i).until <= now)
-            dropWarming(i);
-        else
-            ++i;
-    }
+    for (HttpConnection *connection : expired)
+        drop(connection);
     stopExpiryWhenIdle();
 }

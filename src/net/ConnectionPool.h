@@ -74,8 +74,6 @@ private:
     static QString reuseKey(const Origin &origin, const ProxyRoute &route, bool acceptAny);
     QSslConfiguration tlsFor(const Origin &origin, bool acceptAny);
     void forget(HttpConnection *connection);
-    void dropKept(qsizetype index);
-    void dropWarming(qsizetype index);
     void warmOne(const Origin &origin, const ProxyRoute &route, bool acceptAnyCertificate,
                  const QByteArray &tunnelAgent, int more);
     void stopExpiryWhenIdle();

@@ -24,6 +24,12 @@
 // a server that drips a byte before every tick would hold the site for ever.
 static constexpr qint64 kPageTimeOutFactor = 10;
 
+// A Linking Site typed as "https://…" is fetched over TLS from its first page on.
+static bool typedAsSecure(const QString &rowUrl)
+{
+    return rowUrl.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+}
+
 SiteScan::SiteScan(const SiteSetup &setup, SiteScanHost &host, HostScheduler *scheduler, RobotsCache &robots,
                    QObject *parent)
     : QObject(parent)
@@ -39,8 +45,7 @@ SiteScan::SiteScan(const SiteSetup &setup, SiteScanHost &host, HostScheduler *sc
     m_rowUrl = setup.row.url;
     m_linksExpected = linksExpectedFromText(setup.row.linksExpected);
     m_setup.retryDelay = qBound(0, m_setup.retryDelay, kMaxRetryDelay);
-    // A Linking Site typed as "https://…" is fetched over TLS from its first page on.
-    if (m_rowUrl.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+    if (typedAsSecure(m_rowUrl)) {
         const QString host = splitRequestTarget(m_rowUrl).host;
         if (!m_secureHosts.isSecure(host)) {
             m_secureHosts.markSecure(host);
@@ -68,8 +73,8 @@ PageRequest SiteScan::pageRequest(const SiteSetup &setup, const QString &host, c
 PageRequest SiteScan::firstPageRequest(const SiteSetup &setup)
 {
     const RequestTarget first = splitRequestTarget(setup.row.url);
-    const bool typedSecure = setup.row.url.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
-    return pageRequest(setup, first.host, first.path, typedSecure || setup.secureHosts.isSecure(first.host));
+    const bool secure = typedAsSecure(setup.row.url) || setup.secureHosts.isSecure(first.host);
+    return pageRequest(setup, first.host, first.path, secure);
 }
 
 SiteScan::~SiteScan()
