@@ -142,6 +142,7 @@ private slots:
         QVERIFY(rig.run());
         QCOMPARE(rig.rows(), QStringList{"None Found (Possible Rule Problem)|000|127.0.0.1|127.0.0.1"});
         QCOMPARE(rig.project.linkingSites(m).first().colour, RowColour::Red);
+        QCOMPARE(rig.errors(), QStringList{});
         QVERIFY(!rig.nginx.requestedPaths().contains(QStringLiteral("/rules/private/secret.html")));
         QVERIFY(rig.nginx.requestedPaths().contains(QStringLiteral("/rules/public/page.html")));
         QCOMPARE(rig.env.readFile(QStringLiteral("rules.log")),

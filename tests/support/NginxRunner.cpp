@@ -122,6 +122,7 @@ bool NginxRunner::start()
         "    root %3;\n"
         "    location = /moved { return 301 http://127.0.0.1:%2/direct/index.html; }\n"
         "    location = /robots.txt { access_log %1/robots.log paths; }\n"
+        "    location = /.settle { access_log off; return 204; }\n"
         "    %4\n"
         "  }\n"
         "%5"
@@ -158,10 +159,26 @@ bool NginxRunner::start()
     return false;
 }
 
+// nginx writes a request's log line just after sending its answer, so a scan
+// can read its last page before the line is there. One worker serves every
+// connection in turn: once it has answered a later request, the earlier
+// lines are written.
+void NginxRunner::waitForLogs() const
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_port);
+    if (!socket.waitForConnected(2000))
+        return;
+    socket.write("GET /.settle HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: settle\r\nConnection: close\r\n\r\n");
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(2000))
+        socket.readAll();
+}
+
 // Lines look like: "GET /path HTTP/1.1" "user agent"; field 0 is the path,
 // field 1 the user agent.
 QStringList NginxRunner::logField(const QString &log, int field) const
 {
+    waitForLogs();
     QFile file(m_dir.path() + QLatin1Char('/') + log);
     QStringList values;
     if (!file.open(QIODevice::ReadOnly))

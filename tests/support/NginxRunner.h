@@ -52,6 +52,7 @@ private:
 
     QTemporaryDir m_dir;
     QStringList logField(const QString &log, int field) const;
+    void waitForLogs() const;
 
     Options m_options;
     QProcess m_process;
