@@ -61,6 +61,13 @@ class TestFetcher : public QObject
         return quint16(process.readLine().trimmed().toUInt());
     }
 
+    // tests/support/tls_server.py in MODE, with the loopback certificate.
+    static quint16 startTlsServer(QProcess &process, const char *mode)
+    {
+        return startHelper(process, {QStringLiteral("tls_server.py"), QLatin1String(mode), tlsFile("loopback.crt"),
+                                     tlsFile("loopback.key")});
+    }
+
     // Fetches one entry from the scripted server.
     struct Fetch
     {
@@ -268,11 +275,8 @@ private slots:
     void tlsCloseNotifyEndsThePage()
     {
         QProcess server;
-        server.start(QStringLiteral("python3"), {QStringLiteral(RECIPLEX_TEST_SUPPORT "/tls_close_notify_server.py"),
-                                                 QStringLiteral(RECIPLEX_TEST_DATA "/tls/loopback.crt"),
-                                                 QStringLiteral(RECIPLEX_TEST_DATA "/tls/loopback.key")});
-        QVERIFY2(server.waitForReadyRead(10000), qPrintable(server.readAllStandardError()));
-        const quint16 port = quint16(server.readLine().trimmed().toUInt());
+        const quint16 port = startTlsServer(server, "close-notify");
+        QVERIFY(port);
         PageRequest request = requestFor(port, QStringLiteral("127.0.0.1/"), true);
         request.acceptAnyCertificate = true;
         PageFetcher fetcher(request);
@@ -502,8 +506,7 @@ private slots:
     {
         TestEnv env;
         QProcess server;
-        const quint16 port = startHelper(server, {QStringLiteral("tls_session_server.py"), tlsFile("loopback.crt"),
-                                                  tlsFile("loopback.key")});
+        const quint16 port = startTlsServer(server, "session");
         QVERIFY(port);
         ConnectionPool pool;
         QList<QByteArray> reused;
@@ -673,8 +676,7 @@ private slots:
         const bool secure = host.startsWith(QLatin1String("https://"));
         QProcess tlsServer;
         if (secure) {
-            port = startHelper(tlsServer, {QStringLiteral("tls_session_server.py"), tlsFile("loopback.crt"),
-                                           tlsFile("loopback.key")});
+            port = startTlsServer(tlsServer, "session");
             QVERIFY(port);
         }
         Fetch f(port, host + QStringLiteral("/"), secure);
