@@ -162,18 +162,15 @@ HttpConnection *ConnectionPool::open(const Origin &origin, const ProxyRoute &rou
                                      const QByteArray &tunnelAgent)
 {
     const QString host = HostScheduler::hostKey(origin.host);
-    // Room on the host first: its kept connections go, oldest first.
-    for (qsizetype i = 0; i < m_kept.size() && m_openPerHost.value(host) >= kMostPerHost;) {
-        if (m_kept.at(i).connection->property(kHostProperty).toString() == host)
-            drop(m_kept.at(i).connection);
-        else
-            ++i;
-    }
-    for (qsizetype i = 0; i < m_warming.size() && m_openPerHost.value(host) >= kMostPerHost;) {
-        if (m_warming.at(i).connection->property(kHostProperty).toString() == host)
-            drop(m_warming.at(i).connection);
-        else
-            ++i;
+    // Room on the host first: its kept connections go, oldest first, then
+    // those opened ahead.
+    for (const QList<Kept> *list : {&m_kept, &m_warming}) {
+        for (qsizetype i = 0; i < list->size() && m_openPerHost.value(host) >= kMostPerHost;) {
+            if (list->at(i).connection->property(kHostProperty).toString() == host)
+                drop(list->at(i).connection); // leaves the list
+            else
+                ++i;
+        }
     }
     auto *connection = new HttpConnection(origin, route, this);
     connection->setProperty(kHostProperty, host);
